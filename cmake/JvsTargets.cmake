@@ -1,0 +1,75 @@
+# Every folder of src/ is one library built from the files it holds, so that
+# adding a file needs no edit here. Dialog files (*Dlg.cpp) of the otherwise
+# widget-free folders go into a separate "_ui" library.
+
+function(jvs_library name folder)
+  cmake_parse_arguments(ARG "SPLIT_DIALOGS" "" "LINKS;UI_LINKS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  set(ui_sources ${sources})
+  if(ARG_SPLIT_DIALOGS)
+    list(FILTER sources EXCLUDE REGEX "Dlg\\.cpp$")
+    list(FILTER ui_sources INCLUDE REGEX "Dlg\\.cpp$")
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+  else()
+    add_library(${name} INTERFACE)
+  endif()
+  get_target_property(kind ${name} TYPE)
+  if(kind STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
+  else()
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  endif()
+  if(ARG_SPLIT_DIALOGS)
+    if(ui_sources)
+      add_library(${name}_ui STATIC ${ui_sources})
+      target_link_libraries(${name}_ui PUBLIC ${name} Qt6::Widgets ${ARG_UI_LINKS})
+    else()
+      add_library(${name}_ui INTERFACE)
+      target_link_libraries(${name}_ui INTERFACE ${name})
+    endif()
+  endif()
+endfunction()
+
+# tests/<folder>: every *_test.cpp goes into one GoogleTest program,
+# every *_qtest.cpp is a Qt Test program of its own (run offscreen).
+# Folders listed in JVS_THREADED_TEST_FOLDERS are labelled "threaded" and run
+# again under ThreadSanitizer in CI.
+function(jvs_tests folder)
+  cmake_parse_arguments(ARG "THREADED" "" "LINKS" ${ARGN})
+  set(labels unit)
+  if(ARG_THREADED)
+    set(labels unit threaded)
+  endif()
+  file(GLOB gtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*_test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*_support.cpp)
+  if(gtests)
+    set(exe test_${folder})
+    add_executable(${exe} ${gtests} ${helpers})
+    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main
+                                         Threads::Threads)
+    target_compile_definitions(${exe} PRIVATE JVS_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+                                              JVS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                              JVS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    add_test(NAME ${exe} COMMAND ${exe})
+    set_tests_properties(${exe} PROPERTIES LABELS "${labels}" TIMEOUT 600
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  file(GLOB qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*_qtest.cpp)
+  foreach(src ${qtests})
+    get_filename_component(base ${src} NAME_WE)
+    set(exe q${folder}_${base})
+    add_executable(${exe} ${src} ${helpers})
+    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} Qt6::Test Qt6::Widgets Threads::Threads)
+    target_compile_definitions(${exe} PRIVATE JVS_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+                                              JVS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                              JVS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    add_test(NAME ${exe} COMMAND ${exe})
+    set_tests_properties(${exe} PROPERTIES LABELS "${labels};widgets" TIMEOUT 600
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency from Debian's packages when missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  fonts-wqy-microhei
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  fp-utils
+  python3-ezdxf
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

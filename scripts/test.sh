@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every flavour and runs the whole suite:
+# release with warnings as errors, AddressSanitizer + UndefinedBehaviorSanitizer,
+# the threaded tests under ThreadSanitizer, and a short run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== release build =="
+scripts/build.sh build/release -DJVS_WERROR=ON
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+scripts/build.sh build/asan -DJVS_WERROR=ON -DJVS_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+echo "== ThreadSanitizer (threaded tests) =="
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DJVS_WERROR=ON -DJVS_SANITIZE=thread >/dev/null
+threaded=$(ctest --test-dir build/tsan -N -L threaded | sed -n 's/^ *Test *#[0-9]*: *//p')
+cmake --build build/tsan -j"$jobs" --target jvs $threaded
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L threaded
+
+echo "== fuzz targets (short run each) =="
+scripts/fuzz.sh 15
+
+echo "== whole suite once more, release (summary) =="
+ctest --test-dir build/release -j"$jobs"

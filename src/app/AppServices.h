@@ -1,0 +1,36 @@
+// What command handlers outside the shell use of the application and window.
+// Implemented by the application object.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+class QWidget;
+class CTransferScreen;
+
+// Read or replace the whole edit-view text (bytes, code page 936). Replacing it
+// does not mark the document modified.
+bool GetViewText(std::string& text);
+bool SetViewText(std::string text);
+
+// The one seam for message boxes: exclamation icon, OK, application title.
+// Tests install an answerer instead of clicking.
+void AppMessageBox(const QString& text);
+
+// Parent for modal dialogs.
+QWidget* AppMainWindow();
+
+// The window's implementation of the worker interface.
+CTransferScreen& AppTransferScreen();
+
+// Registers the handler of a command id. A command with a handler is enabled;
+// one whose handler reads or replaces the view text or uses the port
+// (blockedDuringTransfer) is disabled while a transfer runs.
+void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDuringTransfer = true);
+
+// Each area registers its commands here (one file each).
+void RegisterConvertCommands();
+void RegisterLinkCommands();
+void RegisterTransferCommands();
+void RegisterEditCommands();

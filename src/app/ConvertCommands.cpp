@@ -1,0 +1,3 @@
+#include "app/AppServices.h"
+
+void RegisterConvertCommands() {}

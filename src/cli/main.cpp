@@ -1,0 +1,65 @@
+// `jvs`: the console companion of the desktop program.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommand.h"
+
+namespace cli {
+namespace {
+struct Entry {
+    const char* usage;
+    CommandFn fn;
+};
+std::map<std::string, Entry>& Registry() {
+    static std::map<std::string, Entry> registry;
+    return registry;
+}
+}  // namespace
+
+CCommandRegistrar::CCommandRegistrar(const char* name, const char* usage, CommandFn fn) {
+    Registry()[name] = Entry{usage, fn};
+}
+
+void PrintMessage(const std::string& utf8) {
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+}
+
+}  // namespace cli
+
+static void PrintHelp(FILE* out) {
+    std::fprintf(out,
+                 "jvs %s - console companion of the total station transfer tool\n\n"
+                 "Usage:\n",
+                 JVS_VERSION);
+    for (const auto& [name, entry] : cli::Registry()) std::fprintf(out, "  %s\n", entry.usage);
+    std::fprintf(out,
+                 "  jvs --help | --version\n\n"
+                 "Exit status: 0 done, 1 a failure message was shown, 2 wrong command line,\n"
+                 "3 nothing changed and nothing to report.\n");
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return cli::kExitUsage;
+    }
+    const std::string first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        PrintHelp(stdout);
+        return cli::kExitDone;
+    }
+    if (first == "--version") {
+        std::printf("jvs %s\n", JVS_VERSION);
+        return cli::kExitDone;
+    }
+    auto it = cli::Registry().find(first);
+    if (it == cli::Registry().end()) {
+        std::fprintf(stderr, "jvs: unknown command '%s'\n", first.c_str());
+        PrintHelp(stderr);
+        return cli::kExitUsage;
+    }
+    return it->second.fn(std::vector<std::string>(argv + 2, argv + argc));
+}

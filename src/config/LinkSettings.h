@@ -1,0 +1,53 @@
+// The two process-wide link settings records and their defaults.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+struct ComSettingsRecord {
+    int8_t Protol = 0;  // 0 None, 1 Ack/Nak
+    // Room for "COM16" as well as a device path given on the jvs command line.
+    char COMPort[64] = "COM1";
+    int32_t Baudrate = 115200;
+    int8_t DataBit = 8;
+    int8_t StopBit = 0;   // line set-up code: 0 one, 1 one and a half, 2 two
+    int8_t CheckBit = 0;  // line set-up code: 0 none, 1 odd, 2 even
+    int32_t ReceiveTimeOut = 10000;  // ms
+    int32_t RowDelay = 200;          // ms
+};
+
+struct UsbSettingsRecord {
+    int32_t USBRevTimeOut = 0;   // ms
+    int32_t USBRevRowDelay = 0;  // ms
+};
+
+// A record shared between the user-interface thread and a transfer worker.
+// Reads and writes copy the whole record under a lock, so a worker never
+// sees a half-written port name.
+template <class T>
+class CSharedRecord {
+public:
+    T Get() const {
+        std::lock_guard lock(m_mutex);
+        return m_value;
+    }
+    void Set(const T& value) {
+        std::lock_guard lock(m_mutex);
+        m_value = value;
+    }
+    template <class F>
+    void Update(F&& change) {
+        std::lock_guard lock(m_mutex);
+        change(m_value);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    T m_value{};
+};
+
+extern CSharedRecord<ComSettingsRecord> ComSettings;
+extern CSharedRecord<UsbSettingsRecord> UsbSettings;
+
+// Puts both records back to their defaults (program start, tests).
+void ResetLinkSettings();
