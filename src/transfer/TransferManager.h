@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -66,10 +67,13 @@ public:
 
 private:
     void JoinThreads();
+    unsigned RunCompanion(CTransferScreen& screen);
 
     mutable std::mutex m_mutex;
     std::thread m_worker;
     std::thread m_companion;
+    std::condition_variable m_wake;
+    bool m_workerFinished = true;  // guarded by m_mutex
     std::atomic<bool> m_running{false};
     std::atomic<unsigned> m_exitCode{0};
     CTransferScreen* m_screen = nullptr;

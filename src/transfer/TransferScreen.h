@@ -26,4 +26,10 @@ public:
     virtual void MarkModified() = 0;
     // Bytes received or records sent so far, for a status line.
     virtual void ShowProgress(long long /*units*/, bool /*receiving*/) {}
+    // Called on the worker's thread once the worker has returned (the window
+    // re-enables its commands).
+    virtual void TransferEnded() {}
+    // The program is exiting during a transfer: a prompt or message the worker
+    // waits on must return at once, and later calls must not block.
+    virtual void Abandon() {}
 };
