@@ -13,6 +13,18 @@ QString DecodeViewText(std::string_view bytes);
 // Characters that code page 936 cannot hold become '?'.
 std::string EncodeViewText(const QString& text);
 
+// The form a plain-text editor holds, where every line break is one '\n'.
+// CR LF is a plain line break; a lone LF or lone CR is shown as its symbol
+// followed by a line break, so files with other line ends still read as lines
+// and come back byte for byte. A line break the user types becomes CR LF.
+QString DecodeViewDisplay(std::string_view bytes);
+std::string EncodeViewDisplay(const QString& display);
+
 // UTF-8 <-> code page 936 for the program's own messages and texts.
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
+
+// Characters used for bytes that are not shown as themselves.
+inline constexpr char16_t kControlSymbolBase = 0x2400;  // U+2400 + byte for 0x00..0x1F
+inline constexpr char16_t kDeleteSymbol = 0x2421;       // 0x7F
+inline constexpr char16_t kEscapeBase = 0xDC00;         // lone surrogate U+DC80..U+DCFF

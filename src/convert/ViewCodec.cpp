@@ -1,0 +1,213 @@
+#include "convert/ViewCodec.h"
+
+#include <QByteArray>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
+constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
+constexpr char16_t kLfSymbol = kControlSymbolBase + 0x0A;
+constexpr char16_t kCrSymbol = kControlSymbolBase + 0x0D;
+
+// Code page 936 as Qt's GBK decoder sees it, built once. A character that
+// several byte sequences decode to keeps only the sequence the encoder
+// produces, so decoding and encoding are exact inverses; the other sequences
+// are escaped byte by byte like any invalid input.
+struct CGbkTables {
+    std::array<char16_t, (kLeadLast - kLeadFirst + 1) * kTrailCount> pair{};  // 0: invalid
+    std::array<char16_t, 128> single{};                                       // bytes 0x80..0xFF
+    std::array<uint16_t, 65536> encode{};  // 0: none; < 0x100 one byte, else lead << 8 | trail
+
+    CGbkTables() {
+        QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+        if (!decoder.isValid()) return;  // every high byte is then escaped: still lossless
+        auto decodeOne = [&decoder](const char* bytes, qsizetype size) -> char16_t {
+            decoder.resetState();
+            const QString text = decoder.decode(QByteArrayView(bytes, size));
+            if (decoder.hasError() || text.size() != 1) return 0;
+            const char16_t c = text.at(0).unicode();
+            if (c < 0x80 || c == 0xFFFD || QChar::isSurrogate(c)) return 0;
+            if (c >= kControlSymbolBase && c <= kDeleteSymbol) return 0;
+            return c;
+        };
+        std::vector<uint16_t> firstSource(65536, 0);
+        std::vector<bool> shared(65536, false);
+        auto add = [&](char16_t c, uint16_t source) {
+            if (firstSource[c] == 0)
+                firstSource[c] = source;
+            else
+                shared[c] = true;
+        };
+        for (unsigned b = 0x80; b <= 0xFF; ++b) {
+            const char byte = static_cast<char>(b);
+            // Lead bytes only stand for themselves when no valid trail follows.
+            if (b >= kLeadFirst && b <= kLeadLast) continue;
+            if (const char16_t c = decodeOne(&byte, 1)) {
+                single[b - 0x80] = c;
+                add(c, static_cast<uint16_t>(b));
+            }
+        }
+        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
+                if (trail == 0x7F) continue;
+                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                if (const char16_t c = decodeOne(bytes, 2)) {
+                    pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)] = c;
+                    add(c, static_cast<uint16_t>(lead << 8 | trail));
+                }
+            }
+        }
+        QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+        for (unsigned c = 0; c < 65536; ++c) {
+            if (firstSource[c] == 0) continue;
+            uint16_t keep = firstSource[c];
+            if (shared[c] && encoder.isValid()) {
+                const QChar ch(static_cast<char16_t>(c));
+                const QByteArray bytes = encoder.encode(QStringView(&ch, 1));
+                if (bytes.size() == 1)
+                    keep = static_cast<uint8_t>(bytes[0]);
+                else if (bytes.size() == 2)
+                    keep = static_cast<uint16_t>(static_cast<uint8_t>(bytes[0]) << 8 |
+                                                 static_cast<uint8_t>(bytes[1]));
+            }
+            encode[c] = keep;
+        }
+        // Drop every sequence whose character now encodes to another sequence.
+        for (unsigned b = 0x80; b <= 0xFF; ++b) {
+            const char16_t c = single[b - 0x80];
+            if (c && encode[c] != b) single[b - 0x80] = 0;
+        }
+        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
+                char16_t& c = pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+                if (c && encode[c] != (lead << 8 | trail)) c = 0;
+            }
+        }
+    }
+};
+
+const CGbkTables& Tables() {
+    static const std::unique_ptr<CGbkTables> tables = std::make_unique<CGbkTables>();
+    return *tables;
+}
+
+enum class ELines { Raw, Display };
+
+QString Decode(std::string_view bytes, ELines lines, bool controlSymbols) {
+    const CGbkTables& t = Tables();
+    const size_t n = bytes.size();
+    QString out;
+    // A lone CR or LF in the display form takes two characters.
+    out.resize(static_cast<qsizetype>(lines == ELines::Display ? n * 2 : n));
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    char16_t* const start = o;
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned b = in[i];
+        if (b < 0x80) {
+            if (b == '\r' || b == '\n') {
+                if (lines == ELines::Raw) {
+                    *o++ = static_cast<char16_t>(b);
+                } else if (b == '\r' && i + 1 < n && in[i + 1] == '\n') {
+                    *o++ = u'\n';
+                    ++i;
+                } else {
+                    *o++ = b == '\r' ? kCrSymbol : kLfSymbol;
+                    *o++ = u'\n';
+                }
+            } else if (controlSymbols && b < 0x20) {
+                *o++ = static_cast<char16_t>(kControlSymbolBase + b);
+            } else if (controlSymbols && b == 0x7F) {
+                *o++ = kDeleteSymbol;
+            } else {
+                *o++ = static_cast<char16_t>(b);
+            }
+            continue;
+        }
+        if (b >= kLeadFirst && b <= kLeadLast && i + 1 < n) {
+            const unsigned trail = in[i + 1];
+            if (trail >= kTrailFirst && trail <= kTrailLast) {
+                const char16_t c = t.pair[(b - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+                if (c) {
+                    *o++ = c;
+                    ++i;
+                    continue;
+                }
+            }
+        }
+        const char16_t c = t.single[b - 0x80];
+        *o++ = c ? c : static_cast<char16_t>(kEscapeBase + b);
+    }
+    out.resize(o - start);
+    return out;
+}
+
+std::string Encode(const QString& text, ELines lines) {
+    const CGbkTables& t = Tables();
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    std::string out;
+    out.reserve(static_cast<size_t>(n) * 2);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = s[i];
+        if (lines == ELines::Display && (u == u'\n' || u == 0x2029 || u == 0x2028)) {
+            // The break after a lone CR/LF symbol is that byte's own break.
+            const bool afterSymbol = i > 0 && (s[i - 1] == kLfSymbol || s[i - 1] == kCrSymbol);
+            if (!afterSymbol) out += "\r\n";
+        } else if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u >= kControlSymbolBase && u < kControlSymbolBase + 0x20) {
+            out += static_cast<char>(u - kControlSymbolBase);
+        } else if (u == kDeleteSymbol) {
+            out += '\x7F';
+        } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
+            out += static_cast<char>(u - kEscapeBase);
+        } else if (QChar::isHighSurrogate(u)) {
+            // Outside the basic plane: code page 936 has none of these.
+            if (i + 1 < n && QChar::isLowSurrogate(s[i + 1])) ++i;
+            out += '?';
+        } else if (const uint16_t code = t.encode[u]) {
+            if (code < 0x100) {
+                out += static_cast<char>(code);
+            } else {
+                out += static_cast<char>(code >> 8);
+                out += static_cast<char>(code & 0xFF);
+            }
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+QString DecodeViewText(std::string_view bytes) {
+    return Decode(bytes, ELines::Raw, true);
+}
+
+std::string EncodeViewText(const QString& text) {
+    return Encode(text, ELines::Raw);
+}
+
+QString DecodeViewDisplay(std::string_view bytes) {
+    return Decode(bytes, ELines::Display, true);
+}
+
+std::string EncodeViewDisplay(const QString& display) {
+    return Encode(display, ELines::Display);
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    return Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), ELines::Raw);
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    return Decode(gbk, ELines::Raw, false).toStdString();
+}
