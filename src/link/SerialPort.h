@@ -2,6 +2,9 @@
 // program shows everywhere; ResolvePortName maps them to devices.
 #pragma once
 
+#include <termios.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -12,6 +15,7 @@ inline constexpr char kMsgPortOpenFailed[] = "不存在该端口,或者COM端口
 
 // Read and write time-outs in milliseconds, with the meaning of the classic
 // serial time-out record (interval between bytes, total = multiplier * n + constant).
+// A zero disables that bound; all read fields zero means "wait for all n bytes".
 struct SerialTimeouts {
     unsigned readInterval = 100;
     unsigned readTotalMultiplier = 800;
@@ -20,20 +24,38 @@ struct SerialTimeouts {
     unsigned writeTotalConstant = 800;
 };
 
+// Driver queue size the transfers ask for (Linux keeps its own tty buffers).
+inline constexpr size_t kSerialQueueSize = 4096;
+
 // "COMn" -> device path: a path starting with '/' as it is; with JVS_COM_DIR
 // set, $JVS_COM_DIR/COMn; else COM1-8 ttyUSB0-7, COM9-12 ttyACM0-3, COM13-16 ttyS0-3.
+// Returns an empty string for a name that maps to nothing.
 std::string ResolvePortName(const std::string& name);
+
+// Fills the line part of a termios record from the settings: raw binary mode,
+// no parity checking, no flow control, baud rate, data bits, parity code
+// (0 none, 1 odd, 2 even, 3 mark, 4 space) and stop-bit code (0 one, 1 one and
+// a half, 2 two). termios has no 1.5 stop bits: code 1 gives two, which every
+// receiver set to one or one and a half accepts. Values outside the codes leave
+// that part of the record as it was.
+void ApplyLineSettings(termios& tio, const ComSettingsRecord& settings);
+
+// The call that writes the line state to the device. Pseudo-terminals force
+// 8 data bits and no parity, so tests replace it to see what was asked for.
+using TermiosSetter = int (*)(int fd, int optionalActions, const termios* tio);
+void SetTermiosSetterForTest(TermiosSetter setter);  // nullptr restores tcsetattr
 
 class CSerialPort {
 public:
-    CSerialPort() = default;
+    CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
     virtual ~CSerialPort();
 
     // Opens the port named by ComSettings (exclusively) with its line parameters,
     // 4096-byte queues and the standard time-outs. Returns false when the port is
-    // missing or in use; the caller shows kMsgPortOpenFailed.
+    // missing or in use; the caller shows kMsgPortOpenFailed. An open port is
+    // closed first. Opening also withdraws an earlier Cancel.
     bool Open();
     bool Open(const ComSettingsRecord& settings);
     // Opens with explicit queue sizes and time-outs (the connection probe).
@@ -43,7 +65,8 @@ public:
 
     // Bytes waiting in the input queue.
     size_t QueuedBytes() const;
-    // Queries and clears the line's error state (kept for the shared conventions).
+    // Queries and clears the line's error state (kept for the shared conventions;
+    // Linux latches no line errors, so there is nothing to clear).
     void ClearError();
     void Purge(bool input, bool output);
     // Blocking read of up to n bytes, bounded by the time-outs. Returns the count read.
@@ -51,18 +74,30 @@ public:
     // Blocking write, bounded by the write time-outs. Returns the count written.
     size_t Write(const void* buffer, size_t n);
     // Blocks until input is queued or the deadline passes (or Cancel is called).
-    // Returns true when input is queued.
+    // Returns true when input is queued. A line that hung up waits for the
+    // deadline like a silent one, so a polling caller never spins.
     bool WaitForInput(std::chrono::steady_clock::time_point deadline);
-    // Wakes any thread blocked in Read or WaitForInput; used when the program exits
-    // during a transfer.
+    // Wakes any thread blocked in Read, Write or WaitForInput, and makes them
+    // return at once until the next Open; used when the program exits during a
+    // transfer. Safe from any thread.
     void Cancel();
+    bool IsCancelled() const;
 
+    void SetTimeouts(const SerialTimeouts& timeouts) { m_timeouts = timeouts; }
+    const SerialTimeouts& Timeouts() const { return m_timeouts; }
+    // The name as given ("COM3") and the device it was opened as.
     const std::string& Name() const { return m_name; }
-    int Handle() const { return m_fd; }
+    const std::string& DevicePath() const { return m_device; }
+    int Handle() const { return m_fd.load(); }
 
 private:
+    // Waits for the descriptor to become ready (events) or the deadline, whichever
+    // first; returns the revents, 0 on time-out or cancel.
+    short WaitFd(short events, std::chrono::steady_clock::time_point deadline, bool untimed);
+
     std::string m_name;
-    int m_fd = -1;
+    std::string m_device;
+    std::atomic<int> m_fd{-1};
     int m_wakeFd = -1;
     SerialTimeouts m_timeouts;
 };

@@ -1,0 +1,388 @@
+#include "link/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+CSerialPort g_SerialPort;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<TermiosSetter> g_termiosSetter{nullptr};
+
+int DefaultSetter(int fd, int optionalActions, const termios* tio) {
+    return tcsetattr(fd, optionalActions, tio);
+}
+
+// "COM" (any case) and a decimal number without sign; 0 when the name is not one.
+int ComNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 8) return 0;
+    if (strncasecmp(name.c_str(), "COM", 3) != 0) return 0;
+    int n = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+speed_t BaudConstant(int32_t baud, bool& known) {
+    known = true;
+    switch (baud) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            known = false;
+            return B0;
+    }
+}
+
+int PollTimeoutMs(Clock::time_point deadline) {
+    auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) return 0;
+    // Round up so a wait never ends before its deadline.
+    auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+Clock::time_point Later(Clock::time_point from, unsigned long long ms) {
+    return from + std::chrono::milliseconds(ms);
+}
+
+bool HungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+}  // namespace
+
+void SetTermiosSetterForTest(TermiosSetter setter) {
+    g_termiosSetter.store(setter);
+}
+
+std::string ResolvePortName(const std::string& name) {
+    if (name.empty()) return {};
+    if (name[0] == '/') return name;
+    if (const char* dir = std::getenv("JVS_COM_DIR"); dir && *dir) {
+        // Only plain names inside the directory: a test can never reach a real device.
+        int n = ComNumber(name);
+        if (n > 0) return std::string(dir) + "/COM" + std::to_string(n);
+        if (name.find('/') != std::string::npos || name == "." || name == "..") return {};
+        return std::string(dir) + "/" + name;
+    }
+    int n = ComNumber(name);
+    if (n >= 1 && n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
+    if (n >= 9 && n <= 12) return "/dev/ttyACM" + std::to_string(n - 9);
+    if (n >= 13 && n <= 16) return "/dev/ttyS" + std::to_string(n - 13);
+    return {};
+}
+
+void ApplyLineSettings(termios& tio, const ComSettingsRecord& settings) {
+    const tcflag_t before = tio.c_cflag;
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY | IGNPAR | PARMRK | ISTRIP);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~CRTSCTS;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    bool known = false;
+    speed_t speed = BaudConstant(settings.Baudrate, known);
+    if (known) {
+        cfsetispeed(&tio, speed);
+        cfsetospeed(&tio, speed);
+    }
+
+    tio.c_cflag &= ~CSIZE;
+    switch (settings.DataBit) {
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        case 8:
+            tio.c_cflag |= CS8;
+            break;
+        default:
+            tio.c_cflag |= before & CSIZE;
+            break;
+    }
+
+    const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
+    tio.c_cflag &= ~parityBits;
+    switch (settings.CheckBit) {
+        case 0:
+            break;
+        case 1:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case 2:
+            tio.c_cflag |= PARENB;
+            break;
+        case 3:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 4:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            tio.c_cflag |= before & parityBits;
+            break;
+    }
+
+    switch (settings.StopBit) {
+        case 0:
+            tio.c_cflag &= ~CSTOPB;
+            break;
+        case 1:
+        case 2:
+            tio.c_cflag |= CSTOPB;
+            break;
+        default:
+            tio.c_cflag = (tio.c_cflag & ~CSTOPB) | (before & CSTOPB);
+            break;
+    }
+}
+
+CSerialPort::CSerialPort() {
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+CSerialPort::~CSerialPort() {
+    Close();
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
+
+bool CSerialPort::Open() {
+    return Open(ComSettings.Get());
+}
+
+bool CSerialPort::Open(const ComSettingsRecord& settings) {
+    return Open(settings, kSerialQueueSize, SerialTimeouts{});
+}
+
+bool CSerialPort::Open(const ComSettingsRecord& settings, size_t /*queueSize*/,
+                       const SerialTimeouts& timeouts) {
+    Close();
+    if (m_wakeFd >= 0) {
+        eventfd_t ignored;
+        while (eventfd_read(m_wakeFd, &ignored) == 0) {
+        }
+    }
+    m_name.assign(settings.COMPort, strnlen(settings.COMPort, sizeof settings.COMPort));
+    m_device.clear();
+
+    const std::string path = ResolvePortName(m_name);
+    if (path.empty()) return false;
+    // The canonical device, so that a link and the device itself are one port.
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real) return false;
+    std::string device(real);
+    std::free(real);
+
+    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!isatty(fd)) {
+        ::close(fd);
+        return false;
+    }
+    // TIOCEXCL keeps other users out but not root; the lock refuses root too.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ioctl(fd, TIOCEXCL);
+
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        ApplyLineSettings(tio, settings);
+        TermiosSetter setter = g_termiosSetter.load();
+        (setter ? setter : DefaultSetter)(fd, TCSANOW, &tio);  // what the driver takes is used
+    }
+    m_timeouts = timeouts;
+    m_device = device;
+    m_fd.store(fd);
+    return true;
+}
+
+bool CSerialPort::IsOpen() const {
+    return m_fd.load() >= 0;
+}
+
+void CSerialPort::Close() {
+    int fd = m_fd.exchange(-1);
+    if (fd < 0) return;
+    // Clear the exclusive flag: the tty may outlive us (a pty whose master stays open).
+    ioctl(fd, TIOCNXCL);
+    ::close(fd);
+}
+
+size_t CSerialPort::QueuedBytes() const {
+    int fd = m_fd.load();
+    if (fd < 0) return 0;
+    int n = 0;
+    if (ioctl(fd, FIONREAD, &n) != 0 || n < 0) return 0;
+    return static_cast<size_t>(n);
+}
+
+void CSerialPort::ClearError() {}
+
+void CSerialPort::Purge(bool input, bool output) {
+    int fd = m_fd.load();
+    if (fd < 0) return;
+    if (input && output)
+        tcflush(fd, TCIOFLUSH);
+    else if (input)
+        tcflush(fd, TCIFLUSH);
+    else if (output)
+        tcflush(fd, TCOFLUSH);
+}
+
+void CSerialPort::Cancel() {
+    if (m_wakeFd >= 0) eventfd_write(m_wakeFd, 1);
+}
+
+bool CSerialPort::IsCancelled() const {
+    if (m_wakeFd < 0) return false;
+    pollfd p{m_wakeFd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+short CSerialPort::WaitFd(short events, Clock::time_point deadline, bool untimed) {
+    int fd = m_fd.load();
+    for (;;) {
+        pollfd fds[2] = {{fd, events, 0}, {m_wakeFd, POLLIN, 0}};
+        int nfds = m_wakeFd >= 0 ? 2 : 1;
+        int timeout = untimed ? -1 : PollTimeoutMs(deadline);
+        int r = poll(fds, nfds, timeout);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        if (nfds == 2 && (fds[1].revents & POLLIN)) return 0;
+        if (r == 0) {
+            if (untimed || Clock::now() >= deadline) return 0;
+            continue;
+        }
+        return fds[0].revents;
+    }
+}
+
+size_t CSerialPort::Read(void* buffer, size_t n) {
+    int fd = m_fd.load();
+    if (fd < 0 || n == 0) return 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    const SerialTimeouts t = m_timeouts;
+    const auto start = Clock::now();
+    const bool totalBound = t.readTotalMultiplier != 0 || t.readTotalConstant != 0;
+    const bool immediate = t.readInterval == UINT_MAX && !totalBound;
+    const auto totalDeadline = Later(
+        start, static_cast<unsigned long long>(t.readTotalMultiplier) * n + t.readTotalConstant);
+    size_t got = 0;
+    Clock::time_point lastByte = start;
+    for (;;) {
+        ssize_t r = ::read(fd, out + got, n - got);
+        if (r > 0) {
+            got += static_cast<size_t>(r);
+            lastByte = Clock::now();
+            if (got == n) return got;
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EINTR) return got;  // failed
+        if (r == 0 && HungUp(fd))
+            return got;  // raw mode reads 0 both when idle and after a hang-up
+        if (immediate || IsCancelled()) return got;
+
+        const bool intervalBound = got > 0 && t.readInterval != 0;
+        Clock::time_point deadline = Clock::time_point::max();
+        if (totalBound) deadline = totalDeadline;
+        if (intervalBound) deadline = std::min(deadline, Later(lastByte, t.readInterval));
+        if (deadline != Clock::time_point::max() && Clock::now() >= deadline) return got;
+
+        short rev = WaitFd(POLLIN, deadline, deadline == Clock::time_point::max());
+        if (rev == 0) {
+            if (IsCancelled()) return got;
+            continue;  // the loop checks the deadline
+        }
+        if ((rev & (POLLHUP | POLLERR | POLLNVAL)) && !(rev & POLLIN)) return got;
+    }
+}
+
+size_t CSerialPort::Write(const void* buffer, size_t n) {
+    int fd = m_fd.load();
+    if (fd < 0 || n == 0) return 0;
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    const SerialTimeouts t = m_timeouts;
+    const bool bounded = t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0;
+    const auto deadline =
+        Later(Clock::now(),
+              static_cast<unsigned long long>(t.writeTotalMultiplier) * n + t.writeTotalConstant);
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::write(fd, in + done, n - done);
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EINTR) break;
+        if (IsCancelled()) break;
+        if (bounded && Clock::now() >= deadline) break;
+        short rev = WaitFd(POLLOUT, deadline, !bounded);
+        if (rev == 0) {
+            if (IsCancelled()) break;
+            continue;
+        }
+        if ((rev & (POLLHUP | POLLERR | POLLNVAL)) && !(rev & POLLOUT)) break;
+    }
+    return done;
+}
+
+bool CSerialPort::WaitForInput(Clock::time_point deadline) {
+    if (m_fd.load() < 0) return false;
+    for (;;) {
+        if (QueuedBytes() > 0) return true;
+        if (IsCancelled() || Clock::now() >= deadline) return false;
+        short rev = WaitFd(POLLIN, deadline, false);
+        if (rev == 0) continue;
+        if (QueuedBytes() > 0) return true;
+        if (rev & (POLLHUP | POLLERR | POLLNVAL)) {
+            // The far end is gone: behave like a silent line until the deadline.
+            pollfd p{m_wakeFd, POLLIN, 0};
+            while (!IsCancelled() && Clock::now() < deadline) {
+                if (poll(&p, m_wakeFd >= 0 ? 1 : 0, PollTimeoutMs(deadline)) < 0 && errno != EINTR)
+                    break;
+            }
+            return false;
+        }
+    }
+}

@@ -1,0 +1,327 @@
+#include "link/SerialPort.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+long long MsSince(Clock::time_point t) {
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - t).count();
+}
+
+double ThreadCpuMs() {
+    rusage ru{};
+    getrusage(RUSAGE_THREAD, &ru);
+    return ru.ru_utime.tv_sec * 1000.0 + ru.ru_utime.tv_usec / 1000.0 +
+           ru.ru_stime.tv_sec * 1000.0 + ru.ru_stime.tv_usec / 1000.0;
+}
+
+ComSettingsRecord PortSettings(const char* name) {
+    ComSettingsRecord s;
+    std::snprintf(s.COMPort, sizeof s.COMPort, "%s", name);
+    return s;
+}
+
+// The termios the port asked for, whatever the pty made of it.
+termios g_lastAsked{};
+int g_setterCalls = 0;
+int RecordingSetter(int fd, int actions, const termios* tio) {
+    g_lastAsked = *tio;
+    ++g_setterCalls;
+    return tcsetattr(fd, actions, tio);
+}
+
+struct PortFixture : ::testing::Test {
+    CTempComDir dir;
+    CPty pty;
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(pty.Create(&error)) << error;
+        ASSERT_TRUE(pty.LinkAs(dir.PortPath(1), &error)) << error;
+    }
+    void TearDown() override { SetTermiosSetterForTest(nullptr); }
+};
+
+}  // namespace
+
+TEST(PortNames, ResolveWithoutAndWithPortDirectory) {
+    const char* old = std::getenv("JVS_COM_DIR");
+    std::string saved = old ? old : "";
+    unsetenv("JVS_COM_DIR");
+    EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(ResolvePortName("COM8"), "/dev/ttyUSB7");
+    EXPECT_EQ(ResolvePortName("COM9"), "/dev/ttyACM0");
+    EXPECT_EQ(ResolvePortName("COM12"), "/dev/ttyACM3");
+    EXPECT_EQ(ResolvePortName("COM13"), "/dev/ttyS0");
+    EXPECT_EQ(ResolvePortName("com16"), "/dev/ttyS3");
+    EXPECT_EQ(ResolvePortName("COM17"), "");
+    EXPECT_EQ(ResolvePortName("COM0"), "");
+    EXPECT_EQ(ResolvePortName("COMX"), "");
+    EXPECT_EQ(ResolvePortName(""), "");
+    EXPECT_EQ(ResolvePortName("/dev/ttyS7"), "/dev/ttyS7");
+
+    setenv("JVS_COM_DIR", "/tmp/ports", 1);
+    EXPECT_EQ(ResolvePortName("COM3"), "/tmp/ports/COM3");
+    EXPECT_EQ(ResolvePortName("COM16"), "/tmp/ports/COM16");
+    EXPECT_EQ(ResolvePortName("COM20"), "/tmp/ports/COM20");
+    EXPECT_EQ(ResolvePortName("../etc/x"), "");
+    EXPECT_EQ(ResolvePortName("/dev/ttyS0"), "/dev/ttyS0");  // explicit paths stay explicit
+    if (old)
+        setenv("JVS_COM_DIR", saved.c_str(), 1);
+    else
+        unsetenv("JVS_COM_DIR");
+}
+
+TEST(LineSettings, EveryCodeMapsToTermios) {
+    termios tio{};
+    tio.c_cflag = CS8 | CSTOPB | PARENB;
+    ComSettingsRecord s;
+    s.DataBit = 7;
+    s.CheckBit = 1;
+    s.StopBit = 0;
+    s.Baudrate = 4800;
+    ApplyLineSettings(tio, s);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    EXPECT_TRUE(tio.c_cflag & PARENB);
+    EXPECT_TRUE(tio.c_cflag & PARODD);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B4800));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B4800));
+    EXPECT_FALSE(tio.c_iflag & INPCK) << "parity must not be checked";
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP));
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_FALSE(tio.c_oflag & OPOST);
+    EXPECT_TRUE(tio.c_cflag & CREAD);
+
+    s.CheckBit = 2;
+    s.StopBit = 2;
+    s.DataBit = 8;
+    ApplyLineSettings(tio, s);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_TRUE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & PARODD);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+
+    // One and a half stop bits cannot be expressed: two are used.
+    s.StopBit = 1;
+    s.CheckBit = 0;
+    tio.c_cflag &= ~CSTOPB;
+    ApplyLineSettings(tio, s);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+
+    // Codes outside the table leave the line as it was.
+    s.StopBit = 9;
+    s.CheckBit = 7;
+    s.DataBit = 3;
+    s.Baudrate = 12345;
+    tio.c_cflag = (tio.c_cflag & ~(CSIZE | CSTOPB | PARENB | PARODD)) | CS7 | PARENB;
+    cfsetospeed(&tio, B2400);
+    ApplyLineSettings(tio, s);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    EXPECT_TRUE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B2400));
+}
+
+TEST_F(PortFixture, OpenAppliesLineParametersToTheDevice) {
+    SetTermiosSetterForTest(&RecordingSetter);
+    const std::pair<int32_t, speed_t> rates[] = {{1200, B1200},   {2400, B2400},    {4800, B4800},
+                                                 {9600, B9600},   {19200, B19200},  {38400, B38400},
+                                                 {57600, B57600}, {115200, B115200}};
+    for (auto [baud, constant] : rates) {
+        ComSettingsRecord s = PortSettings("COM1");
+        s.Baudrate = baud;
+        s.StopBit = baud == 9600 ? 2 : 0;
+        s.DataBit = 7;
+        s.CheckBit = 2;
+        CSerialPort port;
+        g_setterCalls = 0;
+        ASSERT_TRUE(port.Open(s)) << baud;
+        EXPECT_EQ(g_setterCalls, 1);
+        termios onDevice{};
+        ASSERT_EQ(tcgetattr(port.Handle(), &onDevice), 0);
+        EXPECT_EQ(cfgetospeed(&onDevice), constant) << baud;
+        EXPECT_EQ(static_cast<bool>(onDevice.c_cflag & CSTOPB), baud == 9600) << baud;
+        EXPECT_FALSE(onDevice.c_lflag & (ICANON | ECHO));
+        EXPECT_EQ(onDevice.c_cc[VMIN], 0);
+        // The pty forces 8 bits, no parity: check what was asked for.
+        EXPECT_EQ(g_lastAsked.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+        EXPECT_TRUE(g_lastAsked.c_cflag & PARENB);
+        EXPECT_FALSE(g_lastAsked.c_cflag & PARODD);
+        EXPECT_EQ(port.Name(), "COM1");
+        EXPECT_EQ(port.DevicePath(), pty.SlavePath());
+    }
+    // Defaults: 115200, 8 bits, no parity, one stop bit.
+    CSerialPort port;
+    ComSettingsRecord defaults = PortSettings("COM1");
+    ASSERT_TRUE(port.Open(defaults));
+    EXPECT_EQ(g_lastAsked.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(g_lastAsked.c_cflag & (PARENB | CSTOPB));
+    EXPECT_EQ(cfgetospeed(&g_lastAsked), static_cast<speed_t>(B115200));
+}
+
+TEST_F(PortFixture, OpenIsExclusiveAlsoThroughAnotherName) {
+    std::string error;
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), dir.PortPath(2).c_str()), 0);
+    CSerialPort first, second;
+    ASSERT_TRUE(first.Open(PortSettings("COM1")));
+    EXPECT_TRUE(first.IsOpen());
+    EXPECT_FALSE(second.Open(PortSettings("COM1")));
+    EXPECT_FALSE(second.Open(PortSettings("COM2"))) << "same device through another link";
+    EXPECT_FALSE(second.Open(PortSettings(pty.SlavePath().c_str()))) << "the device itself";
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.Handle(), -1);
+
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(second.Open(PortSettings("COM2"))) << "free again after close";
+    // Reopening the same object closes its old handle first.
+    EXPECT_TRUE(second.Open(PortSettings("COM1")));
+
+    // Missing ports and files that are not terminals fail.
+    CSerialPort third;
+    EXPECT_FALSE(third.Open(PortSettings("COM5")));
+    std::ofstream(dir.PortPath(6)) << "plain file";
+    EXPECT_FALSE(third.Open(PortSettings("COM6")));
+    EXPECT_FALSE(third.IsOpen());
+}
+
+TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(PortSettings("COM1")));
+    const std::string sent("\x02\x00\x03\r\nabc\xff", 9);
+    ASSERT_EQ(port.Write(sent.data(), sent.size()), sent.size());
+    EXPECT_EQ(pty.ReadFor(1000, sent.size()), sent);
+
+    const std::string incoming("OK\r\n\x04\x00z", 7);
+    ASSERT_EQ(pty.WriteAll(incoming), incoming.size());
+    ASSERT_TRUE(port.WaitForInput(Clock::now() + milliseconds(1000)));
+    for (int i = 0; i < 100 && port.QueuedBytes() < incoming.size(); ++i)
+        std::this_thread::sleep_for(milliseconds(2));
+    EXPECT_EQ(port.QueuedBytes(), incoming.size());
+    char buf[16] = {};
+    EXPECT_EQ(port.Read(buf, 4), 4u);
+    EXPECT_EQ(std::string(buf, 4), "OK\r\n");
+    EXPECT_EQ(port.QueuedBytes(), 3u);
+    EXPECT_EQ(port.Read(buf, 3), 3u);
+    EXPECT_EQ(std::string(buf, 3), std::string("\x04\x00z", 3));
+
+    pty.WriteAll("stale bytes");
+    for (int i = 0; i < 100 && port.QueuedBytes() < 11; ++i)
+        std::this_thread::sleep_for(milliseconds(2));
+    EXPECT_EQ(port.QueuedBytes(), 11u);
+    port.Purge(false, true);
+    EXPECT_EQ(port.QueuedBytes(), 11u) << "output purge leaves the input alone";
+    port.Purge(true, false);
+    EXPECT_EQ(port.QueuedBytes(), 0u);
+    pty.WriteAll("new");
+    EXPECT_EQ(port.Read(buf, 3), 3u);
+    EXPECT_EQ(std::string(buf, 3), "new");
+
+    port.Close();
+    EXPECT_EQ(port.QueuedBytes(), 0u);
+    EXPECT_EQ(port.Read(buf, 3), 0u);
+    EXPECT_EQ(port.Write("x", 1), 0u);
+}
+
+TEST_F(PortFixture, ReadTimeBounds) {
+    CSerialPort port;
+    // Shortened versions of the standard time-outs: interval 100, total 80 * n + 200.
+    ASSERT_TRUE(
+        port.Open(PortSettings("COM1"), kSerialQueueSize, SerialTimeouts{100, 80, 200, 800, 800}));
+    char buf[8];
+
+    // Silent line: a 3-byte read takes the whole total time, no more.
+    auto t = Clock::now();
+    EXPECT_EQ(port.Read(buf, 3), 0u);
+    long long silent = MsSince(t);
+    EXPECT_GE(silent, 440);
+    EXPECT_LT(silent, 440 + 250);
+
+    // One byte, then silence: the interval time-out ends the read early.
+    std::thread sender([&] {
+        std::this_thread::sleep_for(milliseconds(30));
+        pty.WriteAll("\x06");
+    });
+    t = Clock::now();
+    EXPECT_EQ(port.Read(buf, 3), 1u);
+    long long partial = MsSince(t);
+    sender.join();
+    EXPECT_EQ(buf[0], '\x06');
+    EXPECT_GE(partial, 30 + 100);
+    EXPECT_LT(partial, 400) << "interval time-out must end the read before the total";
+
+    // Everything there: no waiting at all.
+    pty.WriteAll("\x06\r\n");
+    std::this_thread::sleep_for(milliseconds(20));
+    t = Clock::now();
+    EXPECT_EQ(port.Read(buf, 3), 3u);
+    EXPECT_LT(MsSince(t), 50);
+    EXPECT_EQ(std::string(buf, 3), "\x06\r\n");
+}
+
+TEST_F(PortFixture, WaitsBlockWithoutSpinningAndCancelWakesThem) {
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(PortSettings("COM1")));
+
+    // Data arriving while waiting.
+    std::thread sender([&] {
+        std::this_thread::sleep_for(milliseconds(60));
+        pty.WriteAll("x");
+    });
+    auto t = Clock::now();
+    EXPECT_TRUE(port.WaitForInput(t + milliseconds(2000)));
+    EXPECT_GE(MsSince(t), 50);
+    EXPECT_LT(MsSince(t), 1000);
+    sender.join();
+    port.Purge(true, true);
+
+    // Silent line: waits to the deadline, using (almost) no processor time.
+    double cpu = ThreadCpuMs();
+    t = Clock::now();
+    EXPECT_FALSE(port.WaitForInput(t + milliseconds(300)));
+    EXPECT_GE(MsSince(t), 300);
+    EXPECT_LT(ThreadCpuMs() - cpu, 60.0);
+
+    // Cancel from another thread ends a long wait and a long read at once.
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(milliseconds(80));
+        port.Cancel();
+    });
+    t = Clock::now();
+    EXPECT_FALSE(port.WaitForInput(t + milliseconds(10000)));
+    EXPECT_LT(MsSince(t), 2000);
+    canceller.join();
+    EXPECT_TRUE(port.IsCancelled());
+    char buf[4];
+    t = Clock::now();
+    EXPECT_EQ(port.Read(buf, 3), 0u);
+    EXPECT_LT(MsSince(t), 500) << "a cancelled port does not wait";
+
+    // A new open withdraws the cancel.
+    ASSERT_TRUE(port.Open(PortSettings("COM1")));
+    EXPECT_FALSE(port.IsCancelled());
+
+    // The instrument hangs up: the wait still lasts to its deadline, without spinning.
+    pty.CloseMaster();
+    cpu = ThreadCpuMs();
+    t = Clock::now();
+    EXPECT_FALSE(port.WaitForInput(t + milliseconds(300)));
+    EXPECT_GE(MsSince(t), 300);
+    EXPECT_LT(ThreadCpuMs() - cpu, 60.0);
+    EXPECT_EQ(port.Read(buf, 3), 0u);
+}
