@@ -10,9 +10,9 @@
 namespace cli {
 
 struct CConvertOpResult {
-    int m_status = 0;            // kExitDone, kExitFailed, kExitUsage or kExitUnchanged
-    std::string m_text;          // the new view text (status 0)
-    std::string m_message;       // UTF-8, printed on standard error (may hold several lines)
+    int m_status = 0;       // kExitDone, kExitFailed, kExitUsage or kExitUnchanged
+    std::string m_text;     // the new view text (status 0)
+    std::string m_message;  // UTF-8, printed on standard error (may hold several lines)
 };
 
 // Options given as "--name value"; only names the operation declared are accepted.
@@ -21,7 +21,8 @@ using ConvertOpFn = CConvertOpResult (*)(std::string_view input, const ConvertOp
 
 struct CConvertOpRegistrar {
     // `optionNames` without the leading "--", e.g. {"old", "new"}.
-    CConvertOpRegistrar(const char* name, ConvertOpFn fn, std::vector<std::string> optionNames = {});
+    CConvertOpRegistrar(const char* name, ConvertOpFn fn,
+                        std::vector<std::string> optionNames = {});
 };
 
 }  // namespace cli

@@ -1,0 +1,89 @@
+#include "convert/BlockFraming.h"
+
+#include <cstdio>
+#include <cstring>
+
+int BlockChecksum(const char* block, char blockNumber) {
+    int sum = 0;
+    for (size_t i = 0; i < kBlockPayload; ++i) sum ^= static_cast<signed char>(block[i]);
+    return sum ^ blockNumber;
+}
+
+void FormatChecksum(int checksum, char out[3]) {
+    // "%03d" may write four characters (e.g. -128); the field keeps the first three.
+    char text[16];
+    std::snprintf(text, sizeof text, "%03d", checksum);
+    std::memcpy(out, text, 3);
+}
+
+size_t FramedSize(size_t payloadSize) {
+    const size_t blocks = payloadSize == 0 ? 1 : (payloadSize + kBlockPayload - 1) / kBlockPayload;
+    return blocks * kFramedBlockSize + sizeof kEndFrame;
+}
+
+static void AppendBlock(const char* block, char blockNumber, std::string& out) {
+    char tail[7];
+    tail[0] = blockNumber;
+    FormatChecksum(BlockChecksum(block, blockNumber), tail + 1);
+    tail[4] = kEtx;
+    tail[5] = '\r';
+    tail[6] = '\n';
+    out.push_back(kStx);
+    out.append(block, kBlockPayload);
+    out.append(tail, sizeof tail);
+}
+
+void FramePayload(std::string_view payload, std::string& out) {
+    out.reserve(out.size() + FramedSize(payload.size()));
+    char blockNumber = '0';
+    size_t pos = 0;
+    // Full blocks, except that the last block is always written by the tail below,
+    // padded or not.
+    while (payload.size() - pos > kBlockPayload) {
+        AppendBlock(payload.data() + pos, blockNumber, out);
+        blockNumber = blockNumber == '9' ? '0' : blockNumber + 1;
+        pos += kBlockPayload;
+    }
+    char last[kBlockPayload];
+    const size_t rest = payload.size() - pos;
+    std::memcpy(last, payload.data() + pos, rest);
+    if (rest < kBlockPayload) {
+        last[rest] = '_';
+        std::memset(last + rest + 1, ' ', kBlockPayload - rest - 1);
+    }
+    AppendBlock(last, blockNumber, out);
+    out.append(kEndFrame, sizeof kEndFrame);
+}
+
+bool UnframeBlocks(std::string_view framed, std::string& payload) {
+    payload.clear();
+    payload.reserve(framed.size());
+    size_t i = 0;
+    while (i < framed.size()) {
+        const char c = framed[i];
+        if (c == kEot) return true;
+        if (c == kStx) {
+            ++i;
+        } else if (c == kEtx) {
+            payload.resize(payload.size() >= 4 ? payload.size() - 4 : 0);
+            i += 3;  // the ETX and the CR LF after it
+        } else {
+            payload.push_back(c);
+            ++i;
+        }
+    }
+    return false;
+}
+
+void UnframeMeasurementBlocks(std::string_view framed, std::string& payload) {
+    payload.clear();
+    payload.reserve(framed.size());
+    for (const char c : framed) {
+        if (c == '\r' || c == '\n' || c == kStx) continue;
+        if (c == kEtx) {
+            payload.resize(payload.size() >= 4 ? payload.size() - 4 : 0);
+            continue;
+        }
+        payload.push_back(c);
+    }
+}

@@ -1,0 +1,254 @@
+// Coordinate conversions: QMX210 downloads and JVS measurement data to TERV lists,
+// QMX610/710 records to TERV / ZeltaMap lists, and TERV lists to QMX210 blocks.
+#include <algorithm>
+#include <cstring>
+
+#include "convert/BlockFraming.h"
+#include "convert/ConvertMessages.h"
+#include "convert/Converters.h"
+#include "convert/NumberText.h"
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+std::string PointNote(int pointNumber) {
+    return "第" + std::to_string(pointNumber) + "个点";
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A number of millimetres (the instrument writes a sign and digits) as metres, "%.3f".
+void AppendScaled(std::string& out, std::string_view text) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const size_t start = i;
+    long long value = 0;
+    while (i < text.size() && IsDigit(text[i]) && i - start < 12)
+        value = value * 10 + (text[i++] - '0');
+    const bool plain = i == text.size() || !(IsDigit(text[i]) || text[i] == '.');
+    if (plain) {
+        numtext::AppendMillimetres(out, negative ? -value : value);
+    } else {
+        numtext::AppendFixed(out, numtext::LeadingNumber(text) / 1000.0, 3);
+    }
+}
+
+std::string_view Slice(std::string_view text, size_t pos, size_t count) {
+    if (pos >= text.size()) return {};
+    return text.substr(pos, count);
+}
+
+}  // namespace
+
+CConvertResult OnTervCoords210(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    if (text[0] != kStx) return CConvertResult::Failed(convert_msg::kBadFileFormat);
+    if (text.find("_+") == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kConvertFailed);
+    if (text.find(kCrLf) == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kBadJvsCoords);
+    std::string payloadText;
+    if (!UnframeBlocks(text, payloadText)) return CConvertResult::Unchanged();
+    const std::string_view payload = payloadText;
+
+    std::string out;
+    out.reserve(payload.size() + payload.size() / 4);
+    int point = 0;
+    for (size_t p = payload.find("_+"); p != std::string_view::npos;) {
+        ++point;
+        // A record's tags are looked for only up to the next record, so a record
+        // without a value never borrows its neighbour's.
+        const size_t next = payload.find("_+", p + 2);
+        const std::string_view record =
+            payload.substr(p, next == std::string_view::npos ? next : next - p);
+        const size_t x = record.find("_ x");
+        const size_t y = x == std::string_view::npos ? x : record.find("_ y", x);
+        const size_t z = y == std::string_view::npos ? y : record.find("_ z", y);
+        if (z == std::string_view::npos)
+            return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
+                                          PointNote(point));
+        const std::string_view name = Slice(payload, p + 2, 10);
+        out.append(name).append(",").append(name).append(",");
+        AppendScaled(out, Slice(payload, p + y + 3, 10));
+        out.push_back(',');
+        AppendScaled(out, Slice(payload, p + x + 3, 10));
+        out.push_back(',');
+        AppendScaled(out, Slice(payload, p + z + 3, 10));
+        out.append(kCrLf);
+        p = next;
+    }
+    if (out.empty()) return CConvertResult::Failed(convert_msg::kConvertFailed);
+    return CConvertResult::Done(std::move(out));
+}
+
+namespace {
+
+struct CFixedPass {
+    std::string_view m_tag;
+    size_t m_step;        // where the pass searches on after a record
+    size_t m_codeOffset;  // of the code field from the tag
+};
+
+// A fixed-width field's value: its text up to the first space. The line end and
+// the end of the text also end it, so a short record never reaches into the next.
+std::string_view FixedValue(std::string_view text, size_t pos, size_t width) {
+    const std::string_view field = Slice(text, pos, width);
+    const size_t end = field.find_first_of(" \r\n");
+    return field.substr(0, end);
+}
+
+}  // namespace
+
+CConvertResult OnTervCoords610(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    static constexpr CFixedPass kPasses[] = {{"08KI", 78, 68}, {"02TP", 94, 84}, {"08TP", 78, 68}};
+    std::string out;
+    out.reserve(text.size() / 2);
+    for (const CFixedPass& pass : kPasses) {
+        for (size_t t = text.find(pass.m_tag); t != std::string_view::npos;
+             t = text.find(pass.m_tag, t + pass.m_step)) {
+            const std::string_view code = FixedValue(text, t + pass.m_codeOffset, 16);
+            out.append(FixedValue(text, t + 6, 14)).push_back(',');
+            if (code != "0") out.append(code);
+            out.push_back(',');
+            out.append(FixedValue(text, t + 36, 16)).push_back(',');
+            out.append(FixedValue(text, t + 20, 16)).push_back(',');
+            out.append(FixedValue(text, t + 52, 16)).append(kCrLf);
+            // The last record of the text ends the whole conversion.
+            if (t + pass.m_codeOffset + 16 + 2 >= text.size())
+                return CConvertResult::Done(std::move(out));
+        }
+    }
+    if (out.empty()) return CConvertResult::Failed(convert_msg::kNoCoordData);
+    return CConvertResult::Done(std::move(out));
+}
+
+CConvertResult OnTervMeasurement210(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    if (text[0] != kStx) return CConvertResult::Failed(convert_msg::kBadFileFormat);
+    if (text.find("_+") == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kConvertFailed);
+    if (text.find(kCrLf) == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kBadJvsMeasurement);
+    std::string payloadText;
+    UnframeMeasurementBlocks(text, payloadText);
+    const std::string_view payload = payloadText;
+    constexpr auto npos = std::string_view::npos;
+
+    std::string out;
+    out.reserve(payload.size());
+    std::string line;
+    size_t s = 0;
+    for (;;) {
+        size_t a = payload.find("_+", s);
+        if (a == npos) break;
+        s = a;
+        size_t b = payload.find("_ U", a);
+        if (b == npos) break;
+        while (b - a >= 16) {  // a "_+" without coordinates
+            s += 2;
+            a = payload.find("_+", s);
+            if (a == npos) break;
+            s = a;
+            b = payload.find("_ U", a);
+            if (b == npos) break;
+        }
+        if (a == npos || b == npos) break;
+        const size_t c = payload.find("_*", s);
+        if (c == npos) break;
+        const size_t d = payload.find("_,", c + 2);
+        if (d == npos) break;
+        // A line goes out only whole; a record cut off by the end adds nothing.
+        line.assign(payload.substr(a + 2, b - a - 2)).push_back(',');
+        line.append(payload.substr(c + 2, d - c - 2)).push_back(',');
+        std::string_view values[3];
+        size_t v = b + 3;
+        for (auto& value : values) {
+            const size_t end = payload.find_first_of("+-", v + 1);
+            value = Slice(payload, v, end == npos ? npos : end - v);
+            v = end == npos ? payload.size() : end;
+        }
+        AppendScaled(line, values[1]);
+        line.push_back(',');
+        AppendScaled(line, values[0]);
+        line.push_back(',');
+        AppendScaled(line, values[2]);
+        line.append(kCrLf);
+        out.append(line);
+        s += 2;
+    }
+    if (out.empty()) return CConvertResult::Unchanged();
+    return CConvertResult::Done(std::move(out));
+}
+
+namespace {
+
+// "+%06d%03d" / "-%06d%03d" of a coordinate list value; false when it is not a
+// number or its whole metres need more than six digits.
+bool EncodeValue(std::string_view text, std::string& out) {
+    numtext::CDecimal number;
+    if (!numtext::ParseDecimal(text, number)) return false;
+    std::string_view whole = number.m_whole;
+    while (whole.size() > 1 && whole[0] == '0') whole.remove_prefix(1);
+    if (whole.size() > 6) return false;
+    char field[10];
+    field[0] = number.Value() < 0.0 ? '-' : '+';
+    std::memset(field + 1, '0', 9);
+    std::memcpy(field + 7 - whole.size(), whole.data(), whole.size());
+    std::memcpy(field + 7, number.m_fraction.data(), std::min<size_t>(3, number.m_fraction.size()));
+    out.append(field, sizeof field);
+    return true;
+}
+
+}  // namespace
+
+bool BuildCoordBlocks(std::string_view text, std::string& out, std::string* message) {
+    if (CountTerv210Records(text) == 0) {
+        if (message) *message = convert_msg::kBadTerv210;
+        return false;
+    }
+    std::vector<CTervLine> lines;
+    if (!SplitTerv210Lines(text, lines, convert_msg::kBadTerv210, message)) return false;
+    std::string payload;
+    payload.reserve(lines.size() * 51);
+    for (const CTervLine& line : lines) {
+        const std::string_view name = line.m_fields[0];
+        bool ok = name.size() <= 10;
+        if (ok) {
+            payload.append("_+").append(name).append(10 - name.size(), ' ');
+            payload.append("_ x");
+            ok = EncodeValue(line.m_fields[2], payload);
+        }
+        if (ok) {
+            payload.append("_ y");
+            ok = EncodeValue(line.m_fields[3], payload);
+        }
+        if (ok) {
+            payload.append("_ z");
+            ok = EncodeValue(line.m_fields[4], payload);
+        }
+        if (!ok) {
+            if (message)
+                *message =
+                    std::string(convert_msg::kBadTerv210) + "\n" + LineNote(line.m_lineNumber);
+            return false;
+        }
+    }
+    if (FramedSize(payload.size()) + 1 > kWorkBufferSize) {
+        if (message) *message = convert_msg::kOutOfMemory;
+        return false;
+    }
+    FramePayload(payload, out);
+    return true;
+}
+
+CConvertResult OnShowCoordBlocks210(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    std::string out, message;
+    if (!BuildCoordBlocks(text, out, &message)) return CConvertResult::Failed(std::move(message));
+    return CConvertResult::Done(std::move(out));
+}

@@ -1,0 +1,141 @@
+#include "convert/RecordFormats.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "convert/ConvertMessages.h"
+
+std::vector<CoordRecord> g_pCoordRecords;
+int g_nCoordCount = 0;
+std::vector<CodeRecord> g_pCodeRecords;
+int g_nCodeCount = 0;
+
+char* CoordRecord::Field(int i) {
+    char* fields[] = {m_szName, m_szCode, m_szEast, m_szNorth, m_szHeight};
+    return fields[std::clamp(i, 0, 4)];
+}
+
+const char* CoordRecord::Field(int i) const {
+    return const_cast<CoordRecord*>(this)->Field(i);
+}
+
+bool CoordRecord::SetField(char (&field)[kFieldSize], std::string_view value) {
+    const size_t n = std::min(value.size(), kFieldSize - 1);
+    std::memcpy(field, value.data(), n);
+    std::memset(field + n, 0, kFieldSize - n);
+    return n == value.size();
+}
+
+void CodeRecord::Assign(std::string_view thirteen) {
+    char bytes[13];
+    std::memset(bytes, ' ', sizeof bytes);
+    std::memcpy(bytes, thirteen.data(), std::min(thirteen.size(), sizeof bytes));
+    std::memcpy(m_number, bytes, 3);
+    std::memcpy(m_code, bytes + 3, 10);
+}
+
+int CountCodeListLines(std::string_view text) {
+    if (text.empty()) return 0;
+    long commas = 0, lines = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ',') {
+            ++commas;
+        } else if (c == '\n' && i > 0 && text[i - 1] == '\r') {
+            ++lines;
+            if (commas != lines) return 0;
+        }
+    }
+    return static_cast<int>(lines);
+}
+
+int CountTerv210Records(std::string_view text) {
+    if (text.empty()) return 0;
+    long commas = 0, lines = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ',') {
+            ++commas;
+        } else if (c == '\n' && i > 0 && text[i - 1] == '\r') {
+            ++lines;
+            if (commas / 4 != lines) return static_cast<int>(commas / 4);
+        }
+    }
+    if (commas > 0 && commas % 4 != 0) return 0;
+    return static_cast<int>(lines);
+}
+
+int CountRawCodeMarkers(std::string_view text) {
+    if (text.empty() || text[0] != 0x02) return 0;
+    const size_t n = text.size();
+    const bool eot = n >= 3 && text[n - 3] == 0x04;
+    const bool cr = n >= 2 && text[n - 2] == '\r';
+    const bool lf = text[n - 1] == '\n';
+    if (!eot && !cr && !lf) return 0;
+    int count = 0;
+    for (size_t p = text.find("_:"); p != std::string_view::npos; p = text.find("_:", p + 1))
+        ++count;
+    return count;
+}
+
+std::string LineNote(int lineNumber) {
+    return "第" + std::to_string(lineNumber) + "行";
+}
+
+static bool IsBlank(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+bool SplitTerv210Lines(std::string_view text, std::vector<CTervLine>& lines,
+                       const char* baseMessage, std::string* message) {
+    lines.clear();
+    size_t start = 0;
+    int lineNumber = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        const std::string_view line = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        start = end == std::string_view::npos ? text.size() : end + 2;
+        ++lineNumber;
+        if (IsBlank(line)) continue;
+        if (std::count(line.begin(), line.end(), ',') != 4) {
+            if (message) *message = std::string(baseMessage) + "\n" + LineNote(lineNumber);
+            return false;
+        }
+        CTervLine record;
+        record.m_lineNumber = lineNumber;
+        size_t from = 0;
+        for (int f = 0; f < 4; ++f) {
+            const size_t comma = line.find(',', from);
+            record.m_fields[f] = line.substr(from, comma - from);
+            from = comma + 1;
+        }
+        record.m_fields[4] = line.substr(from);
+        lines.push_back(record);
+    }
+    return true;
+}
+
+bool ParseTerv210Records(std::string_view text, std::vector<CoordRecord>& table,
+                         std::string* message) {
+    std::vector<CTervLine> lines;
+    if (!SplitTerv210Lines(text, lines, convert_msg::kConvertFailed, message)) return false;
+    table.assign(lines.size(), CoordRecord{});
+    for (size_t i = 0; i < lines.size(); ++i) {
+        CoordRecord& record = table[i];
+        bool whole = true;
+        whole &= CoordRecord::SetField(record.m_szName, lines[i].m_fields[0]);
+        whole &= CoordRecord::SetField(record.m_szCode, lines[i].m_fields[1]);
+        whole &= CoordRecord::SetField(record.m_szEast, lines[i].m_fields[2]);
+        whole &= CoordRecord::SetField(record.m_szNorth, lines[i].m_fields[3]);
+        whole &= CoordRecord::SetField(record.m_szHeight, lines[i].m_fields[4]);
+        if (!whole) {
+            if (message)
+                *message = std::string(convert_msg::kConvertFailed) + "\n" +
+                           LineNote(lines[i].m_lineNumber);
+            table.resize(i);
+            return false;
+        }
+    }
+    return true;
+}
