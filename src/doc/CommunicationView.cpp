@@ -1,0 +1,101 @@
+#include "doc/CommunicationView.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "convert/ViewCodec.h"
+
+CCommunicationView::CCommunicationView(QWidget* parent) : QPlainTextEdit(parent) {
+    // Long lines wrap at the window's edge; there is nothing to scroll sideways.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(false);
+    setObjectName("CommunicationView");
+}
+
+CCommunicationView::~CCommunicationView() = default;
+
+std::string CCommunicationView::GetBytes() const {
+    return EncodeViewDisplay(toPlainText());
+}
+
+void CCommunicationView::SetBytes(std::string_view bytes) {
+    const bool modified = document()->isModified();
+    setPlainText(DecodeViewDisplay(bytes));
+    document()->setModified(modified);
+}
+
+void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
+    SetBytes(bytes);
+    moveCursor(QTextCursor::End);
+    ensureCursorVisible();
+}
+
+void CCommunicationView::SetLocked(bool locked) {
+    setEnabled(!locked);
+    setReadOnly(locked);
+    repaint();
+}
+
+int CCommunicationView::CharacterCount() const {
+    return document()->characterCount() - 1;
+}
+
+int CCommunicationView::Room() const {
+    return kMaxTypedChars - CharacterCount() + static_cast<int>(textCursor().selectedText().size());
+}
+
+void CCommunicationView::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool inserts =
+        !isReadOnly() && !text.isEmpty() && (text.at(0).isPrint() || text == "\r" || text == "\t");
+    if (inserts && Room() < text.size()) {
+        event->accept();  // full: like the edit control, refuse the keystroke
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CCommunicationView::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText() || isReadOnly()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString text = source->text();
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    const int room = std::max(0, Room());
+    if (text.size() > room) text.truncate(room);
+    if (!text.isEmpty()) insertPlainText(text);
+}
+
+QPrinter& CCommunicationView::Printer() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void CCommunicationView::OnFilePrint() {
+    QPrintDialog dialog(&Printer(), this);
+    if (dialog.exec() == QDialog::Accepted) document()->print(&Printer());
+}
+
+void CCommunicationView::OnFilePrintPreview() {
+    QPrintPreviewDialog preview(&Printer(), this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { document()->print(printer); });
+    preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+    preview.exec();
+}
+
+void CCommunicationView::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&Printer(), this);
+    dialog.exec();
+}

@@ -1,0 +1,24 @@
+// The one place where the program asks the user something: message boxes and
+// file dialogs. Tests install hooks that answer instead of a person.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum class EAnswer { Ok, Yes, No, Cancel };
+enum class EButtons { Ok, YesNoCancel };
+
+// Modal box captioned with the application title, exclamation icon.
+EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons = EButtons::Ok);
+
+// Open and save dialogs with the program's titles and filter; empty: cancelled.
+QString AskOpenFileName(QWidget* parent);
+QString AskSaveFileName(QWidget* parent, const QString& suggestedName);
+
+// Test hooks; an empty function restores the real dialogs.
+using MessageHook = std::function<EAnswer(const QString& text, EButtons buttons)>;
+using FileDialogHook = std::function<QString(bool save, const QString& suggestedName)>;
+void SetMessageHook(MessageHook hook);
+void SetFileDialogHook(FileDialogHook hook);

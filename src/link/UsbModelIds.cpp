@@ -1,0 +1,9 @@
+#include "link/UsbModelIds.h"
+
+CUsbModelIds UsbModelIds;
+
+const UsbModelRow* FindUsbModelRow(std::string_view textUtf8) {
+    for (const UsbModelRow& row : kUsbModelRows)
+        if (row.Text == textUtf8) return &row;
+    return nullptr;
+}

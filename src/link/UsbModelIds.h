@@ -1,0 +1,50 @@
+// The USB identifiers of the instrument model chosen in the main window.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+struct UsbModelIdsRecord {
+    uint16_t VendorId = 0;
+    uint16_t ProductId = 0;
+    uint32_t InEndpoint = 0;  // bit 7 set: device to host
+    uint32_t OutEndpoint = 0;
+    friend bool operator==(const UsbModelIdsRecord&, const UsbModelIdsRecord&) = default;
+};
+
+// Read and written whole under a lock: a USB transfer never sees half of a
+// model change made on the window's thread.
+class CUsbModelIds {
+public:
+    UsbModelIdsRecord Get() const {
+        std::lock_guard lock(m_mutex);
+        return m_ids;
+    }
+    void Set(const UsbModelIdsRecord& ids) {
+        std::lock_guard lock(m_mutex);
+        m_ids = ids;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    UsbModelIdsRecord m_ids;  // all zero until a model is chosen
+};
+
+extern CUsbModelIds UsbModelIds;
+
+// One row of the model selector: its text, the message it shows (both UTF-8)
+// and the identifiers it sets.
+struct UsbModelRow {
+    std::string_view Text;
+    std::string_view Message;
+    UsbModelIdsRecord Ids;
+};
+
+inline constexpr UsbModelRow kUsbModelRows[] = {
+    {"QMX640系列", "您选择的是QMX640系列仪器！", {0xFFFF, 0x0007, 0x82, 0x02}},
+    {"QMX660系列", "您选择的是QMX660系列仪器！", {0x3D18, 0x3D02, 0x83, 0x04}},
+};
+
+// The row whose text is exactly the given one, or null.
+const UsbModelRow* FindUsbModelRow(std::string_view textUtf8);
