@@ -15,17 +15,17 @@ class CUsbDevice;
 
 // Every transfer the program offers; the command ids map onto these.
 enum class TransferKind {
-    DownloadQmx210,       // 32772
-    DownloadQmx610,       // 32784, 32791
-    UploadQmx210,         // 32777
-    UploadQmx610,         // 32789
-    UploadPcode,          // 32783
-    UploadFeatureCodes,   // 32800
-    UploadAlignment,      // 32801, 32790
-    UsbDownload,          // 32774, 32793, 32794
-    UsbUploadQmx610,      // 32775
-    UsbUploadText,        // 32795, 32799, 32802
-    UsbUploadFeatureCodes // 32796
+    DownloadQmx210,        // 32772
+    DownloadQmx610,        // 32784, 32791
+    UploadQmx210,          // 32777
+    UploadQmx610,          // 32789
+    UploadPcode,           // 32783
+    UploadFeatureCodes,    // 32800
+    UploadAlignment,       // 32801, 32790
+    UsbDownload,           // 32774, 32793, 32794
+    UsbUploadQmx610,       // 32775
+    UsbUploadText,         // 32795, 32799, 32802
+    UsbUploadFeatureCodes  // 32796
 };
 
 // Whether the transfer runs with the companion that copies the growing text

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -37,5 +38,15 @@ private:
 extern CTransferText g_strTransferText;
 extern std::atomic<bool> g_bTransferDone;
 
-// Waits the given milliseconds by blocking on the clock; never returns early.
+// Raised when the program exits during a transfer: every wait of a worker and
+// of its companion ends at once, and the worker gives up at its next step.
+extern std::atomic<bool> g_bTransferCancel;
+void CancelTransferWaits();
+void ResetTransferCancel();
+
+// Waits the given milliseconds by blocking on the clock; never returns early
+// (except when the transfer is cancelled at program exit).
 bool DelayMs(unsigned milliseconds);
+
+// Blocks until the deadline or a cancel. Returns false when cancelled.
+bool WaitUntil(std::chrono::steady_clock::time_point deadline);

@@ -1,0 +1,45 @@
+#include "link/UsbDevice.h"
+
+#include <utility>
+
+std::unique_ptr<CUsbDeviceLayer> CreateDefaultUsbLayer() {
+    return std::make_unique<CNullUsbLayer>();
+}
+
+CUsbDevice g_UsbDevice;
+
+CUsbDevice::CUsbDevice() : m_layer(CreateDefaultUsbLayer()) {}
+
+CUsbDevice::CUsbDevice(std::unique_ptr<CUsbDeviceLayer> layer) : m_layer(std::move(layer)) {
+    if (!m_layer) m_layer = CreateDefaultUsbLayer();
+}
+
+CUsbDevice::~CUsbDevice() = default;
+
+CUsbDeviceLayer& CUsbDevice::Layer() {
+    std::lock_guard lock(m_mutex);
+    return *m_layer;
+}
+
+unsigned CUsbDevice::Open() {
+    return Layer().Open();
+}
+
+unsigned CUsbDevice::Write(const unsigned char* buffer, unsigned length) {
+    return Layer().Write(buffer, length);
+}
+
+unsigned CUsbDevice::Read(unsigned char* buffer, unsigned length) {
+    return Layer().Read(buffer, length);
+}
+
+void CUsbDevice::Close() {
+    Layer().Close();
+}
+
+std::unique_ptr<CUsbDeviceLayer> CUsbDevice::SetLayer(std::unique_ptr<CUsbDeviceLayer> layer) {
+    std::lock_guard lock(m_mutex);
+    if (!layer) layer = CreateDefaultUsbLayer();
+    std::swap(layer, m_layer);
+    return layer;
+}

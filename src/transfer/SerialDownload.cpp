@@ -1,0 +1,150 @@
+// Serial downloads of both instrument families: listen for the instrument's
+// stream, keep every byte, end on EOT (QMX210) or ETX (QMX610/710).
+#include <algorithm>
+#include <cstring>
+
+#include "config/LinkSettings.h"
+#include "link/SerialPort.h"
+#include "transfer/TransferScreen.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWorkers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Rewriting a growing text at every LF is quadratic; a few refreshes a second
+// keep the view current and the port drained.
+constexpr milliseconds kRefreshInterval{100};
+constexpr milliseconds kSettle{5};
+
+void ClosePort() {
+    if (g_SerialPort.IsOpen()) g_SerialPort.Close();
+}
+
+enum class Family { Qmx210, Qmx610 };
+
+unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family family) {
+    CTransferScreen& screen = *job.screen;
+    if (g_bTransferCancel) {
+        ClosePort();
+        g_bTransferDone = true;
+        return 0;
+    }
+    LockView(screen);
+    g_strTransferText.Clear();
+    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
+    const milliseconds timeout{std::max<int32_t>(0, cfg.ReceiveTimeOut)};
+    auto deadline = Clock::now() + timeout;
+    bool enqSent = false;
+    const bool ackNak = cfg.Protol == 1;
+    g_SerialPort.ClearError();
+    g_SerialPort.Purge(true, true);
+
+    long long received = 0;
+    auto lastShown = Clock::now() - kRefreshInterval;
+    for (;;) {
+        if (g_bTransferCancel) {
+            ClosePort();
+            UnlockView(screen);
+            g_bTransferDone = true;
+            return 0;
+        }
+        if (Clock::now() > deadline) {
+            // Whatever arrived is shown and kept, so nothing received is lost.
+            if (g_strTransferText.Size() > 0) {
+                SetViewToTransferText(screen, true);
+                screen.MarkModified();
+            }
+            screen.ShowMessage(kMsgCommTimeout);
+            UnlockView(screen);
+            ClosePort();
+            g_bTransferDone = true;
+            return 0;
+        }
+        if (ackNak && !enqSent) {
+            const char enq = kENQ;
+            g_SerialPort.Write(&enq, 1);
+            enqSent = true;
+        }
+        if (!g_SerialPort.WaitForInput(deadline)) continue;
+        if (g_SerialPort.QueuedBytes() == 0) {
+            // Readable but nothing queued: the far end hung up. Do not spin;
+            // the deadline ends the download.
+            WaitUntil(std::min(deadline, Clock::now() + kSettle));
+            continue;
+        }
+        // Let the burst settle so it is read in large chunks.
+        WaitUntil(Clock::now() + kSettle);
+        deadline = Clock::now() + timeout;
+        const size_t n = std::min<size_t>(g_SerialPort.QueuedBytes(), sizeof g_abyRxBuffer);
+        std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
+        const size_t got = n ? g_SerialPort.Read(g_abyRxBuffer, n) : 0;
+        const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
+
+        bool lineEnd = false, finished = false;
+        for (char b : chunk) {
+            if (b == '\n') {
+                lineEnd = true;
+            } else if (family == Family::Qmx210 && b == kEOT) {
+                finished = true;
+                break;
+            } else if (b == kETX) {
+                if (family == Family::Qmx610) {
+                    finished = true;
+                    break;
+                }
+                if (ackNak && enqSent) {
+                    const char ack = kACK;
+                    g_SerialPort.Write(&ack, 1);
+                }
+            }
+        }
+        // The view shows the text received before this chunk.
+        if (lineEnd && !finished && Clock::now() - lastShown >= kRefreshInterval) {
+            ShowTransferText(screen);
+            lastShown = Clock::now();
+        }
+        // Every byte read is kept, a zero byte included.
+        g_strTransferText.Append(chunk);
+        received += static_cast<long long>(got);
+        if (got) screen.ShowProgress(received, true);
+        if (finished) {
+            SetViewToTransferText(screen, true);
+            screen.MarkModified();
+            screen.ShowMessage(kMsgReceiveComplete);
+            ClosePort();
+            UnlockView(screen);
+            g_bTransferDone = true;
+            return 1;
+        }
+    }
+}
+
+}  // namespace
+
+unsigned DownloadQmx210Worker(const CTransferJob& job) {
+    g_bTransferDone = true;
+    const ComSettingsRecord cfg = ComSettings.Get();
+    if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
+        job.screen->ShowMessage(kMsgPortOpenFailed);
+        return 0;
+    }
+    g_SerialPort.ClearError();
+    job.screen->AskOperator(cfg.Protol == 1 ? kMsgPromptInstrumentFirst : kMsgPromptPcFirst);
+    return Receive(job, cfg, Family::Qmx210);
+}
+
+unsigned DownloadQmx610Worker(const CTransferJob& job) {
+    g_bTransferDone = false;
+    const ComSettingsRecord cfg = ComSettings.Get();
+    if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
+        job.screen->ShowMessage(kMsgPortOpenFailed);
+        g_bTransferDone = true;
+        return 0;
+    }
+    g_SerialPort.ClearError();
+    job.screen->AskOperator(kMsgPromptPcFirst);
+    return Receive(job, cfg, Family::Qmx610);
+}

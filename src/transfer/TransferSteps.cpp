@@ -1,0 +1,151 @@
+// Steps every worker shares: the view calls, the upload buffer and the
+// rewrites of the view text into QMX610/710 command lines.
+#include <mutex>
+#include <new>
+
+#include "transfer/TransferScreen.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWorkers.h"
+
+unsigned char g_abyRxBuffer[512];
+std::string g_szEchoLine;
+const char* g_pSendCursor = nullptr;
+
+namespace {
+// Orders the worker's text updates against the companion's copies.
+std::mutex g_viewTextMutex;
+}  // namespace
+
+std::mutex& ViewTextMutex() {
+    return g_viewTextMutex;
+}
+
+bool UploadBuffer::Allocate() {
+    try {
+        m_bytes.clear();
+        m_bytes.reserve(kSize);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool UploadBuffer::Assign(std::string stream) {
+    if (stream.size() + 1 > kSize) return false;
+    m_bytes = std::move(stream);
+    return true;
+}
+
+void UploadBuffer::Release() {
+    std::string().swap(m_bytes);
+}
+
+void LockView(CTransferScreen& screen) {
+    screen.LockView();
+}
+
+void UnlockView(CTransferScreen& screen) {
+    screen.UnlockView();
+}
+
+void ShowTransferText(CTransferScreen& screen) {
+    std::lock_guard lock(g_viewTextMutex);
+    screen.ShowText(g_strTransferText.Get());
+}
+
+void SetViewToTransferText(CTransferScreen& screen, bool moveCaret) {
+    std::lock_guard lock(g_viewTextMutex);
+    if (moveCaret)
+        screen.ShowText(g_strTransferText.Get());
+    else
+        screen.SetViewText(g_strTransferText.Get());
+}
+
+void SetViewTextLocked(CTransferScreen& screen, const std::string& text) {
+    std::lock_guard lock(g_viewTextMutex);
+    screen.SetViewText(text);
+}
+
+namespace {
+// A field ends at the stop character; never reads past the text.
+std::string_view TakeUntil(std::string_view text, size_t& pos, char stop) {
+    const size_t start = pos;
+    while (pos < text.size() && text[pos] != stop) ++pos;
+    std::string_view field = text.substr(start, pos - start);
+    if (pos < text.size()) ++pos;  // the separator
+    return field;
+}
+}  // namespace
+
+std::string BuildDgLines(std::string_view text, size_t records) {
+    std::string out;
+    size_t pos = 0;
+    for (size_t i = 0; i < records && pos < text.size(); ++i) {
+        const std::string_view name = TakeUntil(text, pos, ',');
+        const std::string_view code = TakeUntil(text, pos, ',');
+        const std::string_view east = TakeUntil(text, pos, ',');
+        const std::string_view north = TakeUntil(text, pos, ',');
+        // The height ends at CR, or at a character that is followed by LF
+        // (which is not taken); then the two line-end characters are skipped.
+        const size_t start = pos;
+        while (pos < text.size() && text[pos] != '\r' &&
+               !(pos + 1 < text.size() && text[pos + 1] == '\n'))
+            ++pos;
+        const std::string_view height = text.substr(start, pos - start);
+        pos = std::min(text.size(), pos + 2);
+        out.append("/Dg ");
+        out.append(north).append(",");
+        out.append(east).append(",");
+        out.append(height).append(",");
+        out.append(name);
+        if (!code.empty()) out.append(",").append(code);
+        out.append("\r\n");
+    }
+    return out;
+}
+
+std::string BuildDhLines(std::string_view text) {
+    std::string out;
+    size_t pos = 0;
+    for (;;) {
+        if (pos >= text.size() || text[pos] == '\r' ||
+            (pos + 1 < text.size() && text[pos + 1] == '\n'))
+            break;
+        const size_t start = pos;
+        bool lineEnded = false;
+        while (true) {
+            if (pos >= text.size() || text[pos] == '\r' ||
+                (pos + 1 < text.size() && text[pos + 1] == '\n')) {
+                lineEnded = true;
+                break;
+            }
+            if (text[pos] == ',') break;
+            ++pos;
+        }
+        out.append("/Dh ").append(text.substr(start, pos - start)).append("\r\n");
+        if (lineEnded) break;
+        ++pos;  // the comma
+    }
+    return out;
+}
+
+size_t Qmx610LineLength(std::string_view data, size_t pos) {
+    for (size_t i = pos; i < data.size(); ++i) {
+        if (data[i] == '\r' || (i + 1 < data.size() && data[i + 1] == '\n'))
+            return std::min(i - pos + 2, data.size() - pos);
+    }
+    return 0;
+}
+
+size_t CrLfLineLength(std::string_view data, size_t pos) {
+    for (size_t i = pos; i + 1 < data.size(); ++i)
+        if (data[i] == '\r' && data[i + 1] == '\n') return i - pos + 2;
+    return 0;
+}
+
+size_t SegmentSendLength(std::string_view data, size_t pos) {
+    const size_t end = data.find(kSegmentEnd, pos);
+    if (end == std::string_view::npos) return 0;
+    const size_t n = end + kSegmentEnd.size() - pos;
+    return n <= 150 ? n : 128;
+}

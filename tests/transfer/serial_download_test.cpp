@@ -1,0 +1,213 @@
+// Serial downloads end to end over a pseudo-terminal: what the PC sends, what
+// ends up in the view, and every failure path.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/SerialPort.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+#include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWorkers.h"
+#include "transfer_support.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class SerialDownload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.Create());
+        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+    }
+    void TearDown() override {
+        m_manager.StopAndJoin();
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
+    void Start(TransferKind kind) {
+        CTransferJob job;
+        job.screen = &m_screen;
+        job.portTimeouts = ShortPortTimeouts();
+        ASSERT_TRUE(m_manager.Start(kind, job));
+    }
+    // Under None the instrument starts sending once the PC listens (after the
+    // view is locked and the queues are purged).
+    void WaitListening() {
+        const auto until = Clock::now() + 2s;
+        while (Clock::now() < until) {
+            for (const auto& c : m_screen.Calls())
+                if (c == "lock") {
+                    std::this_thread::sleep_for(40ms);
+                    return;
+                }
+            std::this_thread::sleep_for(2ms);
+        }
+        FAIL() << "never listened";
+    }
+    void ExpectCleanEnd(unsigned code) {
+        EXPECT_EQ(m_manager.Wait(), code);
+        EXPECT_FALSE(m_screen.Locked());
+        EXPECT_TRUE(g_bTransferDone);
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
+
+    CTempComDir m_dir;
+    CPty m_pty;
+    CRecordingScreen m_screen{"old document"};
+    CTransferManager m_manager;
+};
+
+}  // namespace
+
+TEST_F(SerialDownload, Qmx210NoneSendsNothingAndKeepsEveryByte) {
+    UseTestComSettings(0);
+    Start(TransferKind::DownloadQmx210);
+    WaitListening();
+    // A zero byte inside a chunk, and bytes after EOT in the same chunk.
+    const std::string data(
+        "\x02"
+        "A1\x00"
+        "B2\x03\r\n\x02"
+        "C3\x03\r\n\x04"
+        "after",
+        19);
+    ASSERT_EQ(m_pty.WriteAll(data), data.size());
+    ExpectCleanEnd(1);
+    EXPECT_EQ(m_pty.ReadFor(100), "") << "the PC must send nothing under None";
+    EXPECT_EQ(m_screen.View(), data);
+    EXPECT_EQ(g_strTransferText.Get(), data);
+    EXPECT_TRUE(m_screen.Modified());
+    EXPECT_EQ(m_screen.Prompts(), std::vector<std::string>{kMsgPromptPcFirst});
+    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
+}
+
+TEST_F(SerialDownload, Qmx210AckNakSendsEnqOnceAndAckPerEtx) {
+    UseTestComSettings(1);
+    Start(TransferKind::DownloadQmx210);
+    EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
+    // Two ETX in one chunk: two ACKs.
+    const std::string first =
+        "\x02"
+        "AA\x03\r\n\x02"
+        "BB\x03\r\n";
+    m_pty.WriteAll(first);
+    EXPECT_EQ(m_pty.ReadFor(1000, 2), "\x06\x06");
+    // ETX, then EOT in mid-chunk, then an ETX after EOT that is not answered.
+    const std::string second =
+        "\x02"
+        "CC\x03\r\n\x04"
+        "x\x03y";
+    m_pty.WriteAll(second);
+    ExpectCleanEnd(1);
+    EXPECT_EQ(m_pty.ReadFor(100), "\x06");
+    EXPECT_EQ(m_screen.View(), first + second);
+    EXPECT_EQ(m_screen.Prompts(), std::vector<std::string>{kMsgPromptInstrumentFirst});
+}
+
+TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
+    for (int protocol : {0, 1}) {
+        SCOPED_TRACE(protocol);
+        m_screen.Release();
+        UseTestComSettings(protocol);
+        CRecordingScreen screen("before");
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        ASSERT_TRUE(m_manager.Start(TransferKind::DownloadQmx610, job));
+        if (protocol == 1)
+            EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
+        else
+            std::this_thread::sleep_for(150ms);
+        const std::string data =
+            "0812345678\r\n09F1 line\r\n\x03"
+            "tail\r\n";
+        m_pty.WriteAll(data);
+        EXPECT_EQ(m_manager.Wait(), 1u);
+        EXPECT_EQ(m_pty.ReadFor(100), "");
+        EXPECT_EQ(screen.View(), data);
+        EXPECT_TRUE(screen.Modified());
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptPcFirst});
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
+}
+
+TEST_F(SerialDownload, TimeOutKeepsWhatArrivedAndUnlocks) {
+    UseTestComSettings(0, 300);
+    const auto start = Clock::now();
+    Start(TransferKind::DownloadQmx210);
+    WaitListening();
+    m_pty.WriteAll(
+        "\x02"
+        "PART\r\n");
+    ExpectCleanEnd(0);
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+    EXPECT_EQ(m_screen.View(),
+              "\x02"
+              "PART\r\n");
+    EXPECT_EQ(g_strTransferText.Get(),
+              "\x02"
+              "PART\r\n");
+}
+
+TEST_F(SerialDownload, SilenceTimesOutWithTheViewUntouched) {
+    UseTestComSettings(0, 300);
+    Start(TransferKind::DownloadQmx610);
+    ExpectCleanEnd(0);
+    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+    EXPECT_EQ(m_screen.View(), "old document");
+    EXPECT_FALSE(m_screen.Modified());
+}
+
+TEST_F(SerialDownload, InstrumentHangingUpMidDownloadEndsAsTimeOut) {
+    UseTestComSettings(0, 300);
+    Start(TransferKind::DownloadQmx210);
+    WaitListening();
+    m_pty.WriteAll(
+        "\x02"
+        "HALF\x03\r\n");
+    std::this_thread::sleep_for(50ms);
+    m_pty.CloseMaster();
+    const auto start = Clock::now();
+    ExpectCleanEnd(0);
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+    EXPECT_EQ(m_screen.View(),
+              "\x02"
+              "HALF\x03\r\n");
+}
+
+TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
+    m_pty.RemoveLink();
+    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
+        UseTestComSettings(0);
+        CRecordingScreen screen("keep");
+        g_bTransferDone = false;
+        ASSERT_TRUE(m_manager.Start(kind, screen));
+        EXPECT_EQ(m_manager.Wait(), 0u);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgPortOpenFailed});
+        EXPECT_TRUE(screen.Prompts().empty());
+        EXPECT_EQ(screen.View(), "keep");
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_TRUE(g_bTransferDone);
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
+}
+
+TEST_F(SerialDownload, ExitWhileListeningClosesThePort) {
+    UseTestComSettings(0, 60000);
+    Start(TransferKind::DownloadQmx210);
+    WaitListening();
+    const auto start = Clock::now();
+    m_manager.StopAndJoin();
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_FALSE(g_SerialPort.IsOpen());
+    EXPECT_FALSE(m_screen.Locked());
+    EXPECT_TRUE(m_screen.Messages().empty());
+}

@@ -1,0 +1,137 @@
+#include "transfer_support.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "config/LinkSettings.h"
+#include "link/SerialPort.h"
+
+std::string CRecordingScreen::GetViewText() {
+    std::lock_guard lock(m_mutex);
+    return m_view;
+}
+
+void CRecordingScreen::SetViewText(const std::string& bytes) {
+    std::lock_guard lock(m_mutex);
+    m_view = bytes;
+    ++m_sets;
+    m_calls.push_back("set");
+}
+
+void CRecordingScreen::ShowText(const std::string& bytes) {
+    std::lock_guard lock(m_mutex);
+    m_view = bytes;
+    m_calls.push_back("show");
+}
+
+void CRecordingScreen::LockView() {
+    std::lock_guard lock(m_mutex);
+    m_locked = true;
+    m_calls.push_back("lock");
+}
+
+void CRecordingScreen::UnlockView() {
+    std::lock_guard lock(m_mutex);
+    m_locked = false;
+    m_calls.push_back("unlock");
+}
+
+void CRecordingScreen::ShowMessage(const std::string& utf8) {
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back("msg:" + utf8);
+}
+
+void CRecordingScreen::AskOperator(const std::string& utf8) {
+    std::unique_lock lock(m_mutex);
+    m_calls.push_back("prompt:" + utf8);
+    m_cv.wait(lock, [this] { return !m_hold; });
+}
+
+void CRecordingScreen::MarkModified() {
+    std::lock_guard lock(m_mutex);
+    m_modified = true;
+    m_calls.push_back("modified");
+}
+
+void CRecordingScreen::TransferEnded() {
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_cv.notify_all();
+}
+
+void CRecordingScreen::Abandon() {
+    Release();
+}
+
+std::vector<std::string> CRecordingScreen::Calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+}
+
+std::vector<std::string> CRecordingScreen::Messages() const {
+    std::vector<std::string> out;
+    for (const auto& c : Calls())
+        if (c.rfind("msg:", 0) == 0) out.push_back(c.substr(4));
+    return out;
+}
+
+std::vector<std::string> CRecordingScreen::Prompts() const {
+    std::vector<std::string> out;
+    for (const auto& c : Calls())
+        if (c.rfind("prompt:", 0) == 0) out.push_back(c.substr(7));
+    return out;
+}
+
+std::string CRecordingScreen::View() const {
+    std::lock_guard lock(m_mutex);
+    return m_view;
+}
+
+bool CRecordingScreen::Locked() const {
+    std::lock_guard lock(m_mutex);
+    return m_locked;
+}
+
+bool CRecordingScreen::Modified() const {
+    std::lock_guard lock(m_mutex);
+    return m_modified;
+}
+
+int CRecordingScreen::SetCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_sets;
+}
+
+void CRecordingScreen::HoldPrompts() {
+    std::lock_guard lock(m_mutex);
+    m_hold = true;
+}
+
+void CRecordingScreen::Release() {
+    std::lock_guard lock(m_mutex);
+    m_hold = false;
+    m_cv.notify_all();
+}
+
+bool CRecordingScreen::WaitEnded(int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_ended; });
+}
+
+void UseTestComSettings(int protocol, int receiveTimeoutMs) {
+    ComSettings.Update([&](ComSettingsRecord& r) {
+        r = ComSettingsRecord{};
+        std::strcpy(r.COMPort, "COM1");
+        r.Protol = static_cast<int8_t>(protocol);
+        r.RowDelay = 1;
+        r.ReceiveTimeOut = receiveTimeoutMs;
+    });
+}
+
+SerialTimeouts ShortPortTimeouts() {
+    SerialTimeouts t;
+    t.readInterval = 50;
+    t.readTotalMultiplier = 10;
+    t.readTotalConstant = 300;
+    return t;
+}

@@ -1,0 +1,59 @@
+// Test doubles of the transfers: a screen that records every call and answers
+// prompts at once, and settings for short, fast exchanges.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/SerialPort.h"
+#include "transfer/TransferScreen.h"
+
+class CRecordingScreen : public CTransferScreen {
+public:
+    explicit CRecordingScreen(std::string viewText = {}) : m_view(std::move(viewText)) {}
+
+    std::string GetViewText() override;
+    void SetViewText(const std::string& bytes) override;
+    void ShowText(const std::string& bytes) override;
+    void LockView() override;
+    void UnlockView() override;
+    void ShowMessage(const std::string& utf8) override;
+    void AskOperator(const std::string& utf8) override;
+    void MarkModified() override;
+    void TransferEnded() override;
+    void Abandon() override;
+
+    // Call log: "lock", "unlock", "prompt:<text>", "msg:<text>", "set", "show", "modified".
+    std::vector<std::string> Calls() const;
+    std::vector<std::string> Messages() const;
+    std::vector<std::string> Prompts() const;
+    std::string View() const;
+    bool Locked() const;
+    bool Modified() const;
+    int SetCount() const;
+    // Blocks AskOperator until Release (or Abandon) when set before the transfer.
+    void HoldPrompts();
+    void Release();
+    bool WaitEnded(int timeoutMs);
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::string m_view;
+    std::vector<std::string> m_calls;
+    bool m_locked = false;
+    bool m_modified = false;
+    bool m_hold = false;
+    bool m_ended = false;
+    int m_sets = 0;
+};
+
+// Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
+// delay, the given receive time-out and protocol.
+void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
+
+// Short port time-outs so that a silent instrument ends a reply read quickly.
+SerialTimeouts ShortPortTimeouts();
