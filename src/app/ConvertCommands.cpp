@@ -1,3 +1,72 @@
-#include "app/AppServices.h"
+// The conversion commands of the window: each reads the view, converts it in one
+// go and shows the result once, so even a long text is replaced at once instead of
+// being redrawn after every record.
+#include <QString>
 
-void RegisterConvertCommands() {}
+#include "app/AppServices.h"
+#include "app/CommandIds.h"
+#include "convert/Converters.h"
+#include "transfer/TransferState.h"
+
+namespace {
+
+// Shows the result: the new text replaces the view (and becomes the transfer
+// text); a message leaves the view as it was.
+void ShowResult(const CConvertResult& result) {
+    switch (result.m_kind) {
+        case CConvertResult::EKind::kDone:
+            g_strTransferText.Set(result.m_text);
+            SetViewText(result.m_text);
+            break;
+        case CConvertResult::EKind::kFailed:
+            AppMessageBox(QString::fromUtf8(result.m_message.data(),
+                                            static_cast<qsizetype>(result.m_message.size())));
+            break;
+        case CConvertResult::EKind::kUnchanged:
+            break;
+    }
+}
+
+template <CConvertResult (*Fn)(std::string_view)>
+void Run() {
+    std::string text;
+    GetViewText(text);
+    ShowResult(Fn(text));
+}
+
+void RunPcodeList() {
+    std::string text;
+    GetViewText(text);
+    std::vector<CodeRecord> table;
+    const CConvertResult result = OnPcodeList(text, &table);
+    if (result.IsDone()) {
+        g_pCodeRecords = std::move(table);
+        g_nCodeCount = static_cast<int>(g_pCodeRecords.size());
+    }
+    ShowResult(result);
+}
+
+void RunDxfExport() {
+    std::string text;
+    GetViewText(text);
+    std::vector<CoordRecord> table;
+    const CConvertResult result = OnDxfExport(text, &table);
+    if (result.IsDone()) {
+        g_pCoordRecords = std::move(table);
+        g_nCoordCount = static_cast<int>(g_pCoordRecords.size());
+    }
+    ShowResult(result);
+}
+
+}  // namespace
+
+void RegisterConvertCommands() {
+    RegisterCommand(cmd::kZeltaMap, Run<OnTervCoords610>);
+    RegisterCommand(cmd::kTervCoords210, Run<OnTervCoords210>);
+    RegisterCommand(cmd::kTervCoords610, Run<OnTervCoords610>);
+    RegisterCommand(cmd::kTervEdgeAngle610, Run<OnTervEdgeAngle610>);
+    RegisterCommand(cmd::kPcodeList, RunPcodeList);
+    RegisterCommand(cmd::kTervMeasurement210, Run<OnTervMeasurement210>);
+    RegisterCommand(cmd::kShowCoordBlocks210, Run<OnShowCoordBlocks210>);
+    RegisterCommand(cmd::kDxfExport, RunDxfExport);
+}
