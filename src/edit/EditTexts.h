@@ -1,0 +1,10 @@
+// The texts the editing commands show (UTF-8; converted where they enter the view).
+#pragma once
+
+namespace edit_text {
+inline constexpr const char* kAppTitle = "恒钧全站仪传输软件";
+inline constexpr const char* kNoData = "没有数据!";
+inline constexpr const char* kNameEmpty = "点名为空!";
+inline constexpr const char* kCodeEmpty = "编码为空!";
+inline constexpr const char* kInvalidRawData = "无效原始数据!";
+}  // namespace edit_text
