@@ -1,0 +1,166 @@
+#include "cli/LineOptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/SettingsFile.h"
+
+namespace cli {
+
+namespace {
+
+bool ParseInt(const std::string& text, long long& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value,
+                bool& missingValue) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == name) {
+            if (i + 1 >= args.size()) {
+                missingValue = true;
+                args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+                return false;
+            }
+            value = args[i + 1];
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                       args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            return true;
+        }
+        if (a.size() > name.size() && a.compare(0, name.size(), name) == 0 &&
+            a[name.size()] == '=') {
+            value = a.substr(name.size() + 1);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == name) {
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LoadSettingsInForce() {
+    ResetLinkSettings();
+    return LoadSettingsAtStartup();
+}
+
+CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& record,
+                            LineCheck check) {
+    CLineParse result;
+    auto fail = [&](const std::string& why) {
+        if (result.ok) {
+            result.ok = false;
+            result.usageError = why;
+        }
+    };
+    auto take = [&](const char* name, std::string& value) {
+        bool missing = false;
+        bool found = TakeOption(args, name, value, missing);
+        if (missing) fail(std::string(name) + " needs a value");
+        if (found) result.anyGiven = true;
+        return found;
+    };
+
+    std::string v;
+    if (take("--port", v)) {
+        if (v.empty() || v.size() >= sizeof record.COMPort)
+            fail("--port: a port name such as COM3, or a device path");
+        else
+            std::snprintf(record.COMPort, sizeof record.COMPort, "%s", v.c_str());
+    }
+    if (take("--baud", v)) {
+        long long n = 0;
+        static const long long rates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+        bool known = ParseInt(v, n);
+        bool listed = false;
+        for (long long r : rates) listed = listed || (known && n == r);
+        if (!listed)
+            fail("--baud: one of 1200 2400 4800 9600 19200 38400 57600 115200");
+        else
+            record.Baudrate = static_cast<int32_t>(n);
+    }
+    if (take("--data-bits", v)) {
+        if (v == "7" || v == "8")
+            record.DataBit = static_cast<int8_t>(v[0] - '0');
+        else
+            fail("--data-bits: 7 or 8");
+    }
+    if (take("--parity", v)) {
+        if (v == "none")
+            record.CheckBit = 0;
+        else if (v == "odd")
+            record.CheckBit = 1;
+        else if (v == "even")
+            record.CheckBit = 2;
+        else
+            fail("--parity: none, odd or even");
+    }
+    if (take("--stop-bits", v)) {
+        if (v == "1")
+            record.StopBit = 0;
+        else if (v == "2")
+            record.StopBit = 2;
+        else
+            fail("--stop-bits: 1 or 2");
+    }
+    if (take("--protocol", v)) {
+        if (v == "none")
+            record.Protol = 0;
+        else if (v == "acknak")
+            record.Protol = 1;
+        else
+            fail("--protocol: none or acknak");
+    }
+    if (take("--timeout", v)) {
+        if (check == LineCheck::Dialog) {
+            const char* message = nullptr;
+            record.ReceiveTimeOut = CheckedTimeoutMs(v, &message);
+            if (message) result.messages.push_back(message);
+        } else {
+            char* end = nullptr;
+            double seconds = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 999)
+                fail("--timeout: seconds, more than 0 and at most 999");
+            else
+                record.ReceiveTimeOut =
+                    std::max<int32_t>(1, static_cast<int32_t>(std::lround(seconds * 1000)));
+        }
+    }
+    if (take("--row-delay", v)) {
+        if (check == LineCheck::Dialog) {
+            const char* message = nullptr;
+            record.RowDelay = CheckedRowDelay(v, &message);
+            if (message) result.messages.push_back(message);
+        } else {
+            long long n = 0;
+            if (!ParseInt(v, n) || n < 0 || n > 9999)
+                fail("--row-delay: milliseconds, 0 to 9999");
+            else
+                record.RowDelay = static_cast<int32_t>(n);
+        }
+    }
+    return result;
+}
+
+}  // namespace cli
