@@ -68,13 +68,14 @@ TEST_F(SerialDownload, Qmx210NoneSendsNothingAndKeepsEveryByte) {
     Start(TransferKind::DownloadQmx210);
     WaitListening();
     // A zero byte inside a chunk, and bytes after EOT in the same chunk.
-    const std::string data(
+    static const char raw[] =
         "\x02"
         "A1\x00"
         "B2\x03\r\n\x02"
         "C3\x03\r\n\x04"
-        "after",
-        19);
+        "after";
+    const std::string data(raw, sizeof raw - 1);
+    ASSERT_EQ(data.size(), 21u);
     ASSERT_EQ(m_pty.WriteAll(data), data.size());
     ExpectCleanEnd(1);
     EXPECT_EQ(m_pty.ReadFor(100), "") << "the PC must send nothing under None";

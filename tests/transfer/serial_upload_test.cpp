@@ -1,0 +1,273 @@
+// Serial uploads end to end over a pseudo-terminal: the bytes on the wire, the
+// replies, the echo in the view, and the failure paths.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "convert/Converters.h"
+#include "link/SerialPort.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+#include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
+#include "transfer/TransferWorkers.h"
+#include "transfer_support.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::string kTerv = "P1,TREE,100.000,200.000,10.000\r\nP2,,1.500,2.500,3.500\r\n";
+
+class SerialUpload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.Create());
+        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+    }
+    void TearDown() override {
+        m_manager.StopAndJoin();
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
+    // Runs the upload while collecting everything the PC sends.
+    std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode) {
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        EXPECT_TRUE(m_manager.Start(kind, job));
+        std::string wire;
+        while (m_manager.IsTransferRunning()) wire += m_pty.ReadFor(20);
+        EXPECT_EQ(m_manager.Wait(), expectCode);
+        wire += m_pty.ReadFor(50);
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_TRUE(g_bTransferDone);
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+        return wire;
+    }
+    // Answers every QMX210 segment but the end record with `reply` (or stays
+    // silent once `silentAfter` segments are answered); records the wire and
+    // whether a segment ever arrived before the previous one was answered.
+    std::string RunWithReplies(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
+                               const std::string& reply, int answerCount, int* segments) {
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        EXPECT_TRUE(m_manager.Start(kind, job));
+        std::string wire, pending;
+        int seen = 0;
+        while (m_manager.IsTransferRunning()) {
+            const std::string got = m_pty.ReadFor(10);
+            wire += got;
+            pending += got;
+            size_t end;
+            while ((end = pending.find("\x03\r\n")) != std::string::npos) {
+                const std::string segment = pending.substr(0, end + 3);
+                pending.erase(0, end + 3);
+                ++seen;
+                if (segment.find("\x02\x04\x03\r\n") != std::string::npos) continue;
+                // Nothing more may arrive before the reply.
+                EXPECT_EQ(m_pty.ReadFor(60), "") << "segment " << seen << " sent before the reply";
+                if (seen <= answerCount) m_pty.WriteAll(reply);
+            }
+        }
+        EXPECT_EQ(m_manager.Wait(), expectCode);
+        wire += m_pty.ReadFor(50);
+        *segments = seen;
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+        return wire;
+    }
+
+    CTempComDir m_dir;
+    CPty m_pty;
+    CTransferManager m_manager;
+};
+
+std::string Blocks(std::string_view text, bool pcode) {
+    std::string out, message;
+    const bool ok =
+        pcode ? BuildPcodeBlocks(text, out, &message) : BuildCoordBlocks(text, out, &message);
+    EXPECT_TRUE(ok) << message;
+    return out;
+}
+
+}  // namespace
+
+TEST(SegmentSplitting, LongSegmentsGoInPiecesOf128) {
+    const std::string etx = "\x03\r\n";
+    EXPECT_EQ(SegmentSendLength(std::string(147, 'a') + etx, 0), 150u);
+    EXPECT_EQ(SegmentSendLength(std::string(148, 'a') + etx, 0), 128u);
+    const std::string two = std::string(200, 'b') + etx + "cc" + etx;
+    EXPECT_EQ(SegmentSendLength(two, 0), 128u);
+    EXPECT_EQ(SegmentSendLength(two, 128), 75u);
+    EXPECT_EQ(SegmentSendLength(two, 203), 5u);
+    EXPECT_EQ(SegmentSendLength(two, 208), 0u);
+    EXPECT_EQ(SegmentSendLength("no end\r\n", 0), 0u);
+}
+
+TEST(LineBuilding, DgAndDhLinesAndLineLengths) {
+    EXPECT_EQ(BuildDgLines("A1,TREE,100.000,200.000,10.000\r\n", 1),
+              "/Dg 200.000,100.000,10.000,A1,TREE\r\n");
+    EXPECT_EQ(BuildDgLines("A1,,100.000,200.000,10.000\r\nB,,1,2,3\r\n", 2),
+              "/Dg 200.000,100.000,10.000,A1\r\n/Dg 2,1,3,B\r\n");
+    // The height ends at a character followed by LF, which is not taken.
+    EXPECT_EQ(BuildDgLines("A,,1,2,345\n", 1), "/Dg 2,1,34,A\r\n");
+    EXPECT_EQ(BuildDhLines("A,,B\r\nC,D\r\n"), "/Dh A\r\n/Dh \r\n/Dh B\r\n");
+    EXPECT_EQ(BuildDhLines("A,B,\r\n"), "/Dh A\r\n/Dh B\r\n");
+    EXPECT_EQ(BuildDhLines("\r\nA\r\n"), "");
+    EXPECT_EQ(BuildDhLines(""), "");
+    EXPECT_EQ(BuildDhLines("X,Y"), "/Dh X\r\n/Dh Y\r\n");
+    EXPECT_EQ(CrLfLineLength("ab\ncd\rx\r\nz", 0), 9u);
+    EXPECT_EQ(CrLfLineLength("last", 0), 0u);
+    EXPECT_EQ(Qmx610LineLength("/Dg 1\r\n/Dg 2\r\n", 7), 7u);
+    EXPECT_EQ(Qmx610LineLength("", 0), 0u);
+}
+
+TEST_F(SerialUpload, Qmx210CoordinatesUnderNone) {
+    UseTestComSettings(0);
+    CRecordingScreen screen(kTerv);
+    const std::string blocks = Blocks(kTerv, false);
+    const std::string wire = Run(TransferKind::UploadQmx210, screen, 2);
+    EXPECT_EQ(wire, std::string(kQmx210Header) + blocks);
+    // The header records are never echoed.
+    EXPECT_EQ(screen.View(), blocks);
+    EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUpload});
+    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+}
+
+TEST_F(SerialUpload, Qmx210CoordinatesWaitForAckCrLfAfterEverySegmentButTheEnd) {
+    UseTestComSettings(1);
+    CRecordingScreen screen(kTerv);
+    const std::string blocks = Blocks(kTerv, false);
+    int segments = 0;
+    const std::string wire = RunWithReplies(TransferKind::UploadQmx210, screen, 2,
+                                            std::string(kAckReply), 1000, &segments);
+    EXPECT_EQ(wire, std::string(kQmx210Header) + blocks);
+    EXPECT_EQ(segments, 2 + static_cast<int>(blocks.size() / 136) + 1);
+    EXPECT_EQ(screen.View(), blocks);
+    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+}
+
+TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"\x15\r\n", 0},             // NAK on the first header
+        {"\x06", 0},                 // ACK without CR LF
+        {std::string(kAckReply), 2}  // then silence after the headers
+    };
+    for (const auto& [reply, answered] : cases) {
+        SCOPED_TRACE(answered);
+        UseTestComSettings(1);
+        CRecordingScreen screen(kTerv);
+        int segments = 0;
+        const auto start = Clock::now();
+        const std::string wire = RunWithReplies(TransferKind::UploadQmx210, screen, 0, reply,
+                                                answered == 0 ? 1 : answered, &segments);
+        EXPECT_LT(Clock::now() - start, 3s);
+        EXPECT_EQ(segments, answered == 0 ? 1 : answered + 1);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReplyError});
+        EXPECT_EQ(screen.View(), kTerv);
+        EXPECT_EQ(g_strTransferText.Get(), kTerv);
+    }
+}
+
+TEST_F(SerialUpload, PcodeEchoesEveryBlockAndWaitsForReplies) {
+    const std::string codes = "1,TREE\r\n22,POLE\r\n333,FENCE\r\n";
+    const std::string blocks = Blocks(codes, true);
+    {
+        UseTestComSettings(0);
+        CRecordingScreen screen(codes);
+        EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 2), blocks);
+        EXPECT_EQ(screen.View(), blocks);
+    }
+    {
+        UseTestComSettings(1);
+        CRecordingScreen screen(codes);
+        int segments = 0;
+        EXPECT_EQ(RunWithReplies(TransferKind::UploadPcode, screen, 2, std::string(kAckReply), 1000,
+                                 &segments),
+                  blocks);
+        EXPECT_EQ(screen.View(), blocks);
+    }
+    {
+        UseTestComSettings(0);
+        CRecordingScreen screen("not a code list");
+        EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 0), "");
+        EXPECT_TRUE(screen.Prompts().empty());
+        ASSERT_EQ(screen.Messages().size(), 1u);
+        EXPECT_EQ(screen.Messages()[0].rfind("不是有效的210 PCODE格式!", 0), 0u)
+            << screen.Messages()[0];
+    }
+}
+
+TEST_F(SerialUpload, Qmx610CoordinatesAsDgLinesUnderBothProtocols) {
+    for (int protocol : {0, 1}) {
+        UseTestComSettings(protocol);
+        CRecordingScreen screen(kTerv);
+        const std::string lines =
+            "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.500,1.500,3.500,P2\r\n";
+        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 2), lines + "\x04\r\n");
+        EXPECT_EQ(screen.View(), lines);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+    }
+}
+
+TEST_F(SerialUpload, Qmx610RefusesTextThatIsNotACoordinateListButSendsAnEmptyView) {
+    UseTestComSettings(0);
+    {
+        CRecordingScreen screen("hello\r\n");
+        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 0), "");
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgUploadNotTerv210});
+        EXPECT_TRUE(screen.Prompts().empty());
+        EXPECT_EQ(screen.View(), "hello\r\n");
+    }
+    {
+        CRecordingScreen screen("");
+        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 2), "\x04\r\n");
+    }
+}
+
+TEST_F(SerialUpload, FeatureCodesFromTheFirstLineOnly) {
+    UseTestComSettings(1);
+    CRecordingScreen screen("A,,B\r\nC,D\r\n");
+    EXPECT_EQ(Run(TransferKind::UploadFeatureCodes, screen, 2),
+              "/Dh A\r\n/Dh \r\n/Dh B\r\n\x04\r\n");
+    EXPECT_EQ(screen.View(), "/Dh A\r\n/Dh \r\n/Dh B\r\n");
+    CRecordingScreen empty("\r\nA,B\r\n");
+    EXPECT_EQ(Run(TransferKind::UploadFeatureCodes, empty, 2), "\x04\r\n");
+}
+
+TEST_F(SerialUpload, AlignmentSendsTheTextByteForByte) {
+    UseTestComSettings(0);
+    static const char raw[] = "L1\r\n\r\nL2\nstill\rsame\x00z\r\nlast";
+    const std::string text(raw, sizeof raw - 1);
+    CRecordingScreen screen(text);
+    const std::string sent = text.substr(0, text.size() - 4);  // not the unfinished last line
+    EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), sent + "\x04\r\n");
+    EXPECT_EQ(screen.View(), sent);
+}
+
+TEST_F(SerialUpload, RowDelayPacesEveryLine) {
+    UseTestComSettings(0);
+    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 60; });
+    CRecordingScreen screen("a\r\nb\r\nc\r\n");
+    const auto start = Clock::now();
+    EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
+    // Three lines and the delay before the end marker.
+    EXPECT_GE(Clock::now() - start, 240ms);
+}
+
+TEST_F(SerialUpload, MissingPortReleasesEverything) {
+    m_pty.RemoveLink();
+    UseTestComSettings(0);
+    for (TransferKind kind :
+         {TransferKind::UploadQmx210, TransferKind::UploadQmx610, TransferKind::UploadPcode,
+          TransferKind::UploadFeatureCodes, TransferKind::UploadAlignment}) {
+        CRecordingScreen screen(kind == TransferKind::UploadPcode ? "1,A\r\n" : kTerv);
+        Run(kind, screen, 0);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgPortOpenFailed});
+        EXPECT_TRUE(screen.Prompts().empty());
+    }
+}
