@@ -55,17 +55,30 @@ void FramePayload(std::string_view payload, std::string& out) {
     out.append(kEndFrame, sizeof kEndFrame);
 }
 
+namespace {
+
+// The block number and checksum before an ETX belong to that block: never take
+// back more than the block brought, so the end frame costs no payload bytes.
+void TakeBackTail(std::string& payload, size_t blockStart) {
+    const size_t kept = payload.size() - blockStart;
+    payload.resize(payload.size() - (kept < 4 ? kept : 4));
+}
+
+}  // namespace
+
 bool UnframeBlocks(std::string_view framed, std::string& payload) {
     payload.clear();
     payload.reserve(framed.size());
-    size_t i = 0;
+    size_t i = 0, blockStart = 0;
     while (i < framed.size()) {
         const char c = framed[i];
         if (c == kEot) return true;
         if (c == kStx) {
+            blockStart = payload.size();
             ++i;
         } else if (c == kEtx) {
-            payload.resize(payload.size() >= 4 ? payload.size() - 4 : 0);
+            TakeBackTail(payload, blockStart);
+            blockStart = payload.size();
             i += 3;  // the ETX and the CR LF after it
         } else {
             payload.push_back(c);
@@ -78,10 +91,16 @@ bool UnframeBlocks(std::string_view framed, std::string& payload) {
 void UnframeMeasurementBlocks(std::string_view framed, std::string& payload) {
     payload.clear();
     payload.reserve(framed.size());
+    size_t blockStart = 0;
     for (const char c : framed) {
-        if (c == '\r' || c == '\n' || c == kStx) continue;
+        if (c == '\r' || c == '\n') continue;
+        if (c == kStx) {
+            blockStart = payload.size();
+            continue;
+        }
         if (c == kEtx) {
-            payload.resize(payload.size() >= 4 ? payload.size() - 4 : 0);
+            TakeBackTail(payload, blockStart);
+            blockStart = payload.size();
             continue;
         }
         payload.push_back(c);
