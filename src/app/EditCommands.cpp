@@ -1,3 +1,46 @@
+// Window commands of list editing and prism correction.
 #include "app/AppServices.h"
+#include "app/CommandIds.h"
+#include "edit/CodeListDlg.h"
+#include "edit/CoordListDlg.h"
+#include "edit/EditUi.h"
+#include "edit/PrismCorrectDlg.h"
+#include "transfer/TransferState.h"
 
-void RegisterEditCommands() {}
+namespace {
+
+// The dialogs read the view and write their result through the shared
+// transfer text into the view, replacing all of it.
+CViewTextAccess ViewAccess() {
+    CViewTextAccess access;
+    access.m_get = [] {
+        std::string text;
+        GetViewText(text);
+        return text;
+    };
+    access.m_set = [](const std::string& text) {
+        g_strTransferText.Set(text);
+        SetViewText(g_strTransferText.Get());
+    };
+    return access;
+}
+
+void OnEditCoordList() {
+    RunCoordListEditing(ViewAccess(), AppMainWindow());
+}
+void OnEditCodeList() {
+    RunCodeListEditing(ViewAccess(), AppMainWindow());
+}
+void OnPrismCorrect() {
+    RunPrismCorrection(ViewAccess(), AppMainWindow());
+}
+
+}  // namespace
+
+void RegisterEditCommands() {
+    // The dialogs' messages go through the window's one message seam.
+    SetEditMessageHandler([](QWidget*, const QString& text) { AppMessageBox(text); });
+    RegisterCommand(cmd::kEditCoordList, OnEditCoordList);
+    RegisterCommand(cmd::kEditCodeList, OnEditCodeList);
+    RegisterCommand(cmd::kPrismCorrect, OnPrismCorrect);
+}

@@ -1,0 +1,122 @@
+#include "edit/EditListText.h"
+
+#include <cstring>
+
+#include "edit/EditState.h"
+#include "edit/FieldText.h"
+
+namespace {
+
+// Record field at each line position / list column.
+constexpr int kFieldAt[2][5] = {
+    {kFieldName, kFieldEast, kFieldNorth, kFieldHeight, kFieldCode},  // TERV810 order
+    {kFieldName, kFieldCode, kFieldEast, kFieldNorth, kFieldHeight},  // TERV210 order
+};
+
+int FormatIndex(std::uint8_t format) {
+    return format == kTerv210Order ? 1 : 0;
+}
+
+void StoreFixed(char* field, std::size_t width, std::string_view value) {
+    const std::string_view cut = CutToField(value, width);
+    std::memset(field, 0, width);
+    std::memcpy(field, cut.data(), cut.size());
+}
+
+}  // namespace
+
+int CoordFieldOfColumn(int column, std::uint8_t format) {
+    return kFieldAt[FormatIndex(format)][column];
+}
+
+int CoordColumnOfField(int field, std::uint8_t format) {
+    for (int column = 0; column < 5; ++column)
+        if (kFieldAt[FormatIndex(format)][column] == field) return column;
+    return -1;
+}
+
+std::array<const char*, 5> CoordHeadings(std::uint8_t format) {
+    if (format == kTerv210Order) return {"点名", "编码", "坐标N", "坐标E", "坐标Z"};
+    return {"点名", "坐标E", "坐标N", "坐标Z", "编码"};
+}
+
+void LoadCoordRecords(std::string_view text, std::uint8_t format) {
+    const int count = CountTerv210Records(text);
+    g_pCoordRecords.clear();
+    g_pCoordRecords.shrink_to_fit();
+    g_nCoordCount = 0;
+    g_pCoordRecords.assign(static_cast<std::size_t>(count) + 1, CoordRecord{});
+    std::size_t pos = 0;
+    int read = 0;
+    while (read < count) {
+        const std::size_t end = FindLineEnd(text, pos);
+        if (end == std::string_view::npos) break;
+        const std::string_view line = text.substr(pos, end - pos);
+        std::string_view fields[5];
+        std::size_t start = 0;
+        bool complete = true;
+        for (int i = 0; i < 4 && complete; ++i) {
+            const std::size_t comma = line.find(',', start);
+            if (comma == std::string_view::npos) {
+                complete = false;
+                break;
+            }
+            fields[i] = line.substr(start, comma - start);
+            start = comma + 1;
+        }
+        if (!complete) break;
+        // The last field runs to the line end and may itself hold commas.
+        fields[4] = line.substr(start);
+        CoordRecord& record = g_pCoordRecords[static_cast<std::size_t>(read)];
+        for (int column = 0; column < 5; ++column)
+            StoreFixed(record.Field(CoordFieldOfColumn(column, format)),
+                       CoordRecord::kFieldSize - 1, fields[column]);
+        ++read;
+        pos = end + 2;
+    }
+    g_nCoordCount = read;
+}
+
+void LoadCodeRecords(std::string_view text) {
+    const int count = CountCodeListLines(text);
+    g_pCodeRecords.clear();
+    g_pCodeRecords.shrink_to_fit();
+    g_nCodeCount = 0;
+    g_pCodeRecords.assign(static_cast<std::size_t>(count) + 1, CodeRecord{});
+    std::size_t pos = 0;
+    int read = 0;
+    while (read < count) {
+        const std::size_t end = FindLineEnd(text, pos);
+        if (end == std::string_view::npos) break;
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::size_t comma = line.find(',');
+        if (comma == std::string_view::npos) break;
+        CodeRecord& record = g_pCodeRecords[static_cast<std::size_t>(read)];
+        StoreFixed(record.m_number, sizeof record.m_number, line.substr(0, comma));
+        StoreFixed(record.m_code, sizeof record.m_code, line.substr(comma + 1));
+        ++read;
+        pos = end + 2;
+    }
+    g_nCodeCount = read;
+}
+
+std::string_view FieldText(const char* field, std::size_t width) {
+    const void* nul = std::memchr(field, 0, width);
+    return {field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width};
+}
+
+std::array<std::string, 5> CoordRowCells(const CoordRecord& record, std::uint8_t format) {
+    std::array<std::string, 5> cells;
+    for (int column = 0; column < 5; ++column)
+        cells[static_cast<std::size_t>(column)] = std::string(
+            FieldText(record.Field(CoordFieldOfColumn(column, format)), CoordRecord::kFieldSize));
+    return cells;
+}
+
+void AppendListLine(std::string& out, const std::vector<std::string>& cells, std::size_t maxBytes) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        out.append(CutToField(cells[i], maxBytes));
+    }
+    out.append("\r\n");
+}

@@ -1,0 +1,348 @@
+// Coordinate list editing: format mapping, round trip, row bookkeeping,
+// the update prompt and the write-back into the view.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "edit/CoordFormatDlg.h"
+#include "edit/CoordListDlg.h"
+#include "edit/EditListText.h"
+#include "edit/UpdatePromptDlg.h"
+#include "edit_qtest_support.h"
+
+namespace {
+
+QStringList Headings(const QTableWidget& list) {
+    QStringList headings;
+    for (int c = 0; c < list.columnCount(); ++c) headings << list.horizontalHeaderItem(c)->text();
+    return headings;
+}
+
+QStringList Row(const CEditListDlg& list, int row) {
+    QStringList cells;
+    for (int c = 0; c < list.List()->columnCount(); ++c) cells << list.Cell(row, c);
+    return cells;
+}
+
+void ChooseFormat(CEditHarness& h, bool terv210) {
+    h.ThenOn<CCoordFormatDlg>([terv210](CCoordFormatDlg& dialog) {
+        QVERIFY(dialog.Terv810Radio()->isChecked());
+        if (terv210) QTest::mouseClick(dialog.Terv210Radio(), Qt::LeftButton);
+        dialog.accept();
+    });
+}
+
+// Fills the five fields of an add or edit dialog by what the user types.
+void Type(CCoordDataDlg& dialog, const char* name, const char* e, const char* n, const char* z,
+          const char* code) {
+    const std::pair<int, const char*> fields[] = {{kFieldName, name},
+                                                  {kFieldEast, e},
+                                                  {kFieldNorth, n},
+                                                  {kFieldHeight, z},
+                                                  {kFieldCode, code}};
+    for (auto [field, text] : fields) {
+        dialog.FieldEdit(field)->clear();
+        TypeText(dialog.FieldEdit(field), U(text));
+    }
+}
+
+}  // namespace
+
+class CCoordListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void Terv810MappingAndEdit();
+    void Terv210MappingSwapsHeadings();
+    void UnchangedRoundTripKeepsEveryByte();
+    void AddEditDeleteBookkeeping();
+    void ClicksPickTheRow();
+    void AddDialogChecksAndLimits();
+    void PromptAndWriteBackReplaceTheView();
+    void CancelKeepsTheView();
+};
+
+void CCoordListTest::Terv810MappingAndEdit() {
+    CEditHarness h;
+    h.m_view = "A,1.0,2.0,3.0,C1\r\n";
+    ChooseFormat(h, false);
+    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+        QCOMPARE(Headings(*list.List()),
+                 QStringList({U("点名"), U("坐标E"), U("坐标N"), U("坐标Z"), U("编码")}));
+        QCOMPARE(Row(list, 0), QStringList({"A", "1.0", "2.0", "3.0", "C1"}));
+        for (int c = 0; c < 5; ++c) QCOMPARE(list.List()->columnWidth(c), 100);
+        h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
+            QCOMPARE(edit.FieldEdit(kFieldName)->text(), QString("A"));
+            QCOMPARE(edit.FieldEdit(kFieldEast)->text(), QString("1.0"));
+            QCOMPARE(edit.FieldEdit(kFieldNorth)->text(), QString("2.0"));
+            QCOMPARE(edit.FieldEdit(kFieldHeight)->text(), QString("3.0"));
+            QCOMPARE(edit.FieldEdit(kFieldCode)->text(), QString("C1"));
+            Type(edit, "A", "9.5", "2.0", "3.0", "K7");
+            edit.accept();
+        });
+        list.OnEdit();  // the current row is 0 when the list opens
+        h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
+            Type(add, "B", "10", "20", "30", "K");
+            add.accept();
+        });
+        list.OnAdd();
+        h.ThenAccept();  // update prompt
+        list.accept();
+    });
+    RunCoordListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_opened, QStringList({U("坐标编辑格式"), U("坐标"), U("编辑数据"), U("添加数据"),
+                                      U("更新数据")}));
+    QCOMPARE(h.m_view, std::string("A,9.5,2.0,3.0,K7\r\nB,10,20,30,K\r\n"));
+}
+
+void CCoordListTest::Terv210MappingSwapsHeadings() {
+    CEditHarness h;
+    h.m_view = "A,1.0,2.0,3.0,C1\r\n";
+    ChooseFormat(h, true);
+    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+        QCOMPARE(g_nEditFormat, kTerv210Order);
+        QCOMPARE(Headings(*list.List()),
+                 QStringList({U("点名"), U("编码"), U("坐标N"), U("坐标E"), U("坐标Z")}));
+        QCOMPARE(Row(list, 0), QStringList({"A", "1.0", "2.0", "3.0", "C1"}));
+        // In this order 1.0 is the code, 2.0 east, 3.0 north, C1 the height.
+        h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
+            QCOMPARE(edit.FieldEdit(kFieldCode)->text(), QString("1.0"));
+            QCOMPARE(edit.FieldEdit(kFieldEast)->text(), QString("2.0"));
+            QCOMPARE(edit.FieldEdit(kFieldNorth)->text(), QString("3.0"));
+            QCOMPARE(edit.FieldEdit(kFieldHeight)->text(), QString("C1"));
+            edit.reject();
+        });
+        list.OnEdit();
+        h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
+            Type(add, "B", "10", "20", "30", "K");
+            add.accept();
+        });
+        list.OnAdd();
+        QCOMPARE(Row(list, 1), QStringList({"B", "K", "10", "20", "30"}));
+        h.ThenAccept();
+        list.accept();
+    });
+    RunCoordListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_view, std::string("A,1.0,2.0,3.0,C1\r\nB,K,10,20,30\r\n"));
+    QCOMPARE(g_nCoordCount, 1);
+    QCOMPARE(std::string(g_pCoordRecords[0].m_szEast), std::string("2.0"));
+    QCOMPARE(std::string(g_pCoordRecords[0].m_szHeight), std::string("C1"));
+}
+
+void CCoordListTest::UnchangedRoundTripKeepsEveryByte() {
+    // Chinese names, a byte that is not code page 936, empty fields and blanks.
+    const std::string text =
+        "\xB5\xE3"
+        "1,100.000,-200.5, 3.25 ,\xB1\xE0\xC2\xEB\r\n"
+        "P\xFF,,0,0,a b\r\n"
+        "12345678901234,E,N,Z,CODE\r\n";
+    for (bool terv210 : {false, true}) {
+        CEditHarness h;
+        h.m_view = text;
+        ChooseFormat(h, terv210);
+        h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+            QCOMPARE(list.RowCount(), 3);
+            QCOMPARE(list.Cell(0, 0), U("点1"));
+            h.ThenAccept();
+            list.accept();
+        });
+        RunCoordListEditing(h.View(), nullptr);
+        QVERIFY(h.AllAnswered());
+        QCOMPARE(h.m_writes, 1);
+        QCOMPARE(h.m_view, text);
+    }
+}
+
+void CCoordListTest::AddEditDeleteBookkeeping() {
+    CEditHarness h;
+    h.m_view = "R0,1,2,3,C\r\nR1,1,2,3,C\r\nR2,1,2,3,C\r\n";
+    g_nEditFormat = kTerv810Order;
+    LoadCoordRecords(h.m_view, g_nEditFormat);
+    CCoordListDlg list(h.View());
+    QCOMPARE(g_nListRows, 3);
+    QCOMPARE(g_nCurRow, 0);
+    list.OnDelete();  // deletes row 0 at once
+    QCOMPARE(list.Cell(0, 0), QString("R1"));
+    QCOMPARE(g_nListRows, 2);
+    // The last row, deleted twice: removed once, the counter follows the rows.
+    list.List()->selectRow(1);
+    list.OnClickList();
+    QCOMPARE(g_nCurRow, 1);
+    list.OnDelete();
+    list.OnDelete();
+    QCOMPARE(list.RowCount(), 1);
+    QCOMPARE(g_nListRows, 1);
+    QCOMPARE(list.Cell(0, 0), QString("R1"));
+    // The next add goes after the remaining row, and the current row becomes 0.
+    h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
+        Type(add, "N", "4", "5", "6", "D");
+        add.accept();
+    });
+    list.OnAdd();
+    QCOMPARE(list.RowCount(), 2);
+    QCOMPARE(g_nListRows, 2);
+    QCOMPARE(list.Cell(1, 0), QString("N"));
+    QCOMPARE(g_nCurRow, 0);
+    QCOMPARE(list.SelectionMark(), 0);
+    // Edit with no current row opens empty and changes nothing.
+    list.List()->clearSelection();
+    list.OnClickList();
+    QCOMPARE(g_nCurRow, -1);
+    h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
+        for (int f = 0; f < 5; ++f) QVERIFY(edit.FieldEdit(f)->text().isEmpty());
+        Type(edit, "X", "1", "1", "1", "X");
+        edit.accept();
+        QCOMPARE(edit.result(), int(QDialog::Accepted));
+    });
+    list.OnEdit();
+    list.OnDelete();  // nothing to delete either
+    QCOMPARE(list.ListText(), std::string("R1,1,2,3,C\r\nN,4,5,6,D\r\n"));
+    QCOMPARE(g_nListRows, 2);
+    // Cancelled dialogs change nothing.
+    list.List()->selectRow(1);
+    list.OnClickList();
+    h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
+        Type(edit, "Y", "1", "1", "1", "Y");
+        edit.reject();
+    });
+    list.OnEdit();
+    h.ThenReject();
+    list.OnAdd();
+    QCOMPARE(list.ListText(), std::string("R1,1,2,3,C\r\nN,4,5,6,D\r\n"));
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_writes, 0);
+}
+
+void CCoordListTest::ClicksPickTheRow() {
+    CEditHarness h;
+    g_nEditFormat = kTerv810Order;
+    LoadCoordRecords("R0,1,2,3,C\r\nR1,1,2,3,C\r\n", g_nEditFormat);
+    CCoordListDlg list(h.View());
+    list.resize(600, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QWidget* viewport = list.List()->viewport();
+    const QPoint row1 = list.List()->visualItemRect(list.List()->item(1, 0)).center();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, row1);
+    QCOMPARE(g_nCurRow, 1);
+    // Double-click on a row edits it.
+    h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
+        QCOMPARE(edit.FieldEdit(kFieldName)->text(), QString("R1"));
+        edit.reject();
+    });
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, row1);
+    QVERIFY(h.AllAnswered());
+    // A click below the rows picks none; a double-click there adds.
+    const QPoint empty(10, viewport->height() - 5);
+    QVERIFY(list.List()->rowAt(empty.y()) < 0);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+    QCOMPARE(g_nCurRow, -1);
+    h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) { add.reject(); });
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, empty);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_opened, QStringList({U("编辑数据"), U("添加数据")}));
+    list.hide();
+}
+
+void CCoordListTest::AddDialogChecksAndLimits() {
+    CEditHarness h;
+    g_nEditFormat = kTerv810Order;
+    LoadCoordRecords("", g_nEditFormat);
+    CCoordListDlg list(h.View());
+    QCOMPARE(list.RowCount(), 0);
+    CAddDataDlg add(&list);
+    Type(add, "", "1", "2", "3", "C");
+    add.accept();
+    QCOMPARE(h.m_messages, QStringList({U("点名为空!")}));
+    QCOMPARE(add.result(), int(QDialog::Rejected));
+    Type(add, "P", "1", "2", "3", "");
+    add.accept();
+    QCOMPARE(h.m_messages.last(), U("编码为空!"));
+    QCOMPARE(list.RowCount(), 0);
+    // Coordinates are not checked; fields hold at most 14 bytes and no comma.
+    Type(add, "ABCDEFGHIJKLMNOPQ", "", "1,5", "",
+         "\xE7\xBC\x96\xE7\xA0\x81\xE7\xBC\x96\xE7\xA0\x81\xE7\xBC\x96\xE7\xA0\x81\xE7\xBC\x96");
+    QCOMPARE(add.FieldEdit(kFieldName)->text(), QString("ABCDEFGHIJKLMN"));
+    QCOMPARE(add.FieldEdit(kFieldNorth)->text(), QString("15"));
+    QCOMPARE(add.FieldEdit(kFieldCode)->text(), U("编码编码编码编"));
+    add.accept();
+    QCOMPARE(add.result(), int(QDialog::Accepted));
+    QCOMPARE(list.ListText(), std::string("ABCDEFGHIJKLMN,,15,,") +
+                                  "\xB1\xE0\xC2\xEB\xB1\xE0\xC2\xEB\xB1\xE0\xC2\xEB\xB1\xE0\r\n");
+    // With the list gone OK does nothing and the dialog stays open.
+    auto* orphanList = new CCoordListDlg(h.View());
+    CAddDataDlg orphan(orphanList);
+    delete orphanList;
+    Type(orphan, "P", "1", "2", "3", "C");
+    orphan.accept();
+    QCOMPARE(orphan.result(), int(QDialog::Rejected));
+}
+
+void CCoordListTest::PromptAndWriteBackReplaceTheView() {
+    CEditHarness h;
+    // Lines of another layout, a long cell and an unterminated last line all go.
+    h.m_view = "HEADER\r\nPOINTNAMEISTOOLONG,1,2,3,C\r\nLAST,1,2,3,C";
+    ChooseFormat(h, false);
+    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+        QCOMPARE(list.RowCount(), 0);  // "HEADER" has no commas: nothing counted
+        list.reject();
+    });
+    RunCoordListEditing(h.View(), nullptr);
+    QCOMPARE(h.m_writes, 0);
+
+    h.m_view = "POINTNAMEISTOOLONG,1,2,3,C\r\nLAST,1,2,3,C";
+    ChooseFormat(h, false);
+    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+        QCOMPARE(list.RowCount(), 1);
+        QCOMPARE(list.Cell(0, 0), QString("POINTNAMEISTOO"));
+        // Tick "don't show again", then cancel: the list stays open, nothing written.
+        h.ThenOn<CUpdateDataDlg>([](CUpdateDataDlg& prompt) {
+            QCOMPARE(prompt.DontShowBox()->text(), U("不再显示该对话框"));
+            QTest::mouseClick(prompt.DontShowBox(), Qt::LeftButton);
+            QTest::mouseClick(prompt.DontShowBox(), Qt::LeftButton);  // unticking keeps it set
+            prompt.reject();
+        });
+        list.accept();
+        QCOMPARE(list.result(), int(QDialog::Rejected));
+        QCOMPARE(h.m_writes, 0);
+        QVERIFY(g_bNoUpdatePrompt);
+        list.accept();  // no prompt now, written at once
+        QCOMPARE(list.result(), int(QDialog::Accepted));
+    });
+    RunCoordListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_writes, 1);
+    QCOMPARE(h.m_view, std::string("POINTNAMEISTOO,1,2,3,C\r\n"));
+
+    // An empty list written back empties the view.
+    h.m_view = "no coordinates here\r\n";
+    ChooseFormat(h, true);
+    h.ThenOn<CCoordListDlg>([](CCoordListDlg& list) { list.accept(); });
+    RunCoordListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_view, std::string());
+}
+
+void CCoordListTest::CancelKeepsTheView() {
+    CEditHarness h;
+    h.m_view = "A,1,2,3,C\r\n";
+    h.ThenReject();  // format dialog
+    RunCoordListEditing(h.View(), nullptr);
+    ChooseFormat(h, false);
+    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+        list.OnDelete();
+        QCOMPARE(list.RowCount(), 0);
+        list.reject();
+    });
+    RunCoordListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_writes, 0);
+    QCOMPARE(h.m_view, std::string("A,1,2,3,C\r\n"));
+}
+
+QTEST_MAIN(CCoordListTest)
+#include "coordlist_qtest.moc"
