@@ -1,0 +1,44 @@
+// The connection probe: tries COM1..COM16 in order with the current line
+// settings, sends the greeting and takes the first port that answers "OK\r\n".
+#pragma once
+
+#include <string>
+
+#include "config/LinkSettings.h"
+#include "link/SerialPort.h"
+
+inline constexpr char kMsgProbeStatus[] = "正在尝试与仪器进行连接...\r\n";
+inline constexpr char kMsgProbeSucceeded[] = "与仪器链接成功!";
+inline constexpr char kMsgProbeFailed[] = "与仪器链接失败!";
+
+inline constexpr char kProbeGreeting[] = "Connect\r\n";  // 9 bytes
+inline constexpr char kProbeAnswer[] = "OK\r\n";         // 4 bytes
+
+// Where the probe reports to: the window's view and message box, or the console.
+class CProbeScreen {
+public:
+    virtual ~CProbeScreen() = default;
+    // Replaces the view's whole text with this (UTF-8; empty clears it), puts
+    // the caret at the end and repaints at once.
+    virtual void SetStatusText(const std::string& utf8) = 0;
+    // The outcome, as a modal message.
+    virtual void ShowMessage(const std::string& utf8) = 0;
+    // Called between two ports, so a window can repaint.
+    virtual void BetweenPorts() {}
+};
+
+struct CProbeTiming {
+    int pauseMs = 200;  // between the greeting and the read
+    SerialTimeouts timeouts{20, 80, 500, 800, 800};
+    size_t queueSize = 40960;
+    int firstPort = 1;
+    int lastPort = 16;
+};
+
+// Tries one port with the given line settings. True when it answered.
+bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
+               const CProbeTiming& timing = {});
+
+// The whole probe: returns 1 when an instrument answered (its port name is then
+// in ComSettings.COMPort), 0 otherwise. The view is left empty either way.
+int Probe(CProbeScreen& screen, const CProbeTiming& timing = {});
