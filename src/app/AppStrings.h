@@ -1,0 +1,20 @@
+// The window's own texts (UTF-8).
+#pragma once
+
+namespace apptext {
+inline constexpr char kCaption[] = "恒钧全站仪传输软件 ";  // the title and one space
+inline constexpr char kIdle[] = "就绪";
+inline constexpr char kCapsLock[] = "大写";
+inline constexpr char kNumLock[] = "数字";
+inline constexpr char kScrollLock[] = "滚动";
+inline constexpr char kRecentPlaceholder[] = "最近文件";
+inline constexpr char kAboutCaption[] = "关于 恒钧全站仪传输软件";
+inline constexpr char kAboutVersion[] = "恒钧全站仪传输软件 3.0版";
+inline constexpr char kAboutSecondLine[] = "全站仪数据下传、上传、转换与编辑";
+inline constexpr char kOk[] = "确定";
+inline constexpr char kHelpFile[] = "JVSHelp.chm";
+inline constexpr char kCommandBarTitle[] = "命令栏";
+inline constexpr char kToolBarTitle[] = "工具栏";
+inline constexpr char kReceived[] = "已接收 %1 字节";
+inline constexpr char kSent[] = "已发送 %1 条记录";
+}  // namespace apptext
