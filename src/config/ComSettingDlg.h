@@ -1,0 +1,41 @@
+// The COM settings dialog: line protocol, port, baud rate, data bits, stop
+// bits, parity, receive time-out (seconds) and row delay (milliseconds).
+// OK checks the two numbers, stores everything in ComSettings and writes the
+// settings file.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QButtonGroup;
+class QLineEdit;
+
+class CComSettingDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum { IDD = 103 };
+    explicit CComSettingDlg(QWidget* parent = nullptr);
+
+    QString m_strRecvTimeout;
+    QString m_strRowDelay;
+
+    // Control by its id (1001..1025), for the window and the tests.
+    QWidget* Control(int id) const;
+
+public slots:
+    void OnOK();
+
+private:
+    void OnInitDialog();
+    QButtonGroup* m_protocol;
+    QButtonGroup* m_port;
+    QButtonGroup* m_baud;
+    QButtonGroup* m_dataBits;
+    QButtonGroup* m_stopBits;
+    QButtonGroup* m_parity;
+    QLineEdit* m_recvTimeout;
+    QLineEdit* m_rowDelay;
+};
+
+// "%-3d": left-aligned, padded with blanks to three characters.
+QString FormatSettingNumber(int value);
