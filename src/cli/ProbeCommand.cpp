@@ -1,0 +1,48 @@
+// `jvs probe [line options]`: the connection probe on the console. The port
+// found goes to standard output; the window's status line and messages go to
+// standard error.
+#include <cstdio>
+
+#include "cli/CliCommand.h"
+#include "cli/LineOptions.h"
+#include "link/ConnectionProbe.h"
+
+namespace cli {
+namespace {
+
+class CConsoleProbeScreen : public CProbeScreen {
+public:
+    void SetStatusText(const std::string& utf8) override {
+        std::string line = utf8;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (!line.empty()) PrintMessage(line);
+    }
+    void ShowMessage(const std::string& utf8) override { PrintMessage(utf8); }
+};
+
+int RunProbe(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    LoadSettingsInForce();
+    ComSettingsRecord settings = ComSettings.Get();
+    CLineParse parse = ParseLineOptions(args, settings, LineCheck::Transfer);
+    if (!parse.ok || !args.empty()) {
+        std::fprintf(stderr, "jvs probe: %s\n",
+                     parse.ok ? ("unexpected argument '" + args.front() + "'").c_str()
+                              : parse.usageError.c_str());
+        return kExitUsage;
+    }
+    // The scan always covers COM1..COM16; the other line options apply to it.
+    ComSettings.Set(settings);
+    CConsoleProbeScreen screen;
+    if (Probe(screen) != 1) return kExitFailed;
+    std::printf("%s\n", ComSettings.Get().COMPort);
+    return kExitDone;
+}
+
+const CCommandRegistrar kProbe("probe",
+                               "jvs probe [line options]          # scans COM1..COM16; prints the "
+                               "port found",
+                               &RunProbe);
+
+}  // namespace
+}  // namespace cli
