@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   fp-utils
   python3-ezdxf
-  xvfb xauth
+  xvfb xauth x11-utils
 )
 
 missing=()

@@ -1,0 +1,416 @@
+// The main window as the user meets it: menus, keys, toolbar, command bar,
+// the command pre-step, the model selector, the worker interface and exit.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+#include "app/AboutDlg.h"
+#include "app/AppServices.h"
+#include "app/CommandIds.h"
+#include "app/CommunicationApp.h"
+#include "app/MainFrame.h"
+#include "app/SplashWnd.h"
+#include "app/WindowTransferScreen.h"
+#include "doc/CommunicationDoc.h"
+#include "doc/CommunicationView.h"
+#include "doc/MessageSeam.h"
+#include "link/UsbModelIds.h"
+#include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
+
+namespace {
+QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
+}  // namespace
+
+class CFrameTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<CCommunicationApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    CCommunicationView* m_view = nullptr;
+    QStringList m_messages;
+    QList<EAnswer> m_answers;
+    std::function<void()> m_onMessage;
+    QMap<unsigned, int> m_calls;
+    QMap<unsigned, std::string> m_seenText;
+
+    // A handler that counts its calls and keeps the shared text it saw.
+    void Spy(unsigned id, bool blocked = true) {
+        RegisterCommand(
+            id,
+            [this, id] {
+                ++m_calls[id];
+                m_seenText[id] = g_strTransferText.Get();
+            },
+            blocked);
+        m_frame->UpdateCommandUI();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
+        QDir::setCurrent(m_dir.path());
+        SetMessageHook([this](const QString& text, EButtons) {
+            m_messages << text;
+            if (m_onMessage) m_onMessage();
+            return m_answers.isEmpty() ? EAnswer::Ok : m_answers.takeFirst();
+        });
+        SetFileDialogHook([](bool, const QString&) { return QString(); });
+        m_app = std::make_unique<CCommunicationApp>();
+        StartOptions options;
+        options.showSplash = false;
+        options.startupWait = false;
+        QVERIFY(m_app->InitInstance(options));
+        m_frame = m_app->Frame();
+        m_view = m_app->View();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        // Start-up ends with the fixed caption, trailing space included.
+        QCOMPARE(m_frame->windowTitle(), U("恒钧全站仪传输软件 "));
+        QVERIFY(m_frame->isMaximized());
+    }
+    void init() {
+        m_messages.clear();
+        m_answers.clear();
+        m_onMessage = nullptr;
+        m_calls.clear();
+        m_seenText.clear();
+        m_app->Doc()->OnNewDocument();
+    }
+    void cleanupTestCase() {
+        m_answers = {EAnswer::No};
+        m_app.reset();
+    }
+
+    void captionFollowsTheDocumentAndSwitches() {
+        QVERIFY(m_frame->CommandBar()->isVisible());
+        // The framework's form once the document changes.
+        m_app->Doc()->OnNewDocument();
+        QCOMPARE(m_frame->windowTitle(), U("无标题 - Communication"));
+        QCOMPARE(ParseCommandLine({"jvs-transfer", "-Embedding"}).showSplash, false);
+        QCOMPARE(ParseCommandLine({"jvs-transfer", "/Automation"}).showSplash, false);
+        const StartOptions plain = ParseCommandLine({"jvs-transfer", "data.txt"});
+        QVERIFY(plain.showSplash);
+        QCOMPARE(plain.file, QString("data.txt"));
+    }
+
+    void menuTextsOrderAndSeparators() {
+        const QStringList expected = {
+            "文件(&F)|新建(&N)\tCtrl+N|打开(&O)...\tCtrl+O|保存(&S)\tCtrl+S|另存为(&A)...|-|"
+            "打印(&P)...\tCtrl+P|打印预览(&V)|打印设置(&R)...|-|最近文件|-|退出(&X)",
+            "编辑(&E)|撤消(&U)\tCtrl+Z|-|剪切(&T)\tCtrl+X|复制(&C)\tCtrl+C|粘贴(&P)\tCtrl+V",
+            "查看(&V)|工具栏(&T)|状态栏(&S)",
+            "传输(&C)|连接仪器(&T)\tCtrl+T|-|下传QMX210数据(&M)\tCtrl+M|下传QMX610/"
+            "710数据(&N)\tCtrl+N|-|"
+            "上传QMX210数据(&Z)\tCtrl+Z|上传QMX610/710数据(&Y)\tCtrl+Y|-|上传QMX210 "
+            "PCODE(&O)\tCtrl+O|"
+            "上传QMX610/710特征码(&P)\tCtrl+P|上传定线数据(&Q)\tCtrl+Q",
+            "转换(&T)|ZeltaMap坐标(&K)|TERV坐标(QMX210)(&T)|TERV坐标(QMX610/710)(&M)|"
+            "TERV坐标(QMX610/710边角数据)(&N)|-|PCODE编码(&Y)",
+            "帮助(&H)|关于...(&A)|帮助文档...(&E)",
+        };
+        QStringList actual;
+        for (QAction* top : m_frame->menuBar()->actions()) {
+            QStringList parts{top->text()};
+            for (QAction* a : top->menu()->actions())
+                if (a->isVisible()) parts << (a->isSeparator() ? QString("-") : a->text());
+            actual << parts.join('|');
+        }
+        QCOMPARE(actual.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) QCOMPARE(actual[i], U(expected[i].toUtf8()));
+        // Labels are text only: no menu item carries a key binding.
+        for (QAction* top : m_frame->menuBar()->actions())
+            for (QAction* a : top->menu()->actions()) QVERIFY(a->shortcut().isEmpty());
+        // Prompts and tooltips from the string table.
+        QCOMPARE(m_frame->Action(cmd::kFileNew)->statusTip(), U("建立新文档"));
+        QCOMPARE(m_frame->Action(cmd::kFileNew)->toolTip(), U("新建"));
+        QCOMPARE(m_frame->Action(cmd::kAppExit)->statusTip(), U("退出应用程序；提示保存文档"));
+        QCOMPARE(m_frame->Action(cmd::kViewStatusBar)->toolTip(), U("显隐状态栏"));
+        QCOMPARE(m_frame->IdleLabel()->text(), U("就绪"));
+        QStringList panes;
+        for (QLabel* l : m_frame->statusBar()->findChildren<QLabel*>()) panes << l->text();
+        QCOMPARE(panes, (QStringList{U("就绪"), U("大写"), U("数字"), U("滚动")}));
+    }
+
+    void acceleratorsFollowTheTableNotTheLabels() {
+        for (unsigned id :
+             {cmd::kConnect, cmd::kDownload210, cmd::kDownload610, cmd::kUpload210, cmd::kUpload610,
+              cmd::kUploadPcode, cmd::kUploadFeatures, cmd::kUploadAlignment, cmd::kFilePrint})
+            Spy(id);
+        m_frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_frame));
+        m_view->setFocus();
+        for (Qt::Key key : {Qt::Key_T, Qt::Key_M, Qt::Key_Y, Qt::Key_Q})
+            QTest::keyClick(m_view, key, Qt::ControlModifier);
+        QTest::keyClick(m_view, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_calls.value(cmd::kFilePrint), 1);
+        QCOMPARE(m_calls.size(), 1);  // none of the transfers
+        // Ctrl+N is New (the text goes), not the QMX610/710 download.
+        m_view->SetBytes("old");
+        QTest::keyClick(m_view, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(m_view->GetBytes(), std::string());
+        QCOMPARE(m_calls.value(cmd::kDownload610), 0);
+        QCOMPARE(m_view->toPlainText(), QString());
+    }
+
+    void toolbarOrderAndSpareButtons() {
+        QList<unsigned> ids;
+        for (QAction* a : m_frame->ToolBar()->actions())
+            ids << (a->isSeparator() ? 0u : a->data().toUInt());
+        const QList<unsigned> expected = {cmd::kFileNew,       cmd::kFileOpen,
+                                          cmd::kFileSave,      0,
+                                          cmd::kEditCut,       cmd::kEditCopy,
+                                          cmd::kEditPaste,     0,
+                                          cmd::kFilePrint,     0,
+                                          cmd::kAppAbout,      cmd::kModelSelector,
+                                          cmd::kToolbarSpare1, cmd::kToolbarSpare2};
+        QCOMPARE(ids, expected);
+        QCOMPARE(m_frame->ModelSelector()->width(), 120);
+        RegisterCommand(cmd::kToolbarSpare1, [] {});
+        m_frame->UpdateCommandUI();
+        QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
+        QVERIFY(!m_frame->Action(cmd::kToolbarSpare2)->isEnabled());
+        QVERIFY(m_frame->Action(cmd::kFileNew)->isEnabled());
+    }
+
+    void modelSelectorShowsMessageThenSetsIds() {
+        QComboBox* combo = m_frame->ModelSelector();
+        QCOMPARE(combo->count(), 2);
+        UsbModelIds.Set({});
+        UsbModelIdsRecord seenDuringMessage{1, 1, 1, 1};
+        m_onMessage = [&] { seenDuringMessage = UsbModelIds.Get(); };
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(m_messages, QStringList{U("您选择的是QMX640系列仪器！")});
+        QCOMPARE(seenDuringMessage, UsbModelIdsRecord{});  // changed only after the box
+        QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(m_messages.last(), U("您选择的是QMX660系列仪器！"));
+        QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0x3D18, 0x3D02, 0x83, 0x04}));
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);  // again: shown again, same values
+        emit combo->activated(0);
+        QCOMPARE(m_messages.size(), 4);
+        QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
+    }
+
+    void preStepCopiesTheViewText() {
+        Spy(cmd::kTervCoords210);
+        g_strTransferText.Set("left over");
+        m_view->SetBytes({});
+        m_frame->Action(cmd::kTervCoords210)->trigger();
+        QCOMPARE(m_seenText.value(cmd::kTervCoords210), std::string());
+        const std::string bytes("P1,\xB5\xE3\r\n\x81\x02\n\0end", 14);
+        m_view->SetBytes(bytes);
+        QVERIFY(m_frame->OnCommand(cmd::kTervCoords210));
+        QCOMPARE(m_seenText.value(cmd::kTervCoords210), bytes);
+        // Even a command without a handler refreshes the shared text.
+        m_view->SetBytes("x");
+        QVERIFY(!m_frame->OnCommand(cmd::kNextPane));
+        QCOMPARE(g_strTransferText.Get(), std::string("x"));
+    }
+
+    void frameCommandsArePostedAndPassThePreStep() {
+        Spy(cmd::kFileSave, false);
+        Spy(cmd::kEditCodeList);
+        m_view->SetBytes("before");
+        QVERIFY(m_frame->OnCommand(cmd::kFrameSave));
+        QCOMPARE(m_calls.value(cmd::kFileSave), 0);  // not before the current message ends
+        m_view->SetBytes("after");
+        QTRY_COMPARE(m_calls.value(cmd::kFileSave), 1);
+        QCOMPARE(m_seenText.value(cmd::kFileSave), std::string("after"));
+        // The command bar's button issues its own id.
+        auto* button = m_frame->CommandBar()->findChild<QToolButton*>(
+            QString("cmd%1").arg(cmd::kFrameEditCodeList));
+        QVERIFY(button);
+        QVERIFY(button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(m_calls.value(cmd::kEditCodeList), 1);
+        // Every command without a menu item has a button.
+        for (unsigned id : {1026u,  1027u,  1028u,  1029u,  1030u,  1031u,  1032u,  1033u,  32773u,
+                            32791u, 32790u, 32774u, 32793u, 32794u, 32775u, 32795u, 32799u, 32802u,
+                            32796u, 32778u, 32804u, 32781u, 32779u, 32780u, 32806u})
+            QVERIFY2(m_frame->CommandBar()->findChild<QToolButton*>(QString("cmd%1").arg(id)),
+                     qPrintable(QString::number(id)));
+    }
+
+    void commandsWithoutHandlerAreDisabled() {
+        RegisterCommand(cmd::kDxfExport, nullptr);
+        m_frame->UpdateCommandUI();
+        QVERIFY(!m_frame->Action(cmd::kDxfExport)->isEnabled());
+        QVERIFY(!m_frame->OnCommand(cmd::kDxfExport));
+        Spy(cmd::kDxfExport);
+        QVERIFY(m_frame->Action(cmd::kDxfExport)->isEnabled());
+    }
+
+    void aRunningTransferIsNotDisturbed() {
+        Spy(cmd::kTervCoords610);
+        Spy(cmd::kDownload210);
+        std::atomic<bool> release{false};
+        QVERIFY(TheTransferManager().StartWorker(
+            [&] {
+                while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                return 1u;
+            },
+            false, m_app->Screen()));
+        QVERIFY(IsTransferRunning());
+        m_frame->UpdateCommandUI();
+        for (unsigned id : {cmd::kTervCoords610, cmd::kDownload210, cmd::kFileNew, cmd::kFileOpen,
+                            cmd::kFrameOpen, cmd::kEditPaste})
+            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(m_frame->Action(cmd::kAppAbout)->isEnabled());
+        QVERIFY(m_frame->Action(cmd::kFileSave)->isEnabled());
+        QVERIFY(!m_frame->ModelSelector()->isEnabled());
+        // The pre-step leaves the worker's text alone; blocked commands do not run.
+        g_strTransferText.Set("received so far");
+        m_view->SetBytes("shown");
+        QVERIFY(!m_frame->OnCommand(cmd::kTervCoords610));
+        QVERIFY(!m_frame->OnCommand(cmd::kDownload210));
+        QCOMPARE(g_strTransferText.Get(), std::string("received so far"));
+        QVERIFY(m_calls.isEmpty());
+        release = true;
+        QTRY_VERIFY(!IsTransferRunning());
+        QTRY_VERIFY(m_frame->Action(cmd::kTervCoords610)->isEnabled());
+        QVERIFY(m_frame->OnCommand(cmd::kTervCoords610));
+        QCOMPARE(m_seenText.value(cmd::kTervCoords610), std::string("shown"));
+    }
+
+    void workerCallsReachTheWindow() {
+        CWindowTransferScreen& screen = m_app->Screen();
+        QThread* uiThread = QThread::currentThread();
+        bool boxOnUiThread = false;
+        m_onMessage = [&] { boxOnUiThread = QThread::currentThread() == uiThread; };
+        std::atomic<int> step{0};
+        std::atomic<bool> lockedSeen{false};
+        std::string readBack;
+        std::thread worker([&] {
+            screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
+            step = 1;
+            screen.LockView();
+            lockedSeen = !m_view->isEnabled() && m_view->isReadOnly();
+            for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
+            screen.MarkModified();
+            screen.ShowText("final\r\n");
+            screen.UnlockView();
+            readBack = screen.GetViewText();
+            screen.ShowMessage("数据接收完成!");
+            step = 2;
+        });
+        int refreshes = 0;
+        auto counter = connect(m_view, &QPlainTextEdit::textChanged, [&] { ++refreshes; });
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_COMPARE_WITH_TIMEOUT(step.load(), 2, 5000);
+        worker.join();
+        disconnect(counter);
+        QVERIFY(boxOnUiThread);
+        QVERIFY(lockedSeen);
+        QCOMPARE(m_messages,
+                 (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), U("数据接收完成!")}));
+        // The last text given is the one left, the view is usable again, and
+        // the document now asks to be saved.
+        QCOMPARE(readBack, std::string("final\r\n"));
+        QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
+        QVERIFY(m_view->isEnabled() && !m_view->isReadOnly());
+        QVERIFY(m_app->Doc()->IsModified());
+        // Coalesced: not one refresh per call.
+        QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,
+                 qPrintable(QString::number(refreshes)));
+        m_app->Doc()->SetModified(false);
+    }
+
+    void abandonReleasesAWaitingWorker() {
+        CWindowTransferScreen& screen = m_app->Screen();
+        std::atomic<bool> returned{false};
+        std::thread worker([&] {
+            screen.AskOperator("waiting");
+            screen.ShowMessage("later");  // returns at once after abandonment
+            returned = true;
+        });
+        // The window's thread is busy (exiting) and never shows the prompt.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        QVERIFY(!returned);
+        screen.Abandon();
+        worker.join();
+        QVERIFY(returned);
+        QCoreApplication::processEvents();
+        QVERIFY(m_messages.isEmpty());
+        screen.Reset();
+    }
+
+    void exitAsksToSaveAChangedDocument() {
+        m_view->setFocus();
+        QTest::keyClicks(m_view, "typed");
+        QVERIFY(m_app->Doc()->IsModified());
+        m_answers = {EAnswer::Cancel};
+        QVERIFY(!m_app->CanExit());
+        QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
+        QCOMPARE(m_view->GetBytes(), std::string("typed"));
+        m_answers = {EAnswer::No};
+        QVERIFY(m_app->CanExit());
+        m_app->Doc()->SetModified(false);
+    }
+
+    void helpOpensTheFileInTheWorkingDirectory() {
+        QUrl opened;
+        CCommunicationApp::SetUrlOpener([&](const QUrl& url) { opened = url; });
+        QVERIFY(m_frame->OnCommand(cmd::kHelp));
+        QCOMPARE(opened, QUrl::fromLocalFile(QDir(m_dir.path()).absoluteFilePath("JVSHelp.chm")));
+        CCommunicationApp::SetUrlOpener(nullptr);
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void aboutBox() {
+        CAboutDlg dialog;
+        QCOMPARE(dialog.windowTitle(), U("关于 恒钧全站仪传输软件"));
+        QCOMPARE(dialog.findChild<QLabel*>("version")->text(), U("恒钧全站仪传输软件 3.0版"));
+        QVERIFY(!dialog.findChild<QLabel*>("secondLine")->text().isEmpty());
+        auto* ok = dialog.findChild<QPushButton*>("ok");
+        QCOMPARE(ok->text(), U("确定"));
+        dialog.show();
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void splashClosesOnFirstKeyWhichIsSwallowed() {
+        CSplashWnd::EnableSplashScreen(false);
+        CSplashWnd::ShowSplashScreen(m_frame);
+        QVERIFY(!CSplashWnd::Current());
+        CSplashWnd::EnableSplashScreen(true);
+        CSplashWnd::ShowSplashScreen(m_frame);
+        QVERIFY(CSplashWnd::Current());
+        QCOMPARE(CSplashWnd::Current()->size(), QSize(240, 180));
+        m_view->SetBytes({});
+        m_view->setFocus();
+        QTest::keyClick(m_view, Qt::Key_A);
+        QVERIFY(!CSplashWnd::Current());
+        QCOMPARE(m_view->GetBytes(), std::string());  // the key did nothing else
+        QTest::keyClick(m_view, Qt::Key_B);
+        QCOMPARE(m_view->GetBytes(), std::string("b"));
+        // Without a key, the timer closes it.
+        CSplashWnd::ShowSplashScreen(m_frame);
+        QVERIFY(CSplashWnd::Current());
+        QTRY_VERIFY_WITH_TIMEOUT(!CSplashWnd::Current(), 2000);
+        CSplashWnd::EnableSplashScreen(false);
+        m_app->Doc()->SetModified(false);
+    }
+};
+
+QTEST_MAIN(CFrameTest)
+#include "Frame_qtest.moc"
