@@ -1,5 +1,6 @@
 #include "convert/BlockFraming.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -46,7 +47,7 @@ void FramePayload(std::string_view payload, std::string& out) {
     }
     char last[kBlockPayload];
     const size_t rest = payload.size() - pos;
-    std::memcpy(last, payload.data() + pos, rest);
+    std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(pos), rest, last);
     if (rest < kBlockPayload) {
         last[rest] = '_';
         std::memset(last + rest + 1, ' ', kBlockPayload - rest - 1);

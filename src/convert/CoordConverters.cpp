@@ -198,8 +198,9 @@ bool EncodeValue(std::string_view text, std::string& out) {
     char field[10];
     field[0] = number.Value() < 0.0 ? '-' : '+';
     std::memset(field + 1, '0', 9);
-    std::memcpy(field + 7 - whole.size(), whole.data(), whole.size());
-    std::memcpy(field + 7, number.m_fraction.data(), std::min<size_t>(3, number.m_fraction.size()));
+    std::copy(whole.begin(), whole.end(), field + 7 - whole.size());
+    std::copy_n(number.m_fraction.begin(), std::min<size_t>(3, number.m_fraction.size()),
+                field + 7);
     out.append(field, sizeof field);
     return true;
 }

@@ -21,7 +21,7 @@ const char* CoordRecord::Field(int i) const {
 
 bool CoordRecord::SetField(char (&field)[kFieldSize], std::string_view value) {
     const size_t n = std::min(value.size(), kFieldSize - 1);
-    std::memcpy(field, value.data(), n);
+    std::copy_n(value.begin(), n, field);
     std::memset(field + n, 0, kFieldSize - n);
     return n == value.size();
 }
@@ -29,7 +29,7 @@ bool CoordRecord::SetField(char (&field)[kFieldSize], std::string_view value) {
 void CodeRecord::Assign(std::string_view thirteen) {
     char bytes[13];
     std::memset(bytes, ' ', sizeof bytes);
-    std::memcpy(bytes, thirteen.data(), std::min(thirteen.size(), sizeof bytes));
+    std::copy_n(thirteen.begin(), std::min(thirteen.size(), sizeof bytes), bytes);
     std::memcpy(m_number, bytes, 3);
     std::memcpy(m_code, bytes + 3, 10);
 }
