@@ -1,3 +1,50 @@
-#include "app/AppServices.h"
+// Connect (the probe) and the two settings dialogs.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QWidget>
 
-void RegisterLinkCommands() {}
+#include "app/AppServices.h"
+#include "app/CommandIds.h"
+#include "config/ComSettingDlg.h"
+#include "config/SettingsUi.h"
+#include "config/UsbSettingDlg.h"
+#include "convert/ViewCodec.h"
+#include "link/ConnectionProbe.h"
+
+namespace {
+
+// The probe runs on the user-interface thread; between steps the window is
+// repainted (user input waits) so the status line is seen.
+class CWindowProbeScreen : public CProbeScreen {
+public:
+    void SetStatusText(const std::string& utf8) override {
+        SetViewText(Utf8ToGbk(utf8));
+        if (QWidget* w = AppMainWindow()) w->repaint();
+        Pump();
+    }
+    void ShowMessage(const std::string& utf8) override { AppMessageBox(QString::fromUtf8(utf8)); }
+    void BetweenPorts() override { Pump(); }
+
+private:
+    static void Pump() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+};
+
+}  // namespace
+
+void RegisterLinkCommands() {
+    // The dialogs' messages go through the window's one message seam.
+    SetSettingsMessageHandler([](QWidget*, const QString& text) { AppMessageBox(text); });
+
+    RegisterCommand(cmd::kConnect, [] {
+        CWindowProbeScreen screen;
+        Probe(screen);
+    });
+    RegisterCommand(cmd::kFrameComSettings, [] {
+        CComSettingDlg dlg(AppMainWindow());
+        dlg.exec();
+    });
+    RegisterCommand(cmd::kUsbSettings, [] {
+        CUsbSettingDlg dlg(AppMainWindow());
+        dlg.exec();
+    });
+}
