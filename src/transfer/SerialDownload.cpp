@@ -18,6 +18,7 @@ using std::chrono::milliseconds;
 // keep the view current and the port drained.
 constexpr milliseconds kRefreshInterval{100};
 constexpr milliseconds kSettle{5};
+constexpr size_t kTrickle = 64;
 
 void ClosePort() {
     if (g_SerialPort.IsOpen()) g_SerialPort.Close();
@@ -75,8 +76,19 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
             WaitUntil(std::min(deadline, Clock::now() + kSettle));
             continue;
         }
-        // Let the burst settle so it is read in large chunks.
-        WaitUntil(Clock::now() + kSettle);
+        // Let a trickle settle for up to 5 ms so it is read in large chunks
+        // rather than byte by byte. When a burst is already queued the line is
+        // running fast and a pause per chunk would only throttle it.
+        if (g_SerialPort.QueuedBytes() < kTrickle) {
+            const auto settleEnd = Clock::now() + kSettle;
+            auto step = std::chrono::microseconds(500);
+            while (g_SerialPort.QueuedBytes() < sizeof g_abyRxBuffer && !g_bTransferCancel) {
+                const auto now = Clock::now();
+                if (now >= settleEnd) break;
+                WaitUntil(std::min<Clock::time_point>(settleEnd, now + step));
+                step *= 2;
+            }
+        }
         deadline = Clock::now() + timeout;
         const size_t n = std::min<size_t>(g_SerialPort.QueuedBytes(), sizeof g_abyRxBuffer);
         std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
