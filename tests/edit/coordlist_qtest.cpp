@@ -287,7 +287,7 @@ void CCoordListTest::PromptAndWriteBackReplaceTheView() {
     // Lines of another layout, a long cell and an unterminated last line all go.
     h.m_view = "HEADER\r\nPOINTNAMEISTOOLONG,1,2,3,C\r\nLAST,1,2,3,C";
     ChooseFormat(h, false);
-    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+    h.ThenOn<CCoordListDlg>([](CCoordListDlg& list) {
         QCOMPARE(list.RowCount(), 0);  // "HEADER" has no commas: nothing counted
         list.reject();
     });
@@ -333,7 +333,7 @@ void CCoordListTest::CancelKeepsTheView() {
     h.ThenReject();  // format dialog
     RunCoordListEditing(h.View(), nullptr);
     ChooseFormat(h, false);
-    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
+    h.ThenOn<CCoordListDlg>([](CCoordListDlg& list) {
         list.OnDelete();
         QCOMPARE(list.RowCount(), 0);
         list.reject();
