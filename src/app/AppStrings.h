@@ -13,6 +13,7 @@ inline constexpr char kAboutVersion[] = "恒钧全站仪传输软件 3.0版";
 inline constexpr char kAboutSecondLine[] = "全站仪数据下传、上传、转换与编辑";
 inline constexpr char kOk[] = "确定";
 inline constexpr char kHelpFile[] = "JVSHelp.chm";
+inline constexpr char kModelPlaceholder[] = "仪器型号";
 inline constexpr char kCommandBarTitle[] = "命令栏";
 inline constexpr char kToolBarTitle[] = "工具栏";
 inline constexpr char kReceived[] = "已接收 %1 字节";

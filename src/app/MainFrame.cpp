@@ -145,6 +145,7 @@ void CMainFrame::CreateToolBar() {
             for (const UsbModelRow& row : kUsbModelRows)
                 m_modelSelector->addItem(
                     QString::fromUtf8(row.Text.data(), static_cast<qsizetype>(row.Text.size())));
+            m_modelSelector->setPlaceholderText(QString::fromUtf8(apptext::kModelPlaceholder));
             m_modelSelector->setCurrentIndex(-1);  // nothing chosen until the user does
             connect(m_modelSelector, &QComboBox::activated, this,
                     [this](int index) { OnModelSelected(m_modelSelector->itemText(index)); });

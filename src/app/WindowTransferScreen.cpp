@@ -117,7 +117,7 @@ void CWindowTransferScreen::SetViewText(const std::string& bytes) {
             m_pendingText.clear();
             m_hasPending = false;
         }
-        if (m_view) m_view->SetBytes(bytes);
+        if (m_view) m_view->ReplaceBytesInPlace(bytes);
     });
 }
 

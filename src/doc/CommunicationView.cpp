@@ -33,6 +33,16 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
     document()->setModified(modified);
 }
 
+void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
+    const int caret = textCursor().position();
+    const int scroll = verticalScrollBar()->value();
+    SetBytes(bytes);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::min(caret, CharacterCount()));
+    setTextCursor(cursor);
+    verticalScrollBar()->setValue(std::min(scroll, verticalScrollBar()->maximum()));
+}
+
 void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
     SetBytes(bytes);
     moveCursor(QTextCursor::End);

@@ -21,6 +21,9 @@ public:
     std::string GetBytes() const;
     // Replaces the whole text; the document's modified flag is left as it was.
     void SetBytes(std::string_view bytes);
+    // Replaces the text but keeps the caret and the scroll position where
+    // they were (as far as the new text reaches).
+    void ReplaceBytesInPlace(std::string_view bytes);
     // Progress display: replaces the text and puts the caret at its end.
     void ShowBytesAtEnd(std::string_view bytes);
     // Inert while a transfer shows its text.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -107,6 +108,10 @@ private slots:
         const StartOptions plain = ParseCommandLine({"jvs-transfer", "data.txt"});
         QVERIFY(plain.showSplash);
         QCOMPARE(plain.file, QString("data.txt"));
+        // Standard buttons speak Chinese.
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
+            QSKIP("Qt's zh_CN translations are not installed");
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), U("取消"));
     }
 
     void menuTextsOrderAndSeparators() {
@@ -327,6 +332,21 @@ private slots:
         // the document now asks to be saved.
         QCOMPARE(readBack, std::string("final\r\n"));
         QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
+        // Progress text leaves the caret at its end; a plain replacement
+        // (the companion's copy) keeps it where it was.
+        QCOMPARE(m_view->textCursor().position(), m_view->CharacterCount());
+        QTextCursor start = m_view->textCursor();
+        start.setPosition(2);
+        m_view->setTextCursor(start);
+        std::atomic<bool> replaced{false};
+        std::thread companion([&] {
+            screen.SetViewText("final\r\nmore\r\n");
+            replaced = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(replaced.load(), 5000);
+        companion.join();
+        QCOMPARE(m_view->textCursor().position(), 2);
+        QCOMPARE(m_view->GetBytes(), std::string("final\r\nmore\r\n"));
         QVERIFY(m_view->isEnabled() && !m_view->isReadOnly());
         QVERIFY(m_app->Doc()->IsModified());
         // Coalesced: not one refresh per call.
