@@ -94,6 +94,11 @@ void AppendFloat(std::string& out, float value) {
 // Corrects one line without its line end; false when it is not two fields
 // and three numbers.
 bool CorrectLine(std::string_view line, float oldConst, float newConst, std::string& out) {
+    if (line.find_first_not_of(" \t") == std::string_view::npos) {
+        // A blank line holds no point; it stays as it is.
+        out.append(line);
+        return true;
+    }
     std::string_view fields[5];
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {

@@ -24,7 +24,8 @@ double ParseLeadingDecimal(std::string_view text);
 float PrismConstantMetres(double typedMillimetres);
 
 // Corrects every CR LF terminated line, and a last line without CR LF (which
-// stays without it). All or nothing: on kInvalid nothing is produced.
+// stays without it); blank lines are kept as they are. All or nothing: on
+// kInvalid nothing is produced.
 // invalidLine (optional) receives the 1-based number of the first bad line.
 PrismResult CorrectPrismText(std::string_view text, float oldConstMetres, float newConstMetres,
                              std::string& out, std::size_t* invalidLine = nullptr);

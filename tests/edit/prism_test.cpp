@@ -68,7 +68,6 @@ TEST(PrismCorrection, InvalidLineLeavesEverythingAlone) {
         "P1,C1,3,,12\r\n",                               // empty number
         "P1,C1,3,4,12m\r\n",                             // trailing text
         "P1,C1,3,4,1e39\r\n",                            // beyond a float
-        "P1,C1,3,4,12\r\n\r\n",                          // empty line
         "P1,C1,3,4,12\r\nnocomma\r\nP3,C3,1,2,3\r\n",    // not read across lines
         "P1,C1,3,4\nP2,C2,12\r\n",                       // lone LF is not a line end
     };
@@ -99,6 +98,9 @@ TEST(PrismCorrection, LineEndsAndFieldsAreKept) {
     // Numbers with blanks, signs, exponents.
     EXPECT_EQ(CorrectOk("A,B, +3.0 ,\t4.,1.2e1\r\n", "0", "0"),
               "A,B,3.000000,4.000000,12.000000\r\n");
+    // Blank lines hold no point and stay as they are.
+    EXPECT_EQ(CorrectOk("A,B,3,4,12\r\n\r\n  \r\nC,D,0,0,2\r\n", "0", "13000"),
+              "A,B,6.000000,8.000000,24.000000\r\n\r\n  \r\nC,D,0.000000,0.000000,15.000000\r\n");
     std::string out = "untouched";
     EXPECT_EQ(Correct("", "0", "5", out), PrismResult::kUnchanged);
     EXPECT_EQ(out, "untouched");
