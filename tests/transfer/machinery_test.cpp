@@ -26,7 +26,7 @@ TEST(DelayMs, NeverReturnsEarly) {
         const auto took = Clock::now() - start;
         EXPECT_GE(took, milliseconds(ms)) << ms;
         EXPECT_GT(took, Clock::duration::zero()) << ms;
-        EXPECT_LT(took, milliseconds(ms + 200)) << ms;
+        EXPECT_LT(took, milliseconds(ms + 1000)) << ms;  // only catches a runaway wait
     }
 }
 

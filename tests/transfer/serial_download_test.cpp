@@ -41,7 +41,7 @@ protected:
         while (Clock::now() < until) {
             for (const auto& c : m_screen.Calls())
                 if (c == "lock") {
-                    std::this_thread::sleep_for(40ms);
+                    std::this_thread::sleep_for(100ms);
                     return;
                 }
             std::this_thread::sleep_for(2ms);

@@ -50,7 +50,9 @@ TEST(SimTransfer, DownloadsFromBothFamilies) {
         CRecordingScreen screen;
         EXPECT_EQ(RunAgainst(manager, TransferKind::DownloadQmx210, screen), 1u);
         EXPECT_EQ(screen.View(), data210);
-        // ENQ once, then one ACK per ETX before the EOT.
+        // ENQ once, then one ACK per ETX before the EOT (the simulator may
+        // still be reading the last of them).
+        sim.WaitForBytesIn(4, 1s);
         EXPECT_EQ(sim.WireIn(), "\x05\x06\x06\x06");
     }
     {

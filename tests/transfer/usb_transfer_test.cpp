@@ -102,7 +102,7 @@ TEST(UsbTransfer, NullLayerEndsEveryCommandSilently) {
 TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
     CScript script;
     CUsbDevice device(std::make_unique<CScriptedLayer>(script));
-    UsbSettingsForTest(500, 40);
+    UsbSettingsForTest(500, 150);
     // A 10-byte line, a 130-byte line, a blank line.
     const std::string shortLine = "12345678\r\n";
     const std::string longLine = std::string(128, 'L') + "\r\n";
@@ -117,11 +117,11 @@ TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
     EXPECT_EQ(script.written[0].substr(10), std::string(54, '\0'));
     // The row delay follows only packets that hold a CR LF: none between the
     // three pieces of the long line.
-    EXPECT_LT(script.writeTimes[2] - script.writeTimes[1], 30ms);
-    EXPECT_GE(script.writeTimes[1] - script.writeTimes[0], 40ms);
-    EXPECT_GE(script.writeTimes[4] - script.writeTimes[3], 40ms);
+    EXPECT_LT(script.writeTimes[2] - script.writeTimes[1], 100ms);
+    EXPECT_GE(script.writeTimes[1] - script.writeTimes[0], 150ms);
+    EXPECT_GE(script.writeTimes[4] - script.writeTimes[3], 150ms);
     // Five row delays and the closing second.
-    EXPECT_GE(Clock::now() - start, 1000ms + 4 * 40ms);
+    EXPECT_GE(Clock::now() - start, 1000ms + 4 * 150ms);
     EXPECT_EQ(g_strTransferText.Get(), text);
     EXPECT_EQ(script.closes, 1);
     EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUsbUpload});
