@@ -9,6 +9,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
@@ -211,6 +212,9 @@ void CMainFrame::CreateCommandBar() {
     scroll->setWidget(panel);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(panel->sizeHint().width() +
+                            scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     m_commandBar->setWidget(scroll);
     addDockWidget(Qt::LeftDockWidgetArea, m_commandBar);
 }
