@@ -40,6 +40,10 @@ std::vector<std::string> SplitPieces(const std::string& data, bool afterEtx) {
 }
 
 constexpr int kHangUpGraceMs = 200;
+// The PC sends a segment longer than its limit in 128-byte pieces and waits
+// for an answer after each.
+constexpr size_t kPieceSize = 128;
+constexpr int kPieceQuietMs = 30;
 
 int MsUntil(Clock::time_point t) {
     auto ms = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
@@ -63,6 +67,7 @@ struct CSimInstrument::Session {
     bool uploading = false;
     std::string segment;
     int segmentIndex = 0;
+    std::optional<Clock::time_point> pieceQuietAt;
     bool uploadDone = false;
     long long transferBytes = 0;
 };
@@ -277,6 +282,17 @@ void CSimInstrument::Run() {
         }
     };
 
+    auto answerSegment = [&](const std::string& seg) {
+        s->pieceQuietAt.reset();
+        std::string answer;
+        if (opt.reply)
+            answer = opt.reply(s->segmentIndex, seg);
+        else if (opt.ackNak)
+            answer = std::string{kAck, '\r', '\n'};
+        ++s->segmentIndex;
+        if (!silent && !reachedLimit(opt.silentAfter)) send(answer);
+    };
+
     auto uploadByte = [&](char c) {
         if (!s->uploading) {
             s->uploading = true;
@@ -298,13 +314,10 @@ void CSimInstrument::Run() {
                     completeTransfer(SimEvent::UploadComplete, std::to_string(Received().size()));
                     return;
                 }
-                std::string answer;
-                if (opt.reply)
-                    answer = opt.reply(s->segmentIndex, seg);
-                else if (opt.ackNak)
-                    answer = std::string{kAck, '\r', '\n'};
-                ++s->segmentIndex;
-                if (!silent && !reachedLimit(opt.silentAfter)) send(answer);
+                answerSegment(seg);
+            } else if (s->segment.size() >= kPieceSize) {
+                // Maybe a 128-byte piece of an overlong segment: answered when the PC pauses.
+                s->pieceQuietAt = Clock::now() + std::chrono::milliseconds(kPieceQuietMs);
             }
         } else {
             // Lines up to EOT CR LF at the start of a line.
@@ -426,6 +439,7 @@ void CSimInstrument::Run() {
         if (s) {
             consider(s->triggerAt);
             consider(s->gapUntil);
+            consider(s->pieceQuietAt);
         }
         if (hungUp && !s) timeout = -1;
         int r = poll(fds, static_cast<nfds_t>(n), timeout);
@@ -465,6 +479,11 @@ void CSimInstrument::Run() {
         if (!s || hungUp) continue;
         if (masterIndex >= 0 && (fds[masterIndex].revents & POLLIN)) drainMaster();
         if (!s || hungUp) continue;
+        if (s->pieceQuietAt && Clock::now() >= *s->pieceQuietAt && !s->uploadDone) {
+            std::string piece;
+            piece.swap(s->segment);
+            answerSegment(piece);
+        }
         if (afterAt && Clock::now() >= *afterAt) {
             afterAt.reset();
             s->triggered = true;

@@ -322,3 +322,19 @@ TEST_F(Sim, PacedDownloadKeepsItsChunks) {
     EXPECT_EQ(ReadAll(port, 40, 500), *o.sendData);
     EXPECT_GE(Clock::now() - t, milliseconds(120));
 }
+
+TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
+    CSimOptions o;
+    o.ackNak = true;
+    StartSim(o);
+    OpenPort();
+    const std::string longSegment = "\x02" + std::string(196, 'a') + "\x03\r\n";
+    port.Write(longSegment.data(), 128);
+    EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
+    port.Write(longSegment.data() + 128, longSegment.size() - 128);
+    EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
+    // A whole segment longer than 128 bytes in one write gets one answer.
+    port.Write(longSegment.data(), longSegment.size());
+    EXPECT_EQ(ReadAll(port, 6), kAckCrLf);
+    EXPECT_EQ(sim->Received(), longSegment + longSegment);
+}
