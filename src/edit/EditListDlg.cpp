@@ -19,6 +19,8 @@ CEditListDlg::CEditListDlg(CViewTextAccess view, std::size_t cellBytes, QWidget*
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setShowGrid(true);
     m_pList->verticalHeader()->hide();
+    // Report-view density: one text line per row.
+    m_pList->verticalHeader()->setDefaultSectionSize(m_pList->fontMetrics().height() + 6);
     m_pList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->horizontalHeader()->setStretchLastSection(false);
     m_pList->viewport()->installEventFilter(this);
