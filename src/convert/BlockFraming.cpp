@@ -1,6 +1,7 @@
 #include "convert/BlockFraming.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -11,10 +12,22 @@ int BlockChecksum(const char* block, char blockNumber) {
 }
 
 void FormatChecksum(int checksum, char out[3]) {
-    // "%03d" may write four characters (e.g. -128); the field keeps the first three.
-    char text[16];
-    std::snprintf(text, sizeof text, "%03d", checksum);
-    std::memcpy(out, text, 3);
+    // What "%03d" writes, kept to three characters: "046", "-05", "-62", "-12" for -128.
+    if (checksum >= 0) {
+        out[0] = static_cast<char>('0' + checksum / 100 % 10);
+        out[1] = static_cast<char>('0' + checksum / 10 % 10);
+        out[2] = static_cast<char>('0' + checksum % 10);
+        return;
+    }
+    const int magnitude = -checksum;
+    out[0] = '-';
+    if (magnitude >= 100) {
+        out[1] = static_cast<char>('0' + magnitude / 100);
+        out[2] = static_cast<char>('0' + magnitude / 10 % 10);
+    } else {
+        out[1] = static_cast<char>('0' + magnitude / 10);
+        out[2] = static_cast<char>('0' + magnitude % 10);
+    }
 }
 
 size_t FramedSize(size_t payloadSize) {
@@ -67,11 +80,38 @@ void TakeBackTail(std::string& payload, size_t blockStart) {
 
 }  // namespace
 
+namespace {
+
+using CByteSet = std::array<bool, 256>;
+
+constexpr CByteSet MakeByteSet(std::string_view bytes) {
+    CByteSet set{};
+    for (const char c : bytes) set[static_cast<unsigned char>(c)] = true;
+    return set;
+}
+
+// Length of the run of ordinary bytes at `from`, up to the next byte of `specials`.
+size_t PlainRun(std::string_view text, size_t from, const CByteSet& specials) {
+    size_t i = from;
+    while (i < text.size() && !specials[static_cast<unsigned char>(text[i])]) ++i;
+    return i - from;
+}
+
+constexpr CByteSet kBlockControls = MakeByteSet("\x02\x03\x04");
+constexpr CByteSet kMeasurementControls = MakeByteSet("\r\n\x02\x03");
+
+}  // namespace
+
 bool UnframeBlocks(std::string_view framed, std::string& payload) {
     payload.clear();
     payload.reserve(framed.size());
     size_t i = 0, blockStart = 0;
     while (i < framed.size()) {
+        if (const size_t run = PlainRun(framed, i, kBlockControls)) {
+            payload.append(framed.substr(i, run));
+            i += run;
+            continue;
+        }
         const char c = framed[i];
         if (c == kEot) return true;
         if (c == kStx) {
@@ -93,7 +133,13 @@ void UnframeMeasurementBlocks(std::string_view framed, std::string& payload) {
     payload.clear();
     payload.reserve(framed.size());
     size_t blockStart = 0;
-    for (const char c : framed) {
+    for (size_t i = 0; i < framed.size(); ++i) {
+        if (const size_t run = PlainRun(framed, i, kMeasurementControls)) {
+            payload.append(framed.substr(i, run));
+            i += run - 1;
+            continue;
+        }
+        const char c = framed[i];
         if (c == '\r' || c == '\n') continue;
         if (c == kStx) {
             blockStart = payload.size();

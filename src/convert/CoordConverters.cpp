@@ -196,7 +196,7 @@ bool EncodeValue(std::string_view text, std::string& out) {
     while (whole.size() > 1 && whole[0] == '0') whole.remove_prefix(1);
     if (whole.size() > 6) return false;
     char field[10];
-    field[0] = number.Value() < 0.0 ? '-' : '+';
+    field[0] = numtext::IsNegative(number) ? '-' : '+';
     std::memset(field + 1, '0', 9);
     std::copy(whole.begin(), whole.end(), field + 7 - whole.size());
     std::copy_n(number.m_fraction.begin(), std::min<size_t>(3, number.m_fraction.size()),

@@ -54,7 +54,8 @@ CConvertResult OnDxfExport(std::string_view text, std::vector<CoordRecord>* tabl
         return CConvertResult::Failed(std::move(message));
 
     // The coordinates must be numbers: a label at a made-up place helps nobody.
-    std::vector<double> values(table.size() * 3);
+    // Each is written once and used for the point, the label and its text.
+    std::vector<std::string> values(table.size() * 3);
     for (size_t i = 0; i < table.size(); ++i) {
         const char* fields[3] = {table[i].m_szEast, table[i].m_szNorth, table[i].m_szHeight};
         for (int k = 0; k < 3; ++k) {
@@ -65,33 +66,24 @@ CConvertResult OnDxfExport(std::string_view text, std::vector<CoordRecord>* tabl
                 return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
                                               LineNote(lines[i].m_lineNumber));
             }
-            values[i * 3 + k] = number.Value();
+            numtext::AppendDecimal(values[i * 3 + k], number, 4);
         }
     }
 
     std::string out;
-    out.reserve(kDxfHead.size() + kDxfTail.size() + table.size() * 220);
+    out.reserve(kDxfHead.size() + kDxfTail.size() + table.size() * 240);
     out.append(kDxfHead);
     for (size_t i = 0; i < table.size(); ++i) {
         const CoordRecord& record = table[i];
-        const double* v = &values[i * 3];
+        const std::string* v = &values[i * 3];
         // The point sits at its full coordinates, like its label.
-        out.append("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n");
-        numtext::AppendFixed(out, v[0], 4);
-        out.append("\r\n 20\r\n");
-        numtext::AppendFixed(out, v[1], 4);
-        out.append("\r\n 30\r\n");
-        numtext::AppendFixed(out, v[2], 4);
-        out.append("\r\n  0\r\nTEXT\r\n  8\r\nANNOTATION\r\n 10\r\n");
-        numtext::AppendFixed(out, v[0], 4);
-        out.append("\r\n 20\r\n");
-        numtext::AppendFixed(out, v[1], 4);
-        out.append("\r\n 30\r\n");
-        numtext::AppendFixed(out, v[2], 4);
+        out.append("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n").append(v[0]);
+        out.append("\r\n 20\r\n").append(v[1]).append("\r\n 30\r\n").append(v[2]);
+        out.append("\r\n  0\r\nTEXT\r\n  8\r\nANNOTATION\r\n 10\r\n").append(v[0]);
+        out.append("\r\n 20\r\n").append(v[1]).append("\r\n 30\r\n").append(v[2]);
         out.append("\r\n 40\r\n1.00000\r\n 50\r\n0.00000\r\n  1\r\n");
         out.append(record.m_szName).append(" ").append(record.m_szCode).append(" ");
-        numtext::AppendFixed(out, v[2], 4);
-        out.append("\r\n");
+        out.append(v[2]).append("\r\n");
     }
     out.append(kDxfTail);
     if (tableOut) *tableOut = std::move(table);

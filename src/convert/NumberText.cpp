@@ -90,6 +90,32 @@ bool ParseDecimal(std::string_view text, CDecimal& out) {
     return i == text.size() && !(out.m_whole.empty() && out.m_fraction.empty());
 }
 
+bool IsNegative(const CDecimal& number) {
+    const auto nonZero = [](std::string_view digits) {
+        return digits.find_first_not_of('0') != std::string_view::npos;
+    };
+    return number.m_negative && (nonZero(number.m_whole) || nonZero(number.m_fraction));
+}
+
+void AppendDecimal(std::string& out, const CDecimal& number, int decimals) {
+    std::string_view whole = number.m_whole;
+    while (!whole.empty() && whole[0] == '0') whole.remove_prefix(1);
+    // Below 10^11 with no more decimals than asked, the double nearest the number
+    // prints back as exactly its digits.
+    if (whole.size() > 11 || number.m_fraction.size() > static_cast<size_t>(decimals)) {
+        AppendFixed(out, number.Value(), decimals);
+        return;
+    }
+    if (IsNegative(number)) out.push_back('-');
+    if (whole.empty()) whole = "0";
+    out.append(whole);
+    if (decimals > 0) {
+        out.push_back('.');
+        out.append(number.m_fraction);
+        out.append(static_cast<size_t>(decimals) - number.m_fraction.size(), '0');
+    }
+}
+
 double LeadingNumber(std::string_view text) {
     size_t i = 0;
     bool negative = false;

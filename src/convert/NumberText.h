@@ -23,6 +23,11 @@ struct CDecimal {
     double Value() const;
 };
 bool ParseDecimal(std::string_view text, CDecimal& out);
+// True when the number is below zero (a sign and some digit other than 0).
+bool IsNegative(const CDecimal& number);
+// Appends what "%.<decimals>f" writes for the number's value (negative zero as zero).
+// Short numbers are written straight from their digits, which gives the same text.
+void AppendDecimal(std::string& out, const CDecimal& number, int decimals);
 
 // Reads an optional sign and the digits (and a fraction) at the start of `text` the
 // way the instruments' numbers are read: stops at the first other character; no
