@@ -135,7 +135,11 @@ BENCHMARK(BM_JvsDownload1MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_UploadOverheadPerRecord(benchmark::State& state) {
     constexpr int kLines = 200;
     std::string text;
-    for (int i = 0; i < kLines; ++i) text += "L" + std::to_string(i) + ",1.000,2.000,3.000\r\n";
+    for (int i = 0; i < kLines; ++i) {
+        text.append("L");
+        text.append(std::to_string(i));
+        text.append(",1.000,2.000,3.000\r\n");
+    }
     CTempComDir dir;
     UseCom1(0, 1);
     double overheadMs = 0;
