@@ -314,6 +314,7 @@ private slots:
             screen.ShowText("final\r\n");
             screen.UnlockView();
             readBack = screen.GetViewText();
+            screen.ShowProgress(1234, true);
             screen.ShowMessage("数据接收完成!");
             step = 2;
         });
@@ -325,6 +326,7 @@ private slots:
         worker.join();
         disconnect(counter);
         QVERIFY(boxOnUiThread);
+        QTRY_COMPARE(m_frame->statusBar()->currentMessage(), U("已接收 1234 字节"));
         QVERIFY(lockedSeen);
         QCOMPARE(m_messages,
                  (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), U("数据接收完成!")}));
