@@ -62,6 +62,9 @@ std::string ValueOf(const std::string& text) {
     return eq == std::string::npos ? std::string() : Trim(text.substr(eq + 1));
 }
 
+// A last line may end in a lone CR: what follows must start a line of its own.
+bool EndsLine(const Line& line) { return !line.end.empty() && line.end.back() == '\n'; }
+
 Parsed Load(const std::string& file) {
     Parsed p;
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -225,11 +228,11 @@ int CIniFile::WriteString(const std::string& section, const std::string& key,
             // After the section's last line that is not blank.
             size_t at = r->end;
             while (at > r->begin && Trim(lines[at - 1].text).empty()) --at;
-            if (at > 0 && lines[at - 1].end.empty()) lines[at - 1].end = "\r\n";
+            if (at > 0 && !EndsLine(lines[at - 1])) lines[at - 1].end = "\r\n";
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{entry, "\r\n"});
         }
     } else {
-        if (!lines.empty() && lines.back().end.empty()) lines.back().end = "\r\n";
+        if (!lines.empty() && !EndsLine(lines.back())) lines.back().end = "\r\n";
         lines.push_back(Line{"[" + section + "]", "\r\n"});
         lines.push_back(Line{entry, "\r\n"});
     }

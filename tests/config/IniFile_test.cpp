@@ -48,6 +48,14 @@ TEST_F(Ini, RelativePathCreateAppendAndReplaceInPlace) {
     EXPECT_EQ(ini.WriteString("C", "c", "3", true), 0);
     EXPECT_EQ(ReadFileBytes("t.ini"), "[A]\nk=1\r\n[C]\r\nc=3\r\n");
 
+    WriteFileBytes("t.ini", "[A]\nk=1\r");
+    EXPECT_EQ(ini.WriteString("C", "c", "3", true), 0);
+    EXPECT_EQ(ReadFileBytes("t.ini"), "[A]\nk=1\r\n[C]\r\nc=3\r\n");
+    EXPECT_EQ(ini.ReadString("c", "C"), "3");
+    WriteFileBytes("t.ini", "[A]\nk=1\r");
+    EXPECT_EQ(ini.WriteString("A", "j", "2", true), 0);
+    EXPECT_EQ(ReadFileBytes("t.ini"), "[A]\nk=1\r\nj=2\r\n");
+
     // A value cannot break the file apart.
     EXPECT_EQ(ini.WriteString("C", "c", "3\r\n[Evil]\r\nk=v", true), 0);
     EXPECT_EQ(ini.ReadString("C", "c"), "3");
