@@ -10,8 +10,8 @@ struct ComSettingsRecord {
     char COMPort[64] = "COM1";
     int32_t Baudrate = 115200;
     int8_t DataBit = 8;
-    int8_t StopBit = 0;   // line set-up code: 0 one, 1 one and a half, 2 two
-    int8_t CheckBit = 0;  // line set-up code: 0 none, 1 odd, 2 even
+    int8_t StopBit = 0;              // line set-up code: 0 one, 1 one and a half, 2 two
+    int8_t CheckBit = 0;             // line set-up code: 0 none, 1 odd, 2 even
     int32_t ReceiveTimeOut = 10000;  // ms
     int32_t RowDelay = 200;          // ms
 };
