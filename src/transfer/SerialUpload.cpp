@@ -152,7 +152,7 @@ unsigned UploadBlocks(const CTransferJob& job, bool pcode) {
     const bool built = pcode ? EncodePcodeBlocks(startText, stream, message)
                              : EncodeCoordBlocks(startText, stream, message);
     if (!built) {
-        job.screen->ShowMessage(message);
+        if (!message.empty()) job.screen->ShowMessage(message);
         return Abandon(buffer);
     }
     if (!TakeStream(job, buffer, std::move(stream))) return 0;
