@@ -141,7 +141,6 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
 
     std::string out;
     out.reserve(payload.size());
-    std::string line;
     size_t s = 0;
     for (;;) {
         size_t a = payload.find("_+", s);
@@ -163,8 +162,8 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
         const size_t d = payload.find("_,", c + 2);
         if (d == npos) break;
         // A line goes out only whole; a record cut off by the end adds nothing.
-        line.assign(payload.substr(a + 2, b - a - 2)).push_back(',');
-        line.append(payload.substr(c + 2, d - c - 2)).push_back(',');
+        out.append(payload.substr(a + 2, b - a - 2)).push_back(',');
+        out.append(payload.substr(c + 2, d - c - 2)).push_back(',');
         std::string_view values[3];
         size_t v = b + 3;
         for (auto& value : values) {
@@ -172,13 +171,12 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
             value = Slice(payload, v, end == npos ? npos : end - v);
             v = end == npos ? payload.size() : end;
         }
-        AppendScaled(line, values[1]);
-        line.push_back(',');
-        AppendScaled(line, values[0]);
-        line.push_back(',');
-        AppendScaled(line, values[2]);
-        line.append(kCrLf);
-        out.append(line);
+        AppendScaled(out, values[1]);
+        out.push_back(',');
+        AppendScaled(out, values[0]);
+        out.push_back(',');
+        AppendScaled(out, values[2]);
+        out.append(kCrLf);
         s += 2;
     }
     if (out.empty()) return CConvertResult::Unchanged();

@@ -89,29 +89,40 @@ static bool IsBlank(std::string_view line) {
 bool SplitTerv210Lines(std::string_view text, std::vector<CTervLine>& lines,
                        const char* baseMessage, std::string* message) {
     lines.clear();
+    lines.reserve(text.size() / 24);
+    const char* const data = text.data();
+    const size_t size = text.size();
     size_t start = 0;
     int lineNumber = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
-        const std::string_view line = text.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        start = end == std::string_view::npos ? text.size() : end + 2;
+    while (start < size) {
+        // One pass over the line: its end (CR LF or the end of the text) and its commas.
+        size_t commas[5];
+        int commaCount = 0;
+        size_t end = start;
+        while (end < size && !(data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')) {
+            if (data[end] == ',') {
+                if (commaCount < 5) commas[commaCount] = end;
+                ++commaCount;
+            }
+            ++end;
+        }
+        const std::string_view line = text.substr(start, end - start);
+        const size_t lineStart = start;
+        start = end + 2;
         ++lineNumber;
         if (IsBlank(line)) continue;
-        if (std::count(line.begin(), line.end(), ',') != 4) {
+        if (commaCount != 4) {
             if (message) *message = std::string(baseMessage) + "\n" + LineNote(lineNumber);
             return false;
         }
-        CTervLine record;
+        CTervLine& record = lines.emplace_back();
         record.m_lineNumber = lineNumber;
-        size_t from = 0;
+        size_t from = lineStart;
         for (int f = 0; f < 4; ++f) {
-            const size_t comma = line.find(',', from);
-            record.m_fields[f] = line.substr(from, comma - from);
-            from = comma + 1;
+            record.m_fields[f] = text.substr(from, commas[f] - from);
+            from = commas[f] + 1;
         }
-        record.m_fields[4] = line.substr(from);
-        lines.push_back(record);
+        record.m_fields[4] = text.substr(from, end - from);
     }
     return true;
 }
