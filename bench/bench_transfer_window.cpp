@@ -1,0 +1,129 @@
+// A 1 MiB download through a pseudo-terminal at full speed into the window
+// (offscreen), against a raw copy of the same bytes through the same kind of pty.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "app/CommunicationApp.h"
+#include "app/WindowTransferScreen.h"
+#include "config/LinkSettings.h"
+#include "doc/CommunicationDoc.h"
+#include "doc/CommunicationView.h"
+#include "doc/MessageSeam.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+#include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
+
+namespace {
+
+CCommunicationApp* g_benchApp = nullptr;
+// When the completion message reached the window: every byte received.
+std::chrono::steady_clock::time_point g_completed;
+
+std::string MakeData(size_t bytes) {
+    std::string data;
+    for (int i = 0; data.size() < bytes; ++i) {
+        data.append("0812");
+        data.append(std::to_string(100000 + i));
+        data.append(" 1.2345 6.7890\r\n");
+    }
+    data.resize(bytes - 1);
+    data += '\x03';
+    return data;
+}
+
+void BM_RawPtyCopy1MiB(benchmark::State& state) {
+    const std::string data = MakeData(1 << 20);
+    for (auto _ : state) {
+        CPty pty;
+        pty.Create();
+        const int slave = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        std::thread writer([&] { pty.WriteAll(data, 10000); });
+        size_t got = 0;
+        char buf[512];
+        while (got < data.size()) {
+            pollfd p{slave, POLLIN, 0};
+            poll(&p, 1, 1000);
+            const ssize_t n = read(slave, buf, sizeof buf);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        writer.join();
+        close(slave);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(data.size()));
+}
+BENCHMARK(BM_RawPtyCopy1MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WindowDownload1MiB(benchmark::State& state) {
+    const std::string data = MakeData(1 << 20);
+    CTempComDir dir;
+    ComSettings.Update([](ComSettingsRecord& r) {
+        r = ComSettingsRecord{};
+        std::strcpy(r.COMPort, "COM1");
+        r.Protol = 1;
+        r.ReceiveTimeOut = 5000;
+    });
+    double receivedMs = 0;
+    for (auto _ : state) {
+        CPty pty;
+        pty.Create();
+        pty.LinkAs(dir.PortPath(1));
+        const auto start = std::chrono::steady_clock::now();
+        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, g_benchApp->Screen())) {
+            state.SkipWithError("not started");
+            return;
+        }
+        std::thread instrument([&] {
+            pty.ReadFor(5000, 1);  // the PC's ENQ
+            pty.WriteAll(data, 20000);
+        });
+        while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        instrument.join();
+        g_benchApp->Screen().Flush();
+        QCoreApplication::processEvents();
+        if (g_benchApp->View()->GetBytes().size() != data.size())
+            state.SkipWithError("view incomplete");
+        receivedMs += std::chrono::duration<double, std::milli>(g_completed - start).count();
+    }
+    state.counters["until_complete_message_ms"] =
+        receivedMs / static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(data.size()));
+}
+BENCHMARK(BM_WindowDownload1MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
+    SetMessageHook([](const QString& text, EButtons) {
+        if (text == QString::fromUtf8("数据接收完成!"))
+            g_completed = std::chrono::steady_clock::now();
+        return EAnswer::Ok;
+    });
+    CCommunicationApp app;
+    StartOptions options;
+    options.showSplash = false;
+    options.startupWait = false;
+    if (!app.InitInstance(options)) return 1;
+    g_benchApp = &app;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    app.Doc()->SetModified(false);
+    return 0;
+}
