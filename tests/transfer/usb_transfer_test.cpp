@@ -5,6 +5,7 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 #include "config/LinkSettings.h"
 #include "link/UsbDevice.h"
@@ -214,4 +215,31 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_LT(took, 1000ms);
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
     EXPECT_EQ(screen.View(), "partial\r\n");
+}
+
+TEST(UsbTransfer, FlagValuesOnceTheDeviceIsOpen) {
+    UsbSettingsForTest(100, 0);
+    for (const auto& [kind, expected] : std::vector<std::pair<TransferKind, bool>>{
+             {TransferKind::UsbDownload, true}, {TransferKind::UsbUploadText, false}}) {
+        CScript script;
+        CUsbDevice device(std::make_unique<CScriptedLayer>(script));
+        CRecordingScreen screen("x\r\n");
+        screen.HoldPrompts();
+        g_bTransferDone = !expected;
+        CTransferManager manager;
+        CTransferJob job;
+        job.screen = &screen;
+        job.usb = &device;
+        ASSERT_TRUE(manager.Start(kind, job));
+        const auto until = Clock::now() + 2s;
+        while (screen.Prompts().empty() && Clock::now() < until) std::this_thread::sleep_for(2ms);
+        ASSERT_EQ(screen.Prompts().size(), 1u);
+        // The download raises it right after the prompt, the uploads lower it
+        // before.
+        std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(g_bTransferDone.load(), kind == TransferKind::UsbDownload ? !expected : expected);
+        screen.Release();
+        manager.Wait();
+        EXPECT_TRUE(g_bTransferDone);
+    }
 }
