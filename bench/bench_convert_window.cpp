@@ -1,0 +1,128 @@
+// Whole conversion commands in the window (offscreen): a 1,048,575-byte view text,
+// the command through the frame's dispatch, until the new text is laid out.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/CommandIds.h"
+#include "app/CommunicationApp.h"
+#include "app/MainFrame.h"
+#include "convert/BlockFraming.h"
+#include "convert/Converters.h"
+#include "doc/CommunicationDoc.h"
+#include "doc/MessageSeam.h"
+
+namespace {
+
+constexpr size_t kInputSize = 1048575;
+CCommunicationApp* g_benchApp = nullptr;
+int g_messages = 0;
+
+template <typename Make>
+std::string Fill(Make make, size_t limit) {
+    std::string text;
+    for (int i = 0;; ++i) {
+        std::string piece = make(i);
+        if (text.size() + piece.size() > limit) break;
+        text += piece;
+    }
+    return text;
+}
+
+std::string TervList() {
+    std::string text = Fill(
+        [](int i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "P%d,C%d,%d.%03d,%d.%03d,%d.%02d\r\n", i, i % 50,
+                          1000 + i % 90000, i % 1000, 5000 + i % 7000, (i * 7) % 1000, 40 + i % 20,
+                          i % 100);
+            return std::string(line);
+        },
+        kInputSize);
+    text.resize(kInputSize, ' ');
+    return text;
+}
+
+std::string Coords210() {
+    std::string payload = Fill(
+        [](int i) {
+            char r[64];
+            std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d", i % 100000000, i * 3,
+                          i * 5, i % 99999);
+            return std::string(r);
+        },
+        (kInputSize - 200) / 136 * 128);
+    std::string text;
+    FramePayload(payload, text);
+    text.resize(kInputSize, '\n');
+    return text;
+}
+
+// One command on the given view text; the reported time covers dispatch,
+// conversion, replacing the view and laying it out.
+void RunCommand(benchmark::State& state, unsigned id, const std::string& input) {
+    std::string expected;
+    for (auto _ : state) {
+        state.PauseTiming();
+        g_benchApp->SetViewText(input);
+        QCoreApplication::processEvents();
+        const int messagesBefore = g_messages;
+        state.ResumeTiming();
+        g_benchApp->Frame()->OnCommand(id);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        std::string shown;
+        g_benchApp->GetViewText(shown);
+        if (g_messages != messagesBefore || shown == input) state.SkipWithError("no result shown");
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(input.size()));
+}
+
+void BM_WindowTervCoords210(benchmark::State& s) {
+    static const std::string in = Coords210();
+    RunCommand(s, cmd::kTervCoords210, in);
+}
+void BM_WindowShowCoordBlocks210(benchmark::State& s) {
+    static const std::string in = TervList();
+    RunCommand(s, cmd::kShowCoordBlocks210, in);
+}
+void BM_WindowDxfExport(benchmark::State& s) {
+    static const std::string in = TervList();
+    RunCommand(s, cmd::kDxfExport, in);
+}
+
+}  // namespace
+
+BENCHMARK(BM_WindowTervCoords210)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowShowCoordBlocks210)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowDxfExport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
+    SetMessageHook([](const QString& text, EButtons) {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        ++g_messages;
+        return EAnswer::Ok;
+    });
+    CCommunicationApp app;
+    StartOptions options;
+    options.showSplash = false;
+    options.startupWait = false;
+    if (!app.InitInstance(options)) return 1;
+    g_benchApp = &app;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    app.Doc()->SetModified(false);
+    return 0;
+}
