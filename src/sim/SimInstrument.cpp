@@ -231,7 +231,8 @@ void CSimInstrument::Run() {
             }
             const std::string& p = pieces[s->piece];
             size_t n = p.size() - s->offset;
-            if (opt.chunkSize > 0) n = std::min(n, opt.chunkSize);
+            // Unpaced data goes out in slices, so the line takes it without copying much.
+            n = std::min(n, opt.chunkSize > 0 ? opt.chunkSize : size_t{65536});
             for (long long limit : {opt.silentAfter, opt.hangUpAfter}) {
                 if (limit >= 0)
                     n = static_cast<size_t>(std::min<long long>(

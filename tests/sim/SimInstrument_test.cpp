@@ -338,3 +338,16 @@ TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
     EXPECT_EQ(ReadAll(port, 6), kAckCrLf);
     EXPECT_EQ(sim->Received(), longSegment + longSegment);
 }
+
+TEST_F(Sim, LargeDownloadArrivesWhole) {
+    std::string data;
+    for (int i = 0; data.size() < 300000; ++i) data += "line " + std::to_string(i) + "\r\n";
+    data += "\x04";
+    CSimOptions o;
+    o.sendData = data;
+    StartSim(o);
+    OpenPort();
+    sim->Trigger();
+    EXPECT_EQ(ReadAll(port, data.size()), data);
+    EXPECT_TRUE(sim->WaitUntilDone(milliseconds(2000)));
+}
