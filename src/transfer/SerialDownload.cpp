@@ -18,7 +18,9 @@ using std::chrono::milliseconds;
 // keep the view current and the port drained.
 constexpr milliseconds kRefreshInterval{100};
 constexpr milliseconds kSettle{5};
-constexpr size_t kTrickle = 64;
+// A line delivering more than this is faster than any serial line (about
+// 2 Mbaud): no pause is needed to gather a chunk.
+constexpr double kFastLineBytesPerSecond = 200000.0;
 
 void ClosePort() {
     if (g_SerialPort.IsOpen()) g_SerialPort.Close();
@@ -44,6 +46,8 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
     g_SerialPort.Purge(true, true);
 
     long long received = 0;
+    size_t lastChunkBytes = 0;
+    auto lastChunkAt = Clock::now();
     auto lastShown = Clock::now() - kRefreshInterval;
     for (;;) {
         if (g_bTransferCancel) {
@@ -76,10 +80,15 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
             WaitUntil(std::min(deadline, Clock::now() + kSettle));
             continue;
         }
-        // Let a trickle settle for up to 5 ms so it is read in large chunks
-        // rather than byte by byte. When a burst is already queued the line is
-        // running fast and a pause per chunk would only throttle it.
-        if (g_SerialPort.QueuedBytes() < kTrickle) {
+        // Let the bytes of a serial line settle for up to 5 ms so they are
+        // read in large chunks rather than byte by byte; stop as soon as a
+        // full chunk is queued. A line faster than any serial line (a
+        // pseudo-terminal) is read at once, or the pause would throttle it.
+        const bool fastLine =
+            lastChunkBytes > 0 &&
+            lastChunkBytes >= kFastLineBytesPerSecond *
+                                  std::chrono::duration<double>(Clock::now() - lastChunkAt).count();
+        if (!fastLine) {
             const auto settleEnd = Clock::now() + kSettle;
             auto step = std::chrono::microseconds(500);
             while (g_SerialPort.QueuedBytes() < sizeof g_abyRxBuffer && !g_bTransferCancel) {
@@ -93,6 +102,8 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
         const size_t n = std::min<size_t>(g_SerialPort.QueuedBytes(), sizeof g_abyRxBuffer);
         std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
         const size_t got = n ? g_SerialPort.Read(g_abyRxBuffer, n) : 0;
+        lastChunkBytes = got;
+        lastChunkAt = Clock::now();
         const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
 
         bool lineEnd = false, finished = false;
