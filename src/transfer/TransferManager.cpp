@@ -5,8 +5,6 @@
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 
-std::mutex& ViewTextMutex();
-
 bool HasCompanion(TransferKind kind) {
     switch (kind) {
         case TransferKind::DownloadQmx210:

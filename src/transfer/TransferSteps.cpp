@@ -1,5 +1,6 @@
 // Steps every worker shares: the view calls, the upload buffer and the
 // rewrites of the view text into QMX610/710 command lines.
+#include <algorithm>
 #include <mutex>
 #include <new>
 

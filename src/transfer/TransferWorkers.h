@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,8 @@ void UnlockView(CTransferScreen& screen);
 void ShowTransferText(CTransferScreen& screen);
 void SetViewToTransferText(CTransferScreen& screen, bool moveCaret);
 void SetViewTextLocked(CTransferScreen& screen, const std::string& text);
+// Held around every text the worker or the companion puts into the view.
+std::mutex& ViewTextMutex();
 
 // Rewrites of the view text into the streams the QMX610/710 uploads send.
 std::string BuildDgLines(std::string_view viewText, size_t records);
