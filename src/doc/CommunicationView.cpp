@@ -1,5 +1,6 @@
 #include "doc/CommunicationView.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPageSetupDialog>
@@ -85,6 +86,21 @@ void CCommunicationView::insertFromMimeData(const QMimeData* source) {
     const int room = std::max(0, Room());
     if (text.size() > room) text.truncate(room);
     if (!text.isEmpty()) insertPlainText(text);
+}
+
+void CCommunicationView::inputMethodEvent(QInputMethodEvent* event) {
+    // Chinese is mostly typed through an input method: its committed text
+    // counts against the limit like keys do.
+    const QString commit = event->commitString();
+    const int room = std::max(0, Room());
+    if (!isReadOnly() && commit.size() > room) {
+        QInputMethodEvent trimmed(event->preeditString(), event->attributes());
+        trimmed.setCommitString(commit.left(room), event->replacementStart(),
+                                event->replacementLength());
+        QPlainTextEdit::inputMethodEvent(&trimmed);
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 QPrinter& CCommunicationView::Printer() {

@@ -38,6 +38,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     int Room() const;

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
@@ -138,6 +139,14 @@ private slots:
         f.view.moveCursor(QTextCursor::End);
         QTest::keyClicks(&f.view, "yyyy");
         QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
+        // Text committed by an input method is held to the same limit.
+        f.view.SetBytes(std::string(CCommunicationView::kMaxTypedChars - 1, 'x'));
+        f.view.moveCursor(QTextCursor::End);
+        QInputMethodEvent ime;
+        ime.setCommitString(QString::fromUtf8("点名"));
+        QCoreApplication::sendEvent(&f.view, &ime);
+        QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
+        QCOMPARE(f.view.toPlainText().right(2), QString::fromUtf8("x点"));
         QGuiApplication::clipboard()->setText("0123456789");
         f.view.paste();
         QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
