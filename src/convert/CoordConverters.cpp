@@ -37,6 +37,20 @@ void AppendScaled(std::string& out, std::string_view text) {
     }
 }
 
+// First position at or after `from` where `tag` stands. Looks for the tag's last
+// character, which is rarer in the data than its leading "_".
+size_t FindTag(std::string_view text, std::string_view tag, size_t from) {
+    const size_t last = tag.size() - 1;
+    for (size_t p = from + last; p < text.size();) {
+        const void* hit = std::memchr(text.data() + p, tag[last], text.size() - p);
+        if (!hit) break;
+        p = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        if (text.compare(p - last, last, tag.substr(0, last)) == 0) return p - last;
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
 std::string_view Slice(std::string_view text, size_t pos, size_t count) {
     if (pos >= text.size()) return {};
     return text.substr(pos, count);
@@ -143,23 +157,23 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
     out.reserve(payload.size());
     size_t s = 0;
     for (;;) {
-        size_t a = payload.find("_+", s);
+        size_t a = FindTag(payload, "_+", s);
         if (a == npos) break;
         s = a;
-        size_t b = payload.find("_ U", a);
+        size_t b = FindTag(payload, "_ U", a);
         if (b == npos) break;
         while (b - a >= 16) {  // a "_+" without coordinates
             s += 2;
-            a = payload.find("_+", s);
+            a = FindTag(payload, "_+", s);
             if (a == npos) break;
             s = a;
-            b = payload.find("_ U", a);
+            b = FindTag(payload, "_ U", a);
             if (b == npos) break;
         }
         if (a == npos || b == npos) break;
-        const size_t c = payload.find("_*", s);
+        const size_t c = FindTag(payload, "_*", s);
         if (c == npos) break;
-        const size_t d = payload.find("_,", c + 2);
+        const size_t d = FindTag(payload, "_,", c + 2);
         if (d == npos) break;
         // A line goes out only whole; a record cut off by the end adds nothing.
         out.append(payload.substr(a + 2, b - a - 2)).push_back(',');
@@ -167,7 +181,9 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
         std::string_view values[3];
         size_t v = b + 3;
         for (auto& value : values) {
-            const size_t end = payload.find_first_of("+-", v + 1);
+            size_t end = v + 1;
+            while (end < payload.size() && payload[end] != '+' && payload[end] != '-') ++end;
+            if (end >= payload.size()) end = npos;
             value = Slice(payload, v, end == npos ? npos : end - v);
             v = end == npos ? payload.size() : end;
         }

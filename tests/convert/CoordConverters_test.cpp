@@ -148,12 +148,14 @@ TEST(TervMeasurement210, RecordsSkipsAndCuts) {
         "_+P1_ U+100250-20005+12_*TREE_,"
         "_+STATIONWITHNAME_ U+1+2+3_*X_,"  // "_ U" 16 or more after "_+": no coordinates
         "_+P2_ U-1500+0-7_*_,"
-        "_+P3_ U+1+2+3_*CUT";  // cut off by the end of the data
+        "_+U*,_ U+1+2+3_*,*_,"  // tag characters inside names and codes
+        "_+P3_ U+1+2+3_*CUT";   // cut off by the end of the data
     const CConvertResult r = OnTervMeasurement210(Frame(payload));
     ASSERT_TRUE(r.IsDone()) << r.m_message;
     EXPECT_EQ(r.m_text,
               "P1,TREE,-20.005,100.250,0.012\r\n"
-              "P2,,0.000,-1.500,-0.007\r\n");
+              "P2,,0.000,-1.500,-0.007\r\n"
+              "U*,,,*,0.002,0.001,0.003\r\n");
 }
 
 TEST(TervMeasurement210, Messages) {
