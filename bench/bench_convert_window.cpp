@@ -49,7 +49,7 @@ std::string TervList() {
 }
 
 std::string Coords210() {
-    std::string payload = Fill(
+    const std::string payload = Fill(
         [](int i) {
             char r[64];
             std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d", i % 100000000, i * 3,
@@ -60,6 +60,54 @@ std::string Coords210() {
     std::string text;
     FramePayload(payload, text);
     text.resize(kInputSize, '\n');
+    return text;
+}
+
+std::string Framed(const std::string& payload) {
+    std::string text;
+    FramePayload(payload, text);
+    text.resize(kInputSize, '\n');
+    return text;
+}
+
+std::string Measurement() {
+    return Framed(Fill(
+        [](int i) {
+            char r[80];
+            std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i, 5000000 + i,
+                          1000000 + i, i % 50000);
+            return std::string(r);
+        },
+        (kInputSize - 200) / 136 * 128));
+}
+
+std::string RawCodes() {
+    return Framed(Fill(
+        [](int i) {
+            char r[32];
+            std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
+            return std::string(r);
+        },
+        (kInputSize - 200) / 136 * 128));
+}
+
+// Fixed-width records: 84 or 100 characters and CR LF.
+std::string Fixed(const char* const* tags, int tagCount, int fields) {
+    std::string text = Fill(
+        [&](int i) {
+            char r[160];
+            std::snprintf(r, sizeof r, "%s  %-14s", tags[i % tagCount],
+                          ("P" + std::to_string(i)).c_str());
+            std::string line = r;
+            const int count = (fields == 5 && std::string(tags[i % tagCount]) == "02TP") ? 6 : 5;
+            for (int f = 0; f < count; ++f) {
+                std::snprintf(r, sizeof r, "%-16s", f == count - 1 ? "TREE" : "1234.567");
+                line += r;
+            }
+            return line + "\r\n";
+        },
+        kInputSize);
+    text.resize(kInputSize, ' ');
     return text;
 }
 
@@ -89,6 +137,24 @@ void BM_WindowTervCoords210(benchmark::State& s) {
     static const std::string in = Coords210();
     RunCommand(s, cmd::kTervCoords210, in);
 }
+void BM_WindowTervCoords610(benchmark::State& s) {
+    static const char* const kTags[] = {"08KI", "02TP", "08TP"};
+    static const std::string in = Fixed(kTags, 3, 5);
+    RunCommand(s, cmd::kTervCoords610, in);
+}
+void BM_WindowTervEdgeAngle610(benchmark::State& s) {
+    static const char* const kTags[] = {"09F1", "09F2"};
+    static const std::string in = Fixed(kTags, 2, 4);
+    RunCommand(s, cmd::kTervEdgeAngle610, in);
+}
+void BM_WindowTervMeasurement210(benchmark::State& s) {
+    static const std::string in = Measurement();
+    RunCommand(s, cmd::kTervMeasurement210, in);
+}
+void BM_WindowPcodeList(benchmark::State& s) {
+    static const std::string in = RawCodes();
+    RunCommand(s, cmd::kPcodeList, in);
+}
 void BM_WindowShowCoordBlocks210(benchmark::State& s) {
     static const std::string in = TervList();
     RunCommand(s, cmd::kShowCoordBlocks210, in);
@@ -101,6 +167,10 @@ void BM_WindowDxfExport(benchmark::State& s) {
 }  // namespace
 
 BENCHMARK(BM_WindowTervCoords210)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowTervCoords610)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowTervEdgeAngle610)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowTervMeasurement210)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowPcodeList)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_WindowShowCoordBlocks210)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_WindowDxfExport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
