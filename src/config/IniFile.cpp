@@ -63,7 +63,9 @@ std::string ValueOf(const std::string& text) {
 }
 
 // A last line may end in a lone CR: what follows must start a line of its own.
-bool EndsLine(const Line& line) { return !line.end.empty() && line.end.back() == '\n'; }
+bool EndsLine(const Line& line) {
+    return !line.end.empty() && line.end.back() == '\n';
+}
 
 Parsed Load(const std::string& file) {
     Parsed p;
@@ -89,20 +91,14 @@ Parsed Load(const std::string& file) {
     size_t pos = 0;
     while (pos < data.size()) {
         size_t nl = data.find('\n', pos);
-        Line line;
-        if (nl == std::string::npos) {
-            line.text = data.substr(pos);
-            pos = data.size();
-        } else {
-            line.text = data.substr(pos, nl - pos);
-            line.end = "\n";
-            pos = nl + 1;
-        }
-        if (!line.text.empty() && line.text.back() == '\r') {
-            line.text.pop_back();
-            line.end.insert(0, "\r");
-        }
-        p.lines.push_back(std::move(line));
+        const bool lf = nl != std::string::npos;
+        std::string text = data.substr(pos, lf ? nl - pos : std::string::npos);
+        pos = lf ? nl + 1 : data.size();
+        const bool cr = !text.empty() && text.back() == '\r';
+        if (cr) text.pop_back();
+        // Built by construction: assigning short literals trips a GCC 12 false warning.
+        p.lines.push_back(
+            Line{std::move(text), std::string(cr ? (lf ? "\r\n" : "\r") : (lf ? "\n" : ""))});
     }
     return p;
 }

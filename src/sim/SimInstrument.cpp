@@ -39,6 +39,21 @@ std::vector<std::string> SplitPieces(const std::string& data, bool afterEtx) {
     return pieces;
 }
 
+// A moment that may be unset (a plain value: GCC 12 misjudges optional<time_point>).
+class CDeadline {
+public:
+    CDeadline& operator=(Clock::time_point t) {
+        m_at = t;
+        return *this;
+    }
+    explicit operator bool() const { return m_at != Clock::time_point::max(); }
+    Clock::time_point operator*() const { return m_at; }
+    void reset() { m_at = Clock::time_point::max(); }
+
+private:
+    Clock::time_point m_at = Clock::time_point::max();
+};
+
 constexpr int kHangUpGraceMs = 200;
 // The PC sends a segment longer than its limit in 128-byte pieces and waits
 // for an answer after each.
@@ -58,8 +73,8 @@ struct CSimInstrument::Session {
     bool enqSeen = false;
     int ackTokens = 0;
     bool triggered = false;
-    std::optional<Clock::time_point> triggerAt;
-    std::optional<Clock::time_point> gapUntil;
+    CDeadline triggerAt;
+    CDeadline gapUntil;
 
     enum class Download { Waiting, Sending, AwaitAck, Finished } download = Download::Waiting;
     size_t piece = 0, offset = 0;
@@ -67,7 +82,7 @@ struct CSimInstrument::Session {
     bool uploading = false;
     std::string segment;
     int segmentIndex = 0;
-    std::optional<Clock::time_point> pieceQuietAt;
+    CDeadline pieceQuietAt;
     bool uploadDone = false;
     long long transferBytes = 0;
 };
@@ -184,10 +199,10 @@ void CSimInstrument::Run() {
     int opens = m_inotifyFd >= 0 ? 0 : 1;
     std::optional<Session> s;
     if (opens > 0) s.emplace();
-    std::optional<Clock::time_point> afterAt;
+    CDeadline afterAt;
     bool silent = false;
     bool hungUp = false;
-    std::optional<Clock::time_point> hangUpAt;
+    CDeadline hangUpAt;
 
     auto lockedUpdate = [&](auto&& change) {
         {
@@ -430,7 +445,7 @@ void CSimInstrument::Run() {
                         0};
         }
         int timeout = -1;
-        auto consider = [&](const std::optional<Clock::time_point>& t) {
+        auto consider = [&](const CDeadline& t) {
             if (!t) return;
             int ms = MsUntil(*t);
             timeout = timeout < 0 ? ms : std::min(timeout, ms);

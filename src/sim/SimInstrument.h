@@ -17,6 +17,29 @@
 
 enum class SimFamily { Qmx210, Qmx610 };
 
+// Download data, or nothing to send. (A plain holder: GCC 12 warns falsely
+// about std::optional<std::string> copies in optimised builds.)
+class CSimSendData {
+public:
+    CSimSendData& operator=(std::string bytes) {
+        m_bytes = std::move(bytes);
+        m_set = true;
+        return *this;
+    }
+    bool has_value() const { return m_set; }
+    explicit operator bool() const { return m_set; }
+    const std::string& operator*() const { return m_bytes; }
+    const std::string* operator->() const { return &m_bytes; }
+    void reset() {
+        m_bytes.clear();
+        m_set = false;
+    }
+
+private:
+    std::string m_bytes;
+    bool m_set = false;
+};
+
 struct CSimOptions {
     SimFamily family = SimFamily::Qmx210;
     // Where the port link goes, usually $JVS_COM_DIR/COMn.
@@ -27,7 +50,7 @@ struct CSimOptions {
     bool ackNak = false;
 
     // Download: the bytes the instrument sends, exactly as given (nothing added).
-    std::optional<std::string> sendData;
+    CSimSendData sendData;
     // Sending starts this long after the PC opened the port; negative: only on
     // Trigger() (the instrument operator's Enter).
     int afterMs = -1;
