@@ -51,6 +51,26 @@ size_t FindTag(std::string_view text, std::string_view tag, size_t from) {
     return std::string_view::npos;
 }
 
+// The next place of one tag for searches whose start never moves back: the answer
+// is kept while it still lies ahead, so a text with many starts and one far tag is
+// still read once, not once per start.
+class CTagFinder {
+public:
+    CTagFinder(std::string_view text, std::string_view tag) : m_text(text), m_tag(tag) {}
+    size_t Find(size_t from) {
+        if (!m_searched || (m_pos != std::string_view::npos && m_pos < from)) {
+            m_pos = FindTag(m_text, m_tag, from);
+            m_searched = true;
+        }
+        return m_pos;
+    }
+
+private:
+    std::string_view m_text, m_tag;
+    size_t m_pos = std::string_view::npos;
+    bool m_searched = false;
+};
+
 std::string_view Slice(std::string_view text, size_t pos, size_t count) {
     if (pos >= text.size()) return {};
     return text.substr(pos, count);
@@ -153,27 +173,29 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
     const std::string_view payload = payloadText;
     constexpr auto npos = std::string_view::npos;
 
+    CTagFinder nextRecord(payload, "_+"), nextU(payload, "_ U"), nextCode(payload, "_*"),
+        nextCodeEnd(payload, "_,");
     std::string out;
     out.reserve(payload.size());
     size_t s = 0;
     for (;;) {
-        size_t a = FindTag(payload, "_+", s);
+        size_t a = nextRecord.Find(s);
         if (a == npos) break;
         s = a;
-        size_t b = FindTag(payload, "_ U", a);
+        size_t b = nextU.Find(a);
         if (b == npos) break;
         while (b - a >= 16) {  // a "_+" without coordinates
             s += 2;
-            a = FindTag(payload, "_+", s);
+            a = nextRecord.Find(s);
             if (a == npos) break;
             s = a;
-            b = FindTag(payload, "_ U", a);
+            b = nextU.Find(a);
             if (b == npos) break;
         }
         if (a == npos || b == npos) break;
-        const size_t c = FindTag(payload, "_*", s);
+        const size_t c = nextCode.Find(s);
         if (c == npos) break;
-        const size_t d = FindTag(payload, "_,", c + 2);
+        const size_t d = nextCodeEnd.Find(c + 2);
         if (d == npos) break;
         // A line goes out only whole; a record cut off by the end adds nothing.
         out.append(payload.substr(a + 2, b - a - 2)).push_back(',');

@@ -158,6 +158,20 @@ TEST(TervMeasurement210, RecordsSkipsAndCuts) {
               "U*,,,*,0.002,0.001,0.003\r\n");
 }
 
+TEST(TervMeasurement210, ManyRecordsWithoutCoordinatesAreReadOnce) {
+    // 100 000 starts and one "_ U" at the far end: every start must not search anew.
+    std::string payload;
+    for (int i = 0; i < 100000; ++i) payload += "_+";
+    payload += "_+P9_ U+1+2+3_*C_,";
+    const CConvertResult r = OnTervMeasurement210(Frame(payload));
+    ASSERT_TRUE(r.IsDone());
+    // The starts less than 16 characters before "_ U" take its values, as any record would.
+    EXPECT_EQ(r.m_text,
+              "_+_+_+_+_+P9,C,0.002,0.001,0.003\r\n_+_+_+_+P9,C,0.002,0.001,0.003\r\n"
+              "_+_+_+P9,C,0.002,0.001,0.003\r\n_+_+P9,C,0.002,0.001,0.003\r\n"
+              "_+P9,C,0.002,0.001,0.003\r\nP9,C,0.002,0.001,0.003\r\n");
+}
+
 TEST(TervMeasurement210, Messages) {
     ExpectFailure(OnTervMeasurement210(""), "没有数据!");
     ExpectFailure(OnTervMeasurement210("_+P1_ U+1+2+3_*C_,\r\n"), "文件格式不正确!");
