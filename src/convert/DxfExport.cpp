@@ -48,44 +48,43 @@ constexpr std::string_view kDxfTail = "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
 
 CConvertResult OnDxfExport(std::string_view text, std::vector<CoordRecord>* tableOut) {
     if (CountTerv210Records(text) == 0) return CConvertResult::Failed(convert_msg::kBadTerv210Dxf);
-    std::vector<CoordRecord> table;
+    std::vector<CTervLine> lines;
     std::string message;
-    if (!ParseTerv210Records(text, table, &message))
+    if (!SplitTerv210Lines(text, lines, convert_msg::kConvertFailed, &message))
         return CConvertResult::Failed(std::move(message));
-
-    // The coordinates must be numbers: a label at a made-up place helps nobody.
-    // Each is written once and used for the point, the label and its text.
-    std::vector<std::string> values(table.size() * 3);
-    for (size_t i = 0; i < table.size(); ++i) {
-        const char* fields[3] = {table[i].m_szEast, table[i].m_szNorth, table[i].m_szHeight};
-        for (int k = 0; k < 3; ++k) {
-            numtext::CDecimal number;
-            if (!numtext::ParseDecimal(fields[k], number)) {
-                std::vector<CTervLine> lines;
-                SplitTerv210Lines(text, lines, convert_msg::kConvertFailed, nullptr);
-                return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
-                                              LineNote(lines[i].m_lineNumber));
-            }
-            numtext::AppendDecimal(values[i * 3 + k], number, 4);
-        }
-    }
+    const auto refuse = [](const CTervLine& line) {
+        return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
+                                      LineNote(line.m_lineNumber));
+    };
 
     std::string out;
-    out.reserve(kDxfHead.size() + kDxfTail.size() + table.size() * 240);
+    out.reserve(kDxfHead.size() + kDxfTail.size() + lines.size() * 240);
     out.append(kDxfHead);
-    for (size_t i = 0; i < table.size(); ++i) {
-        const CoordRecord& record = table[i];
-        const std::string* v = &values[i * 3];
+    std::string values[3];
+    for (const CTervLine& line : lines) {
+        // Every field fits a record field of the coordinate table, and the
+        // coordinates are numbers: a label at a made-up place helps nobody.
+        for (const std::string_view field : line.m_fields)
+            if (field.size() >= CoordRecord::kFieldSize) return refuse(line);
+        for (int k = 0; k < 3; ++k) {
+            numtext::CDecimal number;
+            if (!numtext::ParseDecimal(line.m_fields[2 + k], number)) return refuse(line);
+            values[k].clear();
+            numtext::AppendDecimal(values[k], number, 4);
+        }
         // The point sits at its full coordinates, like its label.
-        out.append("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n").append(v[0]);
-        out.append("\r\n 20\r\n").append(v[1]).append("\r\n 30\r\n").append(v[2]);
-        out.append("\r\n  0\r\nTEXT\r\n  8\r\nANNOTATION\r\n 10\r\n").append(v[0]);
-        out.append("\r\n 20\r\n").append(v[1]).append("\r\n 30\r\n").append(v[2]);
+        out.append("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n").append(values[0]);
+        out.append("\r\n 20\r\n").append(values[1]).append("\r\n 30\r\n").append(values[2]);
+        out.append("\r\n  0\r\nTEXT\r\n  8\r\nANNOTATION\r\n 10\r\n").append(values[0]);
+        out.append("\r\n 20\r\n").append(values[1]).append("\r\n 30\r\n").append(values[2]);
         out.append("\r\n 40\r\n1.00000\r\n 50\r\n0.00000\r\n  1\r\n");
-        out.append(record.m_szName).append(" ").append(record.m_szCode).append(" ");
-        out.append(v[2]).append("\r\n");
+        out.append(line.m_fields[0]).append(" ").append(line.m_fields[1]).append(" ");
+        out.append(values[2]).append("\r\n");
     }
     out.append(kDxfTail);
-    if (tableOut) *tableOut = std::move(table);
+    if (tableOut) {
+        std::string ignored;
+        ParseTerv210Records(text, *tableOut, &ignored);
+    }
     return CConvertResult::Done(std::move(out));
 }
