@@ -23,8 +23,9 @@ unsigned Abandon(UploadBuffer& buffer) {
     return 0;
 }
 
-// Opens the port and waits for the operator. False: the transfer is over
-// (port message shown or program exiting), flag raised, port closed.
+// Opens the port and waits for the operator; once confirmed, locks the view
+// and starts the echo afresh. False: the transfer is over (port message shown
+// or program exiting), flag raised, port closed.
 bool OpenAndPrompt(const CTransferJob& job, const ComSettingsRecord& cfg, UploadBuffer& buffer) {
     if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
         job.screen->ShowMessage(kMsgPortOpenFailed);
@@ -38,6 +39,9 @@ bool OpenAndPrompt(const CTransferJob& job, const ComSettingsRecord& cfg, Upload
         Abandon(buffer);
         return false;
     }
+    LockView(*job.screen);
+    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
+    g_strTransferText.Clear();
     return true;
 }
 
@@ -157,9 +161,6 @@ unsigned UploadBlocks(const CTransferJob& job, bool pcode) {
     }
     if (!TakeStream(job, buffer, std::move(stream))) return 0;
     if (!OpenAndPrompt(job, cfg, buffer)) return 0;
-    LockView(*job.screen);
-    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-    g_strTransferText.Clear();
     return SendSegments(job, cfg, buffer, startText, pcode);
 }
 
@@ -187,9 +188,6 @@ unsigned UploadQmx610Worker(const CTransferJob& job) {
     }
     if (!TakeStream(job, buffer, BuildDgLines(startText, records))) return 0;
     if (!OpenAndPrompt(job, cfg, buffer)) return 0;
-    LockView(*job.screen);
-    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-    g_strTransferText.Clear();
     return SendLines(job, cfg, buffer, Qmx610LineLength);
 }
 
@@ -200,9 +198,6 @@ unsigned UploadFeatureCodesWorker(const CTransferJob& job) {
     const ComSettingsRecord cfg = ComSettings.Get();
     if (!TakeStream(job, buffer, BuildDhLines(startText))) return 0;
     if (!OpenAndPrompt(job, cfg, buffer)) return 0;
-    LockView(*job.screen);
-    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-    g_strTransferText.Clear();
     return SendLines(job, cfg, buffer, Qmx610LineLength);
 }
 
@@ -215,8 +210,5 @@ unsigned UploadAlignmentWorker(const CTransferJob& job) {
     // it included.
     if (!TakeStream(job, buffer, startText)) return 0;
     if (!OpenAndPrompt(job, cfg, buffer)) return 0;
-    LockView(*job.screen);
-    std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-    g_strTransferText.Clear();
     return SendLines(job, cfg, buffer, CrLfLineLength);
 }
