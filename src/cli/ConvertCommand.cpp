@@ -143,9 +143,9 @@ int RunConvert(const std::vector<std::string>& args) {
 }
 
 const CCommandRegistrar kConvert("convert",
-                                 "jvs convert OP [INPUT] [-o OUTPUT]   (OP: terv210, terv610, "
-                                 "zeltamap, edgeangle610, measure210, blocks210, pcode-list, "
-                                 "pcode-blocks, dxf, ...)",
+                                 "jvs convert OP [INPUT] [-o OUTPUT] [--old MM --new MM]   (OP: "
+                                 "terv210, terv610, zeltamap, edgeangle610, measure210, "
+                                 "blocks210, pcode-list, pcode-blocks, dxf, prism)",
                                  RunConvert);
 
 }  // namespace
