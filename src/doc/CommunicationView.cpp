@@ -20,18 +20,26 @@ CCommunicationView::CCommunicationView(QWidget* parent) : QPlainTextEdit(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(false);
     setObjectName("CommunicationView");
+    // Any change to the document, the user's or ours, makes the remembered bytes stale.
+    connect(document(), &QTextDocument::contentsChange, this, [this] { m_shownValid = false; });
 }
 
 CCommunicationView::~CCommunicationView() = default;
 
 std::string CCommunicationView::GetBytes() const {
+    if (m_shownValid) return m_shown;
     return EncodeViewDisplay(toPlainText());
 }
 
 void CCommunicationView::SetBytes(std::string_view bytes) {
+    // Transfers and refreshes often place the text that is already shown;
+    // laying out a large text again costs far more than comparing it.
+    if (m_shownValid && bytes == m_shown) return;
     const bool modified = document()->isModified();
     setPlainText(DecodeViewDisplay(bytes));
     document()->setModified(modified);
+    m_shown.assign(bytes);
+    m_shownValid = true;
 }
 
 void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {

@@ -45,4 +45,7 @@ private:
     QPrinter& Printer();
 
     std::unique_ptr<QPrinter> m_printer;
+    // The bytes last placed by SetBytes, while the document still holds exactly them.
+    std::string m_shown;
+    bool m_shownValid = false;
 };

@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <string>
 
+#include "convert/ViewCodec.h"
 #include "doc/CommunicationDoc.h"
 #include "doc/CommunicationView.h"
 #include "doc/DocStrings.h"
@@ -99,6 +100,9 @@ private slots:
             QVERIFY(!f.doc.IsModified());
             QVERIFY(f.doc.SaveDocument(out));
             QVERIFY2(ReadAll(out) == bytes, qPrintable(in));
+            // The save may come from the bytes the view remembers; what the
+            // widget itself holds must give the same bytes back.
+            QVERIFY2(EncodeViewDisplay(f.view.toPlainText()) == bytes, qPrintable(in));
         }
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(f.view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
@@ -116,6 +120,12 @@ private slots:
         QTest::keyClicks(&f.view, "d");
         QVERIFY(f.doc.IsModified());
         QCOMPARE(f.view.GetBytes(), bytes + "c\r\nd");
+        // Placing the earlier text again really replaces what was typed.
+        f.view.SetBytes(bytes);
+        QCOMPARE(f.view.toPlainText(), DecodeViewDisplay(bytes));
+        QCOMPARE(f.view.GetBytes(), bytes);
+        f.view.undo();
+        QCOMPARE(EncodeViewDisplay(f.view.toPlainText()), f.view.GetBytes());
     }
 
     void fileSizeLimit() {
