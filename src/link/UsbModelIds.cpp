@@ -1,6 +1,6 @@
 #include "link/UsbModelIds.h"
 
-CUsbModelIds UsbModelIds;
+CSharedRecord<UsbModelIdsRecord> UsbModelIds;
 
 const UsbModelRow* FindUsbModelRow(std::string_view textUtf8) {
     for (const UsbModelRow& row : kUsbModelRows)

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string_view>
+
+#include "config/LinkSettings.h"
 
 struct UsbModelIdsRecord {
     uint16_t VendorId = 0;
@@ -14,24 +15,8 @@ struct UsbModelIdsRecord {
 };
 
 // Read and written whole under a lock: a USB transfer never sees half of a
-// model change made on the window's thread.
-class CUsbModelIds {
-public:
-    UsbModelIdsRecord Get() const {
-        std::lock_guard lock(m_mutex);
-        return m_ids;
-    }
-    void Set(const UsbModelIdsRecord& ids) {
-        std::lock_guard lock(m_mutex);
-        m_ids = ids;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    UsbModelIdsRecord m_ids;  // all zero until a model is chosen
-};
-
-extern CUsbModelIds UsbModelIds;
+// model change made on the window's thread. All zero until a model is chosen.
+extern CSharedRecord<UsbModelIdsRecord> UsbModelIds;
 
 // One row of the model selector: its text, the message it shows (both UTF-8)
 // and the identifiers it sets.
