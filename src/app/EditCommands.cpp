@@ -38,8 +38,6 @@ void OnPrismCorrect() {
 }  // namespace
 
 void RegisterEditCommands() {
-    // The dialogs' messages go through the window's one message seam.
-    SetEditMessageHandler([](QWidget*, const QString& text) { AppMessageBox(text); });
     RegisterCommand(cmd::kEditCoordList, OnEditCoordList);
     RegisterCommand(cmd::kEditCodeList, OnEditCodeList);
     RegisterCommand(cmd::kPrismCorrect, OnPrismCorrect);

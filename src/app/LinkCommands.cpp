@@ -6,7 +6,6 @@
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "config/ComSettingDlg.h"
-#include "config/SettingsUi.h"
 #include "config/UsbSettingDlg.h"
 #include "convert/ViewCodec.h"
 #include "link/ConnectionProbe.h"
@@ -32,9 +31,6 @@ private:
 }  // namespace
 
 void RegisterLinkCommands() {
-    // The dialogs' messages go through the window's one message seam.
-    SetSettingsMessageHandler([](QWidget*, const QString& text) { AppMessageBox(text); });
-
     RegisterCommand(cmd::kConnect, [] {
         CWindowProbeScreen screen;
         Probe(screen);

@@ -1,6 +1,5 @@
-#include <QMessageBox>
-
 #include "config/SettingsUi.h"
+#include "doc/MessageSeam.h"
 
 namespace {
 SettingsMessageFn& Handler() {
@@ -18,5 +17,5 @@ void SettingsMessage(QWidget* parent, const QString& text) {
         Handler()(parent, text);
         return;
     }
-    QMessageBox::warning(parent, QString::fromUtf8(kAppTitle), text, QMessageBox::Ok);
+    ShowMessageBox(parent, text);
 }

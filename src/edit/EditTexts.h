@@ -2,7 +2,6 @@
 #pragma once
 
 namespace edit_text {
-inline constexpr const char* kAppTitle = "恒钧全站仪传输软件";
 inline constexpr const char* kNoData = "没有数据!";
 inline constexpr const char* kNameEmpty = "点名为空!";
 inline constexpr const char* kCodeEmpty = "编码为空!";

@@ -14,8 +14,8 @@ class QWidget;
 using EditMessageFn = std::function<void(QWidget* parent, const QString& text)>;
 using EditDialogRunner = std::function<int(QDialog& dialog)>;
 
-// An empty function restores the default: a message box with the exclamation
-// icon, an OK button and the application title.
+// An empty function restores the default: the program's message box
+// (doc/MessageSeam.h).
 void SetEditMessageHandler(EditMessageFn handler);
 // An empty function restores the default: QDialog::exec().
 void SetEditDialogRunner(EditDialogRunner runner);

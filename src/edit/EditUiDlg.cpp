@@ -2,10 +2,9 @@
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
-#include <QMessageBox>
 
 #include "convert/ViewCodec.h"
-#include "edit/EditTexts.h"
+#include "doc/MessageSeam.h"
 #include "edit/EditUi.h"
 
 namespace {
@@ -32,9 +31,7 @@ void EditMessage(QWidget* parent, const char* utf8) {
         MessageHandler()(parent, text);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(edit_text::kAppTitle), text,
-                    QMessageBox::Ok, parent);
-    box.exec();
+    ShowMessageBox(parent, text);
 }
 
 int RunEditDialog(QDialog& dialog) {
