@@ -81,8 +81,10 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     // Per-user settings (recent files) under the application's title.
     QCoreApplication::setOrganizationName(QString::fromUtf8(doctext::kSettingsOrganisation));
     QCoreApplication::setApplicationName(QString::fromUtf8(doctext::kAppTitle));
-    // Saved link settings from the working directory, when there are any.
-    LoadSettingsAtStartup();
+    // Saved link settings, when there are any; values the dialogs could not have
+    // written are put back to their defaults and named once the window is up.
+    std::vector<std::string> replacedSettings;
+    LoadSettingsAtStartup(&replacedSettings);
 
     m_screen = std::make_unique<CWindowTransferScreen>();
     m_view = new CCommunicationView;
@@ -118,6 +120,13 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     m_frame->show();
     m_frame->repaint();
     m_frame->UpdateCommandUI();
+    if (!replacedSettings.empty()) {
+        std::string keys;
+        for (const std::string& key : replacedSettings) keys += (keys.empty() ? "" : ", ") + key;
+        ShowMessageBox(m_frame.get(), QString::fromUtf8(kMsgSettingsReplaced) + '\n' +
+                                          QString::fromStdString(SettingsFileShownPath()) +
+                                          QStringLiteral(": ") + QString::fromStdString(keys));
+    }
     return true;
 }
 

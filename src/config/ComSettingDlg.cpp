@@ -194,6 +194,9 @@ void CComSettingDlg::OnOK() {
     if (message) SettingsMessage(this, QString::fromUtf8(message));
 
     ComSettings.Set(r);
-    if (!SaveComSettings(r)) SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed));
+    // The specified text first, then which file and why.
+    if (int error = 0; !SaveComSettings(r, &error))
+        SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
+                                  QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
+
+#include "config/SafeFile.h"
 
 namespace {
 
@@ -69,25 +72,27 @@ bool EndsLine(const Line& line) {
 
 Parsed Load(const std::string& file) {
     Parsed p;
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open, so a FIFO put in the file's place cannot hang us.
+    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         p.error = errno;
         return p;
     }
-    std::string data;
-    char buf[4096];
-    for (;;) {
-        ssize_t r = ::read(fd, buf, sizeof buf);
-        if (r > 0) {
-            data.append(buf, static_cast<size_t>(r));
-            continue;
-        }
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) p.error = errno;
-        break;
-    }
+    struct stat st {};
+    FileRead read;
+    if (::fstat(fd, &st) != 0)
+        read.error = errno;
+    else if (S_ISDIR(st.st_mode))
+        read.error = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        read.error = kFileNotRegular;
+    else
+        read = ReadFdBounded(fd, kIniMaxFile);
     ::close(fd);
+    p.error = read.error;
+    const std::string& data = read.bytes;
     p.exists = p.error == 0;
+    if (!p.exists) return p;
     size_t pos = 0;
     while (pos < data.size()) {
         size_t nl = data.find('\n', pos);
@@ -103,26 +108,11 @@ Parsed Load(const std::string& file) {
     return p;
 }
 
+// The whole file in one replace: a failure leaves the old file as it was.
 int Save(const std::string& file, const std::vector<Line>& lines) {
     std::string data;
     for (const Line& l : lines) data += l.text + l.end;
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return errno;
-    size_t done = 0;
-    int error = 0;
-    while (done < data.size()) {
-        ssize_t r = ::write(fd, data.data() + done, data.size() - done);
-        if (r > 0) {
-            done += static_cast<size_t>(r);
-        } else if (r < 0 && errno == EINTR) {
-            continue;
-        } else {
-            error = r < 0 ? errno : EIO;
-            break;
-        }
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    return error;
+    return ReplaceFile(file, data);
 }
 
 // [first, last) line range of the first section with that name: header excluded.
@@ -232,6 +222,23 @@ int CIniFile::WriteString(const std::string& section, const std::string& key,
         lines.push_back(Line{"[" + section + "]", "\r\n"});
         lines.push_back(Line{entry, "\r\n"});
     }
+    return Save(file, lines);
+}
+
+int CIniFile::ReplaceSection(
+    const std::string& section,
+    const std::vector<std::pair<std::string, std::string>>& entries) const {
+    const std::string file = FileName();
+    Parsed p = Load(file);
+    if (!p.exists && p.error != ENOENT) return p.error;
+    auto& lines = p.lines;
+    while (auto r = FindSection(lines, section))
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(r->header),
+                    lines.begin() + static_cast<std::ptrdiff_t>(r->end));
+    if (!lines.empty() && !EndsLine(lines.back())) lines.back().end = "\r\n";
+    lines.push_back(Line{"[" + section + "]", "\r\n"});
+    for (const auto& [key, value] : entries)
+        lines.push_back(Line{key + "=" + CleanValue(value), "\r\n"});
     return Save(file, lines);
 }
 

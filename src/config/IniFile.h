@@ -1,10 +1,13 @@
 // A small INI file accessor in the manner of the classic private-profile
 // functions: every call reads (and, for changes, rewrites) the file; nothing is
 // cached. Section and key names are compared without regard to ASCII case.
+// Changes replace the whole file at once and never write through a link; a
+// file that is not a regular one (or larger than kIniMaxFile) is not read.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Value that a key "has" when it is missing, for WriteString with create false.
@@ -15,6 +18,8 @@ inline constexpr char kIniNoneValue[] = "!*&*none-value*&!*";
 inline constexpr size_t kIniMaxName = 259;
 inline constexpr size_t kIniNamesBuffer = 2048;
 inline constexpr size_t kIniSectionBuffer = 6000;
+// A settings file is a few hundred bytes; anything past this is not ours to load.
+inline constexpr size_t kIniMaxFile = 1 << 20;
 
 class CIniFile {
 public:
@@ -30,6 +35,10 @@ public:
     bool ReadStringInto(const std::string& section, const std::string& key,
                         const std::string& defaultText, char* buffer, size_t size) const;
     int DeleteSection(const std::string& section) const;
+    // Removes the section (every one of that name) and appends it anew with the
+    // entries in the given order, keeping every other line: one write of the file.
+    int ReplaceSection(const std::string& section,
+                       const std::vector<std::pair<std::string, std::string>>& entries) const;
     int DeleteKey(const std::string& section, const std::string& key) const;
     int DeleteAllSections() const;
     // Section names in file order. A file without sections gives one empty name.

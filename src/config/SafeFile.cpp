@@ -15,6 +15,8 @@ std::string FileErrorText(int error) {
             return "is a symbolic link; not written through it";
         case kFileTooLarge:
             return "too large";
+        case kFileNotRegular:
+            return "not a regular file";
         default:
             return std::strerror(error);
     }

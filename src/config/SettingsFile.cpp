@@ -1,46 +1,151 @@
 #include "config/SettingsFile.h"
 
+#include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <optional>
+
+#include "config/SafeFile.h"
 
 namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
 
 std::string Dec(long long v) {
     return std::to_string(v);
 }
 
-bool WriteAll(const CIniFile& ini, const char* section,
-              const std::vector<std::pair<const char*, std::string>>& entries) {
-    bool ok = ini.DeleteSection(section) == 0;
-    for (const auto& [key, value] : entries)
-        ok = ini.WriteString(section, key, value, true) == 0 && ok;
-    return ok;
+// Creates the folders above the file that are missing (the user's
+// configuration folder on the first save), private to the user.
+void MakeParentFolders(const std::string& file) {
+    for (size_t slash = file.find('/', 1); slash != std::string::npos;
+         slash = file.find('/', slash + 1))
+        ::mkdir(file.substr(0, slash).c_str(), 0700);
 }
 
-// The entries of the section, or none when the load must not happen.
-bool ReadSection(const CIniFile& ini, const char* section, std::vector<std::string>& values) {
+int WriteSection(const char* section, const Entries& entries) {
+    const CIniFile ini(SettingsFilePath());
+    MakeParentFolders(ini.FileName());
+    return ini.ReplaceSection(section, entries);
+}
+
+// The keys and values of the section, or false when the load must not happen.
+bool ReadSection(const CIniFile& ini, const char* section, std::vector<std::string>& keys,
+                 std::vector<std::string>& values) {
     std::vector<std::string> names;
     int count = ini.GetSectionNames(names);
     if (count > 10 || count == 0) return false;
     bool found = false;
     for (const std::string& n : names) found = found || n == section;
     if (!found) return false;
-    std::vector<std::string> keys;
     ini.GetSectionEntries(section, keys, values);
     // An empty section reads back as one empty entry: that is not a value.
     if (values.size() == 1 && keys[0].empty() && values[0].empty()) values.clear();
     return !values.empty();
 }
 
-int8_t Low8(int v) {
-    return static_cast<int8_t>(static_cast<uint8_t>(v & 0xFF));
+// A value exactly as the program writes it: optional sign and digits, nothing else.
+std::optional<long long> WholeNumber(const std::string& text) {
+    size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (i == text.size() || text.size() > 12) return std::nullopt;
+    for (size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9') return std::nullopt;
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+bool ValidPort(const std::string& name, size_t room) {
+    if (name.size() >= room) return false;
+    if (!name.empty() && name[0] == '/') return true;
+    if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0 || name[3] == '0')
+        return false;
+    const auto n = WholeNumber(name.substr(3));
+    return n && name[3] != '+' && name[3] != '-' && *n >= 1 && *n <= 16;
+}
+
+// Reads the sections' keys by name; the first of a repeated key counts.
+class CSectionValues {
+public:
+    CSectionValues(std::vector<std::string> keys, std::vector<std::string> values,
+                   std::vector<std::string>* replaced)
+        : m_keys(std::move(keys)), m_values(std::move(values)), m_replaced(replaced) {}
+
+    const std::string* Find(const char* key) const {
+        for (size_t i = 0; i < m_keys.size() && i < m_values.size(); ++i)
+            if (strcasecmp(m_keys[i].c_str(), key) == 0) return &m_values[i];
+        return nullptr;
+    }
+    void Replaced(const char* key) const {
+        if (m_replaced) m_replaced->push_back(key);
+    }
+    // Takes the key's number when `valid` accepts it, else puts back `fallback`.
+    template <class T, class Valid>
+    void Number(const char* key, T& field, T fallback, Valid valid) const {
+        const std::string* text = Find(key);
+        if (!text) return;
+        const auto n = text->empty() ? std::nullopt : WholeNumber(*text);
+        if (n && valid(*n)) {
+            field = static_cast<T>(*n);
+        } else {
+            field = fallback;
+            Replaced(key);
+        }
+    }
+
+private:
+    std::vector<std::string> m_keys, m_values;
+    std::vector<std::string>* m_replaced;
+};
+
+bool OneOf(long long v, std::initializer_list<long long> allowed) {
+    for (long long a : allowed)
+        if (v == a) return true;
+    return false;
 }
 
 }  // namespace
+
+std::string SettingsFilePath() {
+    const char* choice = std::getenv(kSettingsSwitch);
+    if (!choice || std::strcmp(choice, "xdg") != 0) return kSettingsFile;
+    std::string base;
+    // Only absolute locations count, as the desktop's base directory rules say.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* user = getpwuid(getuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (home && home[0] == '/') base = std::string(home) + "/.config";
+    }
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    if (base.empty()) return kSettingsFile;
+    return base + "/" + kSettingsFolderName + "/jvs_cfg.ini";
+}
+
+std::string SettingsFileShownPath() {
+    std::string file = CIniFile(SettingsFilePath()).FileName();
+    if (file.rfind("./", 0) == 0) {
+        char* cwd = getcwd(nullptr, 0);
+        if (cwd) {
+            file = std::string(cwd) + file.substr(1);
+            std::free(cwd);
+        }
+    }
+    return file;
+}
+
+std::string SettingsErrorDetail(int error) {
+    return SettingsFileShownPath() + ": " + FileErrorText(error);
+}
 
 int DecimalPrefix(const std::string& text) {
     size_t i = 0;
@@ -60,23 +165,25 @@ int DecimalPrefix(const std::string& text) {
     return static_cast<int>(v);
 }
 
-bool SaveComSettings(const ComSettingsRecord& r) {
+bool SaveComSettings(const ComSettingsRecord& r, int* error) {
     std::string port(r.COMPort, strnlen(r.COMPort, sizeof r.COMPort));
-    return WriteAll(CIniFile(kSettingsFile), kComSection,
-                    {{"COMPort", port},
-                     {"Baudrate", Dec(r.Baudrate)},
-                     {"CheckBit", Dec(r.CheckBit)},
-                     {"DataBit", Dec(r.DataBit)},
-                     {"Protol", Dec(r.Protol)},
-                     {"ReceiveTimeOut", Dec(r.ReceiveTimeOut)},
-                     {"RowDelay", Dec(r.RowDelay)},
-                     {"StopBit", Dec(r.StopBit)}});
+    const int result = WriteSection(kComSection, {{"COMPort", port},
+                                                  {"Baudrate", Dec(r.Baudrate)},
+                                                  {"CheckBit", Dec(r.CheckBit)},
+                                                  {"DataBit", Dec(r.DataBit)},
+                                                  {"Protol", Dec(r.Protol)},
+                                                  {"ReceiveTimeOut", Dec(r.ReceiveTimeOut)},
+                                                  {"RowDelay", Dec(r.RowDelay)},
+                                                  {"StopBit", Dec(r.StopBit)}});
+    if (error) *error = result;
+    return result == 0;
 }
 
-bool SaveUsbSettings(const UsbSettingsRecord& r) {
-    return WriteAll(
-        CIniFile(kSettingsFile), kUsbSection,
-        {{"USBRevRowDelay", Dec(r.USBRevRowDelay)}, {"USBRevTimeOut", Dec(r.USBRevTimeOut)}});
+bool SaveUsbSettings(const UsbSettingsRecord& r, int* error) {
+    const int result = WriteSection(kUsbSection, {{"USBRevRowDelay", Dec(r.USBRevRowDelay)},
+                                                  {"USBRevTimeOut", Dec(r.USBRevTimeOut)}});
+    if (error) *error = result;
+    return result == 0;
 }
 
 bool SaveComSettings() {
@@ -86,38 +193,51 @@ bool SaveUsbSettings() {
     return SaveUsbSettings(UsbSettings.Get());
 }
 
-int LoadComSettings(CIniFile ini, ComSettingsRecord& r) {
-    std::vector<std::string> v;
-    if (!ReadSection(ini, kComSection, v)) return 0;
-    const size_t n = v.size();
-    if (n > 0) {
+int LoadComSettings(CIniFile ini, ComSettingsRecord& r, std::vector<std::string>* replaced) {
+    std::vector<std::string> keys, values;
+    if (!ReadSection(ini, kComSection, keys, values)) return 0;
+    const int count = static_cast<int>(values.size());
+    const CSectionValues v(std::move(keys), std::move(values), replaced);
+    const ComSettingsRecord d;
+    if (const std::string* port = v.Find("COMPort")) {
+        const bool valid = ValidPort(*port, sizeof r.COMPort);
+        if (!valid) v.Replaced("COMPort");
         std::memset(r.COMPort, 0, sizeof r.COMPort);
-        v[0].copy(r.COMPort, std::min(v[0].size(), sizeof r.COMPort - 1));
+        std::snprintf(r.COMPort, sizeof r.COMPort, "%s", valid ? port->c_str() : d.COMPort);
     }
-    if (n > 1) r.Baudrate = DecimalPrefix(v[1]);
-    if (n > 2) r.CheckBit = Low8(DecimalPrefix(v[2]));
-    if (n > 3) r.DataBit = Low8(DecimalPrefix(v[3]));
-    if (n > 4) r.Protol = Low8(DecimalPrefix(v[4]));
-    if (n > 5) r.ReceiveTimeOut = DecimalPrefix(v[5]);
-    if (n > 6) r.RowDelay = DecimalPrefix(v[6]);
-    if (n > 7) r.StopBit = Low8(DecimalPrefix(v[7]));
-    return static_cast<int>(n);
+    v.Number("Baudrate", r.Baudrate, d.Baudrate, [](long long n) {
+        return OneOf(n, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200});
+    });
+    v.Number("CheckBit", r.CheckBit, d.CheckBit, [](long long n) { return OneOf(n, {0, 1, 2}); });
+    v.Number("DataBit", r.DataBit, d.DataBit, [](long long n) { return OneOf(n, {7, 8}); });
+    v.Number("Protol", r.Protol, d.Protol, [](long long n) { return OneOf(n, {0, 1}); });
+    v.Number("ReceiveTimeOut", r.ReceiveTimeOut, d.ReceiveTimeOut,
+             [](long long n) { return n >= 1000 && n <= 999000; });
+    v.Number("RowDelay", r.RowDelay, d.RowDelay, [](long long n) { return n >= 1 && n <= 9999; });
+    v.Number("StopBit", r.StopBit, d.StopBit, [](long long n) { return OneOf(n, {0, 2}); });
+    return count;
 }
 
-int LoadUsbSettings(CIniFile ini, UsbSettingsRecord& r) {
-    std::vector<std::string> v;
-    if (!ReadSection(ini, kUsbSection, v)) return 0;
-    if (v.size() > 0) r.USBRevRowDelay = DecimalPrefix(v[0]);
-    if (v.size() > 1) r.USBRevTimeOut = DecimalPrefix(v[1]);
-    return static_cast<int>(v.size());
+int LoadUsbSettings(CIniFile ini, UsbSettingsRecord& r, std::vector<std::string>* replaced) {
+    std::vector<std::string> keys, values;
+    if (!ReadSection(ini, kUsbSection, keys, values)) return 0;
+    const int count = static_cast<int>(values.size());
+    const CSectionValues v(std::move(keys), std::move(values), replaced);
+    const UsbSettingsRecord d;
+    // 0 is what a USB field holds until its dialog was first confirmed.
+    v.Number("USBRevRowDelay", r.USBRevRowDelay, d.USBRevRowDelay,
+             [](long long n) { return n == 0 || (n >= 1 && n <= 9999); });
+    v.Number("USBRevTimeOut", r.USBRevTimeOut, d.USBRevTimeOut,
+             [](long long n) { return n == 0 || (n >= 1000 && n <= 999000); });
+    return count;
 }
 
-bool LoadSettingsAtStartup() {
-    CIniFile ini(kSettingsFile);
+bool LoadSettingsAtStartup(std::vector<std::string>* replaced) {
+    CIniFile ini(SettingsFilePath());
     struct stat st {};
     if (stat(ini.FileName().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    ComSettings.Update([&](ComSettingsRecord& r) { LoadComSettings(ini, r); });
-    UsbSettings.Update([&](UsbSettingsRecord& r) { LoadUsbSettings(ini, r); });
+    ComSettings.Update([&](ComSettingsRecord& r) { LoadComSettings(ini, r, replaced); });
+    UsbSettings.Update([&](UsbSettingsRecord& r) { LoadUsbSettings(ini, r, replaced); });
     return true;
 }
 

@@ -74,6 +74,9 @@ void CUsbSettingDlg::OnOK() {
     r.USBRevRowDelay = CheckedRowDelay(m_strRowDelay.toStdString(), &message);
     if (message) SettingsMessage(this, QString::fromUtf8(message));
     UsbSettings.Set(r);
-    if (!SaveUsbSettings(r)) SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed));
+    // The specified text first, then which file and why.
+    if (int error = 0; !SaveUsbSettings(r, &error))
+        SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
+                                  QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

@@ -192,14 +192,17 @@ private slots:
         QVERIFY(QDir().mkdir(QStringLiteral("jvs_cfg.ini")));
         CComSettingDlg dlg;
         ClickOk(&dlg);
-        QCOMPARE(m_messages, QStringList{QStringLiteral("保存配置文件失败!")});
+        // The specified text, then the file and the system's reason.
+        const QString expected = QStringLiteral("保存配置文件失败!\n") + QDir::currentPath() +
+                                 QStringLiteral("/jvs_cfg.ini: Is a directory");
+        QCOMPARE(m_messages, QStringList{expected});
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         m_messages.clear();
         CUsbSettingDlg usb;
         Edit(&usb, 1024)->setText(QStringLiteral("3"));
         Edit(&usb, 1025)->setText(QStringLiteral("4"));
         ClickOk(&usb);
-        QCOMPARE(m_messages, QStringList{QStringLiteral("保存配置文件失败!")});
+        QCOMPARE(m_messages, QStringList{expected});
         QCOMPARE(UsbSettings.Get().USBRevTimeOut, 3000);
     }
 };

@@ -1,14 +1,62 @@
 #include "config/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "TempCwd_support.h"
+#include "config/SafeFile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
+
+// A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+struct FileSizeLimit {
+    rlimit old{};
+    void (*oldHandler)(int);
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+};
+
+// Sets (or with nullptr unsets) an environment variable for the scope.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old, m_had = true;
+        Set(value);
+    }
+    ~EnvVar() { Set(m_had ? m_old.c_str() : nullptr); }
+    void Set(const char* value) {
+        if (value)
+            setenv(m_name, value, 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+size_t EntriesIn(const std::string& dir) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
+}
 
 struct Settings : ::testing::Test {
     CTempCwd cwd;
@@ -84,41 +132,67 @@ TEST_F(Settings, HandEditedFileIsRewrittenInOrder) {
               std::string("; edited by hand\r\n[Other]\r\nk=v\r\n") + kDefaultsFile);
 }
 
-TEST_F(Settings, LoadByPositionAndItsLimits) {
-    // Keys are ignored: the values count by their place.
+TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
+    // Any order, any case, comments and foreign lines between: each key by name.
     WriteFileBytes("jvs_cfg.ini",
-                   "[JVSCOMSETTING]\r\nA=COM7\r\nB=  4800x\r\nC=1\r\nD=7\r\nE=1\r\nF=3000\r\n"
-                   "G=-5\r\nH=258\r\n[JVSUSBSETTING]\r\nx=40\r\ny=+7000\r\n");
+                   "[JVSCOMSETTING]\r\n; my instrument\r\nstopbit=2\r\nROWDELAY = 50\r\n"
+                   "junk line\r\nReceiveTimeOut=3000\r\nProtol=1\r\nDataBit=7\r\n"
+                   "CheckBit=1\r\nBaudrate=4800\r\nComPort=COM16\r\nBaudrate=9600\r\n"
+                   "[JVSUSBSETTING]\r\nUSBRevTimeOut=7000\r\n;x\r\nUSBRevRowDelay=40\r\n");
     ComSettingsRecord c;
-    EXPECT_EQ(LoadComSettings(CIniFile(kSettingsFile), c), 8);
-    EXPECT_STREQ(c.COMPort, "COM7");
-    EXPECT_EQ(c.Baudrate, 4800);
+    std::vector<std::string> replaced;
+    EXPECT_EQ(LoadComSettings(CIniFile(kSettingsFile), c, &replaced), 11);
+    EXPECT_STREQ(c.COMPort, "COM16");
+    EXPECT_EQ(c.Baudrate, 4800) << "the first of a repeated key counts";
     EXPECT_EQ(c.CheckBit, 1);
     EXPECT_EQ(c.DataBit, 7);
     EXPECT_EQ(c.Protol, 1);
     EXPECT_EQ(c.ReceiveTimeOut, 3000);
-    EXPECT_EQ(c.RowDelay, -5);
-    EXPECT_EQ(c.StopBit, 2) << "byte fields keep the low 8 bits";
+    EXPECT_EQ(c.RowDelay, 50);
+    EXPECT_EQ(c.StopBit, 2);
     UsbSettingsRecord u;
-    EXPECT_EQ(LoadUsbSettings(CIniFile(kSettingsFile), u), 2);
+    EXPECT_EQ(LoadUsbSettings(CIniFile(kSettingsFile), u, &replaced), 3);
     EXPECT_EQ(u.USBRevRowDelay, 40);
     EXPECT_EQ(u.USBRevTimeOut, 7000);
+    EXPECT_TRUE(replaced.empty());
 
-    // Fewer entries: only those present are read, the rest stays.
-    WriteFileBytes("jvs_cfg.ini", "[JVSCOMSETTING]\r\nCOMPort=COM2\r\nBaudrate=abc\r\n");
-    ComSettingsRecord partial;
-    partial.DataBit = 7;
-    EXPECT_EQ(LoadComSettings(CIniFile(kSettingsFile), partial), 2);
-    EXPECT_STREQ(partial.COMPort, "COM2");
-    EXPECT_EQ(partial.Baudrate, 0) << "no digits read as 0";
-    EXPECT_EQ(partial.DataBit, 7);
-    EXPECT_EQ(partial.RowDelay, 200);
+    // Values no dialog could write get their defaults and are named, in table order;
+    // a key that is not there keeps what the record held.
+    WriteFileBytes("jvs_cfg.ini",
+                   "[JVSCOMSETTING]\r\nRowDelay=99999999\r\nCOMPort=COM17\r\nBaudrate=11520\r\n"
+                   "CheckBit=3\r\nDataBit=2\r\nProtol=-128\r\nReceiveTimeOut=999001\r\n"
+                   "StopBit=1\r\n[JVSUSBSETTING]\r\nUSBRevRowDelay=10000\r\nUSBRevTimeOut=abc\r\n");
+    ComSettingsRecord bad;
+    bad.Baudrate = 9600;
+    replaced.clear();
+    LoadComSettings(CIniFile(kSettingsFile), bad, &replaced);
+    EXPECT_TRUE(SameRecord(bad, ComSettingsRecord{}));
+    UsbSettingsRecord badUsb;
+    badUsb.USBRevRowDelay = 5;
+    LoadUsbSettings(CIniFile(kSettingsFile), badUsb, &replaced);
+    EXPECT_EQ(badUsb.USBRevRowDelay, 0);
+    EXPECT_EQ(badUsb.USBRevTimeOut, 0);
+    EXPECT_EQ(replaced, (std::vector<std::string>{"COMPort", "Baudrate", "CheckBit", "DataBit",
+                                                  "Protol", "ReceiveTimeOut", "RowDelay", "StopBit",
+                                                  "USBRevRowDelay", "USBRevTimeOut"}));
 
-    // A port name longer than the field is cut, never overrun.
-    WriteFileBytes("jvs_cfg.ini", "[JVSCOMSETTING]\r\nCOMPort=" + std::string(200, 'P') + "\r\n");
-    ComSettingsRecord cut;
-    EXPECT_EQ(LoadComSettings(CIniFile(kSettingsFile), cut), 1);
-    EXPECT_EQ(std::strlen(cut.COMPort), sizeof cut.COMPort - 1);
+    // The edges of each range, a device path, trailing junk, a name too long for the field.
+    auto check = [](const std::string& lines) {
+        WriteFileBytes("jvs_cfg.ini", "[JVSCOMSETTING]\r\n" + lines);
+        ComSettingsRecord r;
+        std::vector<std::string> out;
+        LoadComSettings(CIniFile(kSettingsFile), r, &out);
+        return out;
+    };
+    EXPECT_TRUE(check("ReceiveTimeOut=1000\r\nRowDelay=1\r\nCOMPort=/dev/ttyS4\r\n").empty());
+    EXPECT_TRUE(check("ReceiveTimeOut=999000\r\nRowDelay=9999\r\nCOMPort=COM1\r\n").empty());
+    EXPECT_EQ(check("ReceiveTimeOut=999\r\nRowDelay=0\r\n"),
+              (std::vector<std::string>{"ReceiveTimeOut", "RowDelay"}));
+    EXPECT_EQ(check("Baudrate=4800x\r\nCOMPort=COM01\r\n"),
+              (std::vector<std::string>{"COMPort", "Baudrate"}));
+    EXPECT_EQ(check("COMPort=/" + std::string(100, 'p') + "\r\n"),
+              std::vector<std::string>{"COMPort"});
+    EXPECT_EQ(check("COMPort=\r\n"), std::vector<std::string>{"COMPort"});
 
     // Nothing loaded: missing file, missing section, case differs, empty section,
     // more than 10 sections.
@@ -134,7 +208,7 @@ TEST_F(Settings, LoadByPositionAndItsLimits) {
         return n;
     };
     EXPECT_EQ(loads(""), 0);
-    EXPECT_EQ(loads("[Other]\r\nk=COM5\r\n"), 0);
+    EXPECT_EQ(loads("[Other]\r\nCOMPort=COM5\r\n"), 0);
     EXPECT_EQ(loads("[jvscomsetting]\r\nCOMPort=COM5\r\n"), 0);
     EXPECT_EQ(loads("[JVSCOMSETTING]\r\n[X]\r\n"), 0);
     std::string eleven = "[JVSCOMSETTING]\r\nCOMPort=COM5\r\n";
@@ -146,6 +220,77 @@ TEST_F(Settings, LoadByPositionAndItsLimits) {
     ComSettingsRecord r;
     EXPECT_EQ(LoadComSettings(CIniFile(kSettingsFile), r), 1);
     EXPECT_STREQ(r.COMPort, "COM5");
+}
+
+TEST_F(Settings, SaveReplacesTheFileWholeAndNeverThroughALink) {
+    // One replace: a save that cannot finish leaves every line as it was.
+    const std::string before =
+        "[Mine]\r\nnote=" + std::string(3000, 'n') + "\r\n[JVSCOMSETTING]\r\nCOMPort=COM4\r\n";
+    WriteFileBytes("jvs_cfg.ini", before);
+    {
+        FileSizeLimit limit(2048);
+        int error = 0;
+        EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
+        EXPECT_EQ(error, EFBIG);
+    }
+    EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"), before);
+    EXPECT_EQ(EntriesIn("."), 1u) << "no temporary file left behind";
+
+    // A link is never written through, and its target keeps its bytes.
+    std::remove("jvs_cfg.ini");
+    WriteFileBytes("victim", "precious\n");
+    ASSERT_EQ(symlink("victim", "jvs_cfg.ini"), 0);
+    int error = 0;
+    EXPECT_FALSE(SaveUsbSettings(UsbSettingsRecord{}, &error));
+    EXPECT_EQ(error, kFileIsSymlink);
+    EXPECT_NE(SettingsErrorDetail(error).find("/jvs_cfg.ini: is a symbolic link"),
+              std::string::npos);
+    EXPECT_EQ(ReadFileBytes("victim"), "precious\n");
+
+    // A FIFO in its place is neither read (no hang) nor written.
+    std::remove("jvs_cfg.ini");
+    ASSERT_EQ(mkfifo("jvs_cfg.ini", 0600), 0);
+    EXPECT_FALSE(LoadSettingsAtStartup());
+    EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
+    EXPECT_EQ(error, kFileNotRegular);
+
+    // Nor is a file far larger than any settings file: it is refused, not cut.
+    std::remove("jvs_cfg.ini");
+    WriteFileBytes("jvs_cfg.ini", std::string(kIniMaxFile + 1, ';'));
+    EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
+    EXPECT_EQ(error, kFileTooLarge);
+    EXPECT_EQ(ReadFileBytes("jvs_cfg.ini").size(), kIniMaxFile + 1);
+}
+
+TEST_F(Settings, TheSwitchPutsTheFileInTheUserConfigurationFolder) {
+    EnvVar sw("JVS_SETTINGS", nullptr), config("XDG_CONFIG_HOME", nullptr),
+        home("HOME", cwd.Path().c_str());
+    EXPECT_EQ(SettingsFilePath(), kSettingsFile);
+    EXPECT_EQ(SettingsFileShownPath(), cwd.Path() + "/jvs_cfg.ini");
+    sw.Set("yes");
+    EXPECT_EQ(SettingsFilePath(), kSettingsFile) << "only \"xdg\" switches";
+
+    sw.Set("xdg");
+    EXPECT_EQ(SettingsFilePath(), cwd.Path() + "/.config/jvs-transfer/jvs_cfg.ini");
+    config.Set("relative/dir");
+    EXPECT_EQ(SettingsFilePath(), cwd.Path() + "/.config/jvs-transfer/jvs_cfg.ini")
+        << "a relative XDG_CONFIG_HOME is ignored";
+    config.Set((cwd.Path() + "/cfg/").c_str());
+    const std::string file = cwd.Path() + "/cfg/jvs-transfer/jvs_cfg.ini";
+    EXPECT_EQ(SettingsFilePath(), file);
+
+    // The folders are made by the first save; the current directory is not touched.
+    EXPECT_FALSE(LoadSettingsAtStartup());
+    ComSettingsRecord c;
+    c.Baudrate = 9600;
+    ASSERT_TRUE(SaveComSettings(c));
+    struct stat st {};
+    ASSERT_EQ(stat((cwd.Path() + "/cfg/jvs-transfer").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_NE(ReadFileBytes(file).find("Baudrate=9600\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists("jvs_cfg.ini"));
+    EXPECT_TRUE(LoadSettingsAtStartup());
+    EXPECT_EQ(ComSettings.Get().Baudrate, 9600);
 }
 
 TEST_F(Settings, StartupLoadAndFailedSave) {
