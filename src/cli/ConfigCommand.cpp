@@ -3,15 +3,19 @@
 #include <cstdio>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
 #include "config/SettingsFile.h"
 
 namespace cli {
 namespace {
 
-void Show() {
+bool Show(bool fileThere) {
     const ComSettingsRecord c = ComSettings.Get();
     const UsbSettingsRecord u = UsbSettings.Get();
+    // Comment lines first, so every other line stays one Key=value.
+    std::printf("# file: %s\n", SettingsFileShownPath().c_str());
+    if (!fileThere) std::printf("# (no such file yet: the defaults are in force)\n");
     std::printf("COMPort=%s\n", c.COMPort);
     std::printf("Baudrate=%d\n", c.Baudrate);
     std::printf("CheckBit=%d\n", c.CheckBit);
@@ -22,6 +26,7 @@ void Show() {
     std::printf("StopBit=%d\n", c.StopBit);
     std::printf("USBRevRowDelay=%d\n", u.USBRevRowDelay);
     std::printf("USBRevTimeOut=%d\n", u.USBRevTimeOut);
+    return FlushStandardOutput();
 }
 
 int Usage(const std::string& why) {
@@ -79,17 +84,18 @@ int Set(std::vector<std::string> args) {
 
     // As in the dialog: the messages, then the replacement values are stored.
     for (const std::string& m : messages) PrintMessage(m);
-    bool saved = true;
+    int error = 0;
     if (parse.anyGiven) {
         ComSettings.Set(com);
-        saved = SaveComSettings(com) && saved;
+        SaveComSettings(com, &error);
     }
-    if (usbGiven) {
+    if (usbGiven && error == 0) {
         UsbSettings.Set(usb);
-        saved = SaveUsbSettings(usb) && saved;
+        SaveUsbSettings(usb, &error);
     }
-    if (!saved) {
+    if (error != 0) {
         PrintMessage(kMsgSaveConfigFailed);
+        PrintMessage(SettingsErrorDetail(error));
         return kExitFailed;
     }
     return messages.empty() ? kExitDone : kExitFailed;
@@ -97,11 +103,9 @@ int Set(std::vector<std::string> args) {
 
 int RunConfig(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
-    LoadSettingsInForce();
-    if (args.empty() || (args.size() == 1 && args[0] == "show")) {
-        Show();
-        return kExitDone;
-    }
+    const bool fileThere = LoadSettingsInForce();
+    if (args.empty() || (args.size() == 1 && args[0] == "show"))
+        return Show(fileThere) ? kExitDone : kExitFailed;
     if (args[0] == "set") {
         args.erase(args.begin());
         return Set(std::move(args));

@@ -1,12 +1,10 @@
 // `jvs convert OP [INPUT] [-o OUTPUT]`: the desktop conversions on files, byte for byte.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "cli/ConvertOps.h"
 #include "convert/Converters.h"
 
@@ -70,11 +68,6 @@ void PrintLines(const std::string& message) {
     for (std::string line; std::getline(lines, line);) PrintMessage(line);
 }
 
-bool ReadAll(std::istream& in, std::string& out) {
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "jvs convert: %s\n", problem.c_str());
     std::string ops;
@@ -112,34 +105,12 @@ int RunConvert(const std::vector<std::string>& args) {
     }
 
     std::string text;
-    if (!haveInput || input == "-") {
-        if (!ReadAll(std::cin, text)) return Usage("cannot read standard input");
-    } else {
-        std::ifstream file(input, std::ios::binary);
-        if (!file || !ReadAll(file, text)) return Usage("cannot read '" + input + "'");
-    }
+    if (!ReadInput(haveInput ? input : "-", text)) return kExitFailed;
 
     CConvertOpResult result = op->second.m_fn(text, options);
     if (!result.m_message.empty()) PrintLines(result.m_message);
     if (result.m_status != kExitDone) return result.m_status;
-
-    if (!haveOutput || output == "-") {
-        std::cout.write(result.m_text.data(), static_cast<std::streamsize>(result.m_text.size()));
-        std::cout.flush();
-        if (!std::cout) {
-            std::fprintf(stderr, "jvs convert: cannot write standard output\n");
-            return kExitFailed;
-        }
-        return kExitDone;
-    }
-    std::ofstream file(output, std::ios::binary | std::ios::trunc);
-    file.write(result.m_text.data(), static_cast<std::streamsize>(result.m_text.size()));
-    file.close();
-    if (!file) {
-        std::fprintf(stderr, "jvs convert: cannot write '%s'\n", output.c_str());
-        return kExitFailed;
-    }
-    return kExitDone;
+    return WriteOutputReported(haveOutput ? output : "-", result.m_text) ? kExitDone : kExitFailed;
 }
 
 const CCommandRegistrar kConvert("convert",

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/CliCommand.h"
 #include "config/SettingsFile.h"
 
 namespace cli {
@@ -62,7 +63,16 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
 
 bool LoadSettingsInForce() {
     ResetLinkSettings();
-    return LoadSettingsAtStartup();
+    std::vector<std::string> replaced;
+    const bool found = LoadSettingsAtStartup(&replaced);
+    if (!replaced.empty()) {
+        std::string keys;
+        for (const std::string& key : replaced) keys += (keys.empty() ? "" : ", ") + key;
+        PrintMessage("jvs: warning: " + SettingsFileShownPath() + ": " + keys +
+                     (replaced.size() == 1 ? " is" : " are") +
+                     " not a value the settings can hold; the default is used");
+    }
+    return found;
 }
 
 CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& record,

@@ -28,8 +28,9 @@ struct CLineParse {
     bool anyGiven = false;              // at least one line option was on the command line
 };
 
-// Loads the settings in force into ComSettings/UsbSettings: ./jvs_cfg.ini when
-// present, else the defaults. True when the file was there.
+// Loads the settings in force into ComSettings/UsbSettings: the settings file
+// when present, else the defaults; a warning on standard error names the keys
+// whose values were put back to their defaults. True when the file was there.
 bool LoadSettingsInForce();
 
 // Takes the line options out of `args` into `record`; every other argument

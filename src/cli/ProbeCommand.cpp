@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
 #include "link/ConnectionProbe.h"
 
@@ -36,7 +37,7 @@ int RunProbe(const std::vector<std::string>& arguments) {
     CConsoleProbeScreen screen;
     if (Probe(screen) != 1) return kExitFailed;
     std::printf("%s\n", ComSettings.Get().COMPort);
-    return kExitDone;
+    return FlushStandardOutput() ? kExitDone : kExitFailed;
 }
 
 const CCommandRegistrar kProbe("probe",

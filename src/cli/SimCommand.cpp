@@ -8,12 +8,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
+#include "cli/SimLink.h"
+#include "config/SafeFile.h"
 #include "sim/SimInstrument.h"
 
 namespace cli {
@@ -41,12 +42,6 @@ bool ParseCount(const std::string& text, long long& out) {
     if (*end != '\0' || v < 0) return false;
     out = v;
     return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
 }
 
 int RunSim(const std::vector<std::string>& arguments) {
@@ -95,12 +90,13 @@ int RunSim(const std::vector<std::string>& arguments) {
             return Usage("--port: a name such as COM3");
         link = std::string(dir) + "/" + port;
     }
-    options.linkPath = link;
+    // The link is made here, after the line exists, and only where it may be.
+    options.linkPath.clear();
 
     if (!sendFile.empty()) {
-        std::ifstream in(sendFile, std::ios::binary);
-        if (!in) return Usage("cannot read " + sendFile);
-        options.sendData = std::string(std::istreambuf_iterator<char>(in), {});
+        std::string bytes;
+        if (!ReadInput(sendFile, bytes)) return kExitFailed;
+        options.sendData = std::move(bytes);
     }
     if (!reply.empty()) {
         std::string bytes;
@@ -151,10 +147,10 @@ int RunSim(const std::vector<std::string>& arguments) {
                     std::string what =
                         event == SimEvent::UploadComplete ? "upload received" : "upload cut short";
                     if (!receiveFile.empty()) {
-                        if (WriteFile(receiveFile, data))
+                        if (const int error = WriteOutput(receiveFile, data); error == 0)
                             what += " -> " + receiveFile;
                         else
-                            what += ", cannot write " + receiveFile;
+                            what += ", cannot write " + receiveFile + ": " + FileErrorText(error);
                     }
                     Say(what + " (" + std::to_string(data.size()) + " bytes)");
                     break;
@@ -169,6 +165,11 @@ int RunSim(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "jvs sim: %s\n", error.c_str());
         return kExitFailed;
     }
+    if (!MakeSimLink(link, sim.SlavePath(), error)) {
+        sim.Stop();
+        std::fprintf(stderr, "jvs sim: %s\n", error.c_str());
+        return kExitFailed;
+    }
     Say(port + " -> " + sim.SlavePath() + " (" + args[0] + ", " +
         (options.ackNak ? "Ack/Nak" : "None") + ")" + (hasSend ? ", will send " + sendFile : "") +
         (receiveFile.empty() ? "" : ", uploads to " + receiveFile));
@@ -178,6 +179,7 @@ int RunSim(const std::vector<std::string>& arguments) {
     action.sa_handler = OnSimSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 
     // The simulator's own operator: each Enter on standard input is the
     // instrument's Enter key. The short poll only watches for the signal.
@@ -197,6 +199,7 @@ int RunSim(const std::vector<std::string>& arguments) {
                 if (buf[i] == '\n') sim.Trigger();
         }
     }
+    RemoveSimLink(link, sim.SlavePath());
     sim.Stop();
     return kExitDone;
 }

@@ -1,17 +1,19 @@
 // `jvs download` and `jvs upload`: the serial transfers on the console. The
 // operator prompt goes to standard error and waits for Enter (end of input
 // counts as Enter; --yes goes on at once).
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <map>
 #include <mutex>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
+#include "cli/Interrupt.h"
 #include "cli/LineOptions.h"
 #include "config/LinkSettings.h"
 #include "transfer/TransferManager.h"
@@ -25,7 +27,13 @@ class CConsoleScreen : public CTransferScreen {
 public:
     CConsoleScreen(std::string input, bool yes) : m_view(std::move(input)), m_yes(yes) {
         m_progress = isatty(STDERR_FILENO) == 1;
+        m_abandonFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     }
+    ~CConsoleScreen() override {
+        if (m_abandonFd >= 0) ::close(m_abandonFd);
+    }
+    CConsoleScreen(const CConsoleScreen&) = delete;
+    CConsoleScreen& operator=(const CConsoleScreen&) = delete;
 
     std::string GetViewText() override {
         std::lock_guard lock(m_mutex);
@@ -47,9 +55,20 @@ public:
     void AskOperator(const std::string& utf8) override {
         PrintMessage(utf8);
         if (m_yes) return;
-        // Enter, or the end of input, goes on.
-        for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+        // Enter, or the end of input, goes on; an interrupt abandons the wait.
+        for (;;) {
+            pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {m_abandonFd, POLLIN, 0}};
+            const int ready = poll(fds, m_abandonFd >= 0 ? 2 : 1, -1);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0 || fds[1].revents) return;
+            char c = 0;
+            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || c == '\n') return;
         }
+    }
+    void Abandon() override {
+        if (m_abandonFd >= 0) eventfd_write(m_abandonFd, 1);
     }
     void MarkModified() override {}
     void ShowProgress(long long units, bool receiving) override {
@@ -83,22 +102,13 @@ private:
     bool m_progress = false;
     bool m_progressShown = false;
     int m_messages = 0;
+    int m_abandonFd = -1;
     std::chrono::steady_clock::time_point m_started{}, m_lastProgress{};
 };
 
 int Usage(const std::string& why) {
     std::fprintf(stderr, "jvs: %s\n", why.c_str());
     return kExitUsage;
-}
-
-bool WriteOutput(const std::string& path, const std::string& bytes) {
-    if (path.empty() || path == "-") {
-        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        return std::fflush(stdout) == 0;
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
 }
 
 // Common part: settings in force, line options, --yes, -o.
@@ -126,11 +136,13 @@ int ParseCommon(std::vector<std::string> args, CTransferArgs& out) {
     return kExitDone;
 }
 
-int Run(TransferKind kind, CConsoleScreen& screen) {
-    CTransferManager& manager = TheTransferManager();
-    if (!manager.Start(kind, screen)) return kExitFailed;
-    const unsigned code = manager.Wait();
+// Runs the transfer; a signal stops it in order and gives 128 + its number.
+int Run(TransferKind kind, CConsoleScreen& screen, int& signal) {
+    bool started = false;
+    const unsigned code = RunTransfer(kind, screen, signal, started);
     screen.EndProgressLine();
+    if (!started) return -1;
+    if (signal != 0) PrintMessage("jvs: interrupted by " + SignalName(signal));
     return static_cast<int>(code);
 }
 
@@ -147,12 +159,21 @@ int Download(const std::vector<std::string>& argv) {
         return Usage("unknown instrument family '" + args.rest[0] + "'");
     CConsoleScreen screen({}, args.yes);
     g_strTransferText.Clear();
-    const int code = Run(kind, screen);
+    int signal = 0;
+    const int code = Run(kind, screen, signal);
+    if (code < 0) return kExitFailed;
     const std::string received = g_strTransferText.Get();
-    if (code == 1) return WriteOutput(args.output, received) ? kExitDone : kExitFailed;
-    // A time-out still hands over what arrived.
-    if (!received.empty()) WriteOutput(args.output, received);
-    return screen.Messages() > 0 ? kExitFailed : kExitUnchanged;
+    int status = code == 1 ? kExitDone : screen.Messages() > 0 ? kExitFailed : kExitUnchanged;
+    if (signal != 0) status = InterruptedStatus(signal);
+    // Complete, timed out or interrupted: what arrived is handed over, and
+    // kept elsewhere when OUTPUT cannot take it.
+    if (code == 1 || !received.empty()) {
+        if (!WriteOutputReported(args.output, received)) {
+            KeepReceivedBytes(received);
+            if (signal == 0) status = kExitFailed;
+        }
+    }
+    return status;
 }
 
 int Upload(const std::vector<std::string>& argv) {
@@ -170,18 +191,14 @@ int Upload(const std::vector<std::string>& argv) {
     const auto it = kinds.find(args.rest[0]);
     if (it == kinds.end()) return Usage("unknown upload '" + args.rest[0] + "'");
     std::string text;
-    const std::string input = args.rest.size() == 2 ? args.rest[1] : "-";
-    if (input == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        std::ifstream file(input, std::ios::binary);
-        if (!file) return Usage("cannot read '" + input + "'");
-        text.assign(std::istreambuf_iterator<char>(file), {});
-    }
+    if (!ReadInput(args.rest.size() == 2 ? args.rest[1] : "-", text)) return kExitFailed;
     CConsoleScreen screen(text, args.yes);
-    const int code = Run(it->second, screen);
+    int signal = 0;
+    const int code = Run(it->second, screen, signal);
+    if (code < 0) return kExitFailed;
+    if (signal != 0) return InterruptedStatus(signal);
     if (code == 2)
-        return WriteOutput(args.output, g_strTransferText.Get()) ? kExitDone : kExitFailed;
+        return WriteOutputReported(args.output, g_strTransferText.Get()) ? kExitDone : kExitFailed;
     return screen.Messages() > 0 ? kExitFailed : kExitUnchanged;
 }
 

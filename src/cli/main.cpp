@@ -1,4 +1,5 @@
 // `jvs`: the console companion of the desktop program.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 
 namespace cli {
 namespace {
@@ -42,6 +44,8 @@ static void PrintHelp(FILE* out) {
 }
 
 int main(int argc, char** argv) {
+    // A closed pipe is a failed write we report, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc < 2) {
         PrintHelp(stderr);
         return cli::kExitUsage;
@@ -49,11 +53,11 @@ int main(int argc, char** argv) {
     const std::string first = argv[1];
     if (first == "--help" || first == "-h" || first == "help") {
         PrintHelp(stdout);
-        return cli::kExitDone;
+        return cli::FlushStandardOutput() ? cli::kExitDone : cli::kExitFailed;
     }
     if (first == "--version") {
         std::printf("jvs %s\n", JVS_VERSION);
-        return cli::kExitDone;
+        return cli::FlushStandardOutput() ? cli::kExitDone : cli::kExitFailed;
     }
     auto it = cli::Registry().find(first);
     if (it == cli::Registry().end()) {

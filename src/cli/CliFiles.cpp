@@ -1,0 +1,117 @@
+#include "cli/CliFiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "cli/CliCommand.h"
+#include "config/SafeFile.h"
+#include "convert/ConvertMessages.h"
+
+namespace cli {
+
+namespace {
+
+bool IsStandardStream(const std::string& path) {
+    return path.empty() || path == "-";
+}
+
+std::string Absolute(const std::string& dir) {
+    if (dir != ".") return dir;
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd) return dir;
+    std::string out(cwd);
+    std::free(cwd);
+    return out;
+}
+
+// A new file (never an existing one, never through a link) holding the bytes,
+// flushed to disk; removed again when it could not be written whole.
+int WriteNewFile(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return errno;
+    int error = WriteAll(fd, bytes);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) ::unlink(path.c_str());
+    return error;
+}
+
+}  // namespace
+
+bool ReadInput(const std::string& path, std::string& bytes) {
+    const bool standard = IsStandardStream(path);
+    FileRead read =
+        standard ? ReadFdBounded(STDIN_FILENO, kInputLimit) : ReadFileBounded(path, kInputLimit);
+    if (read.error == 0) {
+        bytes = std::move(read.bytes);
+        return true;
+    }
+    const std::string name = standard ? "standard input" : "'" + path + "'";
+    if (read.error == kFileTooLarge) {
+        PrintMessage(convert_msg::kOutOfMemory);
+        PrintMessage("jvs: " + name + " holds more than " + std::to_string(kInputLimit) + " bytes");
+    } else {
+        PrintMessage("jvs: cannot read " + name + ": " + FileErrorText(read.error));
+    }
+    return false;
+}
+
+int WriteOutput(const std::string& path, std::string_view bytes) {
+    if (!IsStandardStream(path)) return ReplaceFile(path, bytes);
+    if (std::fflush(stdout) != 0) return errno ? errno : EIO;
+    return WriteAll(STDOUT_FILENO, bytes);
+}
+
+void ReportWriteFailure(const std::string& path, int error) {
+    PrintMessage("jvs: cannot write " +
+                 (IsStandardStream(path) ? std::string("standard output") : "'" + path + "'") +
+                 ": " + FileErrorText(error));
+}
+
+bool WriteOutputReported(const std::string& path, std::string_view bytes) {
+    const int error = WriteOutput(path, bytes);
+    if (error != 0) ReportWriteFailure(path, error);
+    return error == 0;
+}
+
+std::string KeepReceivedBytes(std::string_view bytes) {
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const char* temp = std::getenv("TMPDIR");
+    const std::string folders[] = {".", temp && *temp ? temp : "/tmp"};
+    int error = 0;
+    for (const std::string& folder : folders) {
+        // Another file of the same second is never overwritten: a number follows.
+        for (int n = 0; n < 100; ++n) {
+            const std::string path = Absolute(folder) + "/jvs-received-" + stamp +
+                                     (n ? "-" + std::to_string(n) : "") + ".txt";
+            error = WriteNewFile(path, bytes);
+            if (error == EEXIST) continue;
+            if (error == 0) {
+                PrintMessage("jvs: the " + std::to_string(bytes.size()) +
+                             " bytes received are kept in " + path);
+                return path;
+            }
+            break;
+        }
+    }
+    PrintMessage("jvs: the " + std::to_string(bytes.size()) +
+                 " bytes received could not be kept: " + FileErrorText(error));
+    return {};
+}
+
+bool FlushStandardOutput() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    PrintMessage(std::string("jvs: cannot write standard output: ") + std::strerror(errno));
+    return false;
+}
+
+}  // namespace cli

@@ -1,0 +1,64 @@
+#include "cli/Interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
+
+#include "transfer/TransferScreen.h"
+
+namespace cli {
+
+CInterruptWatch::CInterruptWatch() {
+    sigemptyset(&m_signals);
+    sigaddset(&m_signals, SIGINT);
+    sigaddset(&m_signals, SIGTERM);
+    sigaddset(&m_signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+}
+
+CInterruptWatch::~CInterruptWatch() {
+    while (Take(0) != 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
+int CInterruptWatch::Take(int timeoutMs) {
+    const timespec wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+    const int signal = sigtimedwait(&m_signals, nullptr, &wait);
+    return signal > 0 ? signal : 0;
+}
+
+std::string SignalName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, int& signal, bool& started) {
+    // Before the worker starts, so that it inherits the blocked signals.
+    CInterruptWatch watch;
+    CTransferManager& manager = TheTransferManager();
+    signal = 0;
+    started = manager.Start(kind, screen);
+    if (!started) return 0;
+    signal = watch.WaitWhile([&manager] { return manager.IsTransferRunning(); });
+    if (signal != 0) {
+        // Wakes the worker wherever it waits (port, delay, prompt); it keeps
+        // what arrived, and the port is closed and released before we go on.
+        screen.Abandon();
+        manager.StopAndJoin();
+    }
+    const unsigned code = manager.Wait();
+    if (signal == 0) signal = watch.Take(0);  // came just as the transfer ended
+    return code;
+}
+
+}  // namespace cli

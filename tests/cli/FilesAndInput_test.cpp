@@ -1,0 +1,147 @@
+// What `jvs` reads and writes: inputs bounded and refused with a reason,
+// outputs replaced whole or not at all and never through a link.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <future>
+
+#include "JvsProcess_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kList = "P1,,-20.005,100.25,0.012\r\n";
+
+struct CliFiles : ::testing::Test {
+    CTempFolder work;
+    CJvsResult Run(const std::vector<std::string>& args, CJvsOptions options = {}) {
+        if (options.cwd == ".") options.cwd = work.Path();
+        return RunJvs(args, options);
+    }
+    size_t Entries() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(work.Path()), {}));
+    }
+};
+
+}  // namespace
+
+TEST_F(CliFiles, InputsAreBoundedAndRefusedWithTheirReason) {
+    fs::create_directory(work / "d");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"convert", "dxf", "d"}, "jvs: cannot read 'd': Is a directory\n"},
+        {{"convert", "dxf", "missing.txt"},
+         "jvs: cannot read 'missing.txt': No such file or directory\n"},
+        {{"convert", "dxf", "/proc/self/mem"},
+         "jvs: cannot read '/proc/self/mem': Input/output error\n"},
+        {{"convert", "dxf", "/dev/zero"},
+         "内存分配失败!\njvs: '/dev/zero' holds more than 4194304 bytes\n"},
+        {{"upload", "alignment", "d", "--yes"}, "jvs: cannot read 'd': Is a directory\n"},
+        {{"sim", "qmx210", "--link", "COMX", "--send", "d"},
+         "jvs: cannot read 'd': Is a directory\n"},
+        {{"sim", "qmx210", "--link", "COMX", "--send", "missing.bin"},
+         "jvs: cannot read 'missing.bin': No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        const CJvsResult r = Run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args[2];
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(work / "COMX"));
+
+    // Endless standard input stops at the bound.
+    CJvsOptions zero;
+    zero.stdinPath = "/dev/zero";
+    CJvsResult r = Run({"convert", "dxf"}, zero);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "内存分配失败!\njvs: standard input holds more than 4194304 bytes\n");
+
+    // Exactly 4 MiB is taken (and judged by the conversion); one byte more is not.
+    WriteBytes(work / "big", std::string(4194304, 'x'));
+    r = Run({"convert", "dxf", "big"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "无效TERV210格式!\n");
+    WriteBytes(work / "big", std::string(4194305, 'x'));
+    r = Run({"convert", "dxf", "big"});
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "内存分配失败!");
+
+    // A FIFO is read to its end.
+    ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
+    auto writer = std::async(std::launch::async, [&] { WriteBytes(work / "fifo", kList); });
+    r = Run({"convert", "blocks210", "fifo"});
+    writer.get();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("_+P1"), std::string::npos);
+}
+
+TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
+    WriteBytes(work / "list.txt", kList);
+    const CJvsResult good = Run({"convert", "blocks210", "list.txt"});
+    ASSERT_EQ(good.status, 0);
+
+    // Replaced, keeping the old file's permissions; "-" is standard output.
+    WriteBytes(work / "out.txt", "old");
+    chmod((work / "out.txt").c_str(), 0640);
+    EXPECT_EQ(Run({"convert", "blocks210", "list.txt", "-o", "out.txt"}).status, 0);
+    EXPECT_EQ(ReadBytes(work / "out.txt"), good.out);
+    struct stat st {};
+    stat((work / "out.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(Run({"convert", "blocks210", "list.txt", "-o", "-"}).out, good.out);
+
+    // Full disk: the old file stays whole, no temporary is left, the reason is given.
+    CJvsOptions full;
+    full.fileSizeLimit = 10;
+    WriteBytes(work / "out.txt", "old");
+    CJvsResult r = Run({"convert", "blocks210", "list.txt", "-o", "out.txt"}, full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': File too large\n");
+    EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
+    const size_t entries = Entries();
+
+    // A link is never written through; a folder or a missing folder is refused.
+    WriteBytes(work / "victim", "precious");
+    fs::create_symlink(work / "victim", work / "link.txt");
+    r = Run({"convert", "blocks210", "list.txt", "-o", "link.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write 'link.txt': is a symbolic link; not written through it\n");
+    EXPECT_EQ(ReadBytes(work / "victim"), "precious");
+    EXPECT_TRUE(fs::is_symlink(work / "link.txt"));
+    fs::create_directory(work / "d");
+    r = Run({"convert", "blocks210", "list.txt", "-o", "d"});
+    EXPECT_EQ(r.err, "jvs: cannot write 'd': Is a directory\n");
+    r = Run({"convert", "blocks210", "list.txt", "-o", "no/out.txt"});
+    EXPECT_EQ(r.err, "jvs: cannot write 'no/out.txt': No such file or directory\n");
+    EXPECT_EQ(Entries(), entries + 3) << "nothing but the victim, the link and the folder";
+
+    // A FIFO is written directly.
+    ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
+    auto reader = std::async(std::launch::async, [&] { return ReadBytes(work / "fifo"); });
+    EXPECT_EQ(Run({"convert", "blocks210", "list.txt", "-o", "fifo"}).status, 0);
+    EXPECT_EQ(reader.get(), good.out);
+
+    // Standard output that nobody reads is a failure, not a success.
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    close(fds[0]);
+    CJvsOptions closedOut;
+    closedOut.stdoutFd = fds[1];
+    r = Run({"convert", "blocks210", "list.txt"}, closedOut);
+    close(fds[1]);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n");
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    close(fds[0]);
+    closedOut.stdoutFd = fds[1];
+    r = Run({"config"}, closedOut);
+    close(fds[1]);
+    EXPECT_EQ(r.status, 1);
+}

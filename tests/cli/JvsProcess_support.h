@@ -1,0 +1,73 @@
+// `jvs` as a child process: arguments without a shell, a chosen working
+// directory, standard input, environment and file-size limit, and signals
+// sent to it while it runs.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+struct CJvsResult {
+    int status = -1;  // exit status, or -1 when it ended by a signal
+    int signal = 0;   // the signal that ended it
+    std::string out, err;
+};
+
+struct CJvsOptions {
+    std::string cwd = ".";
+    std::string stdinPath = "/dev/null";
+    int stdinFd = -1;   // used instead of stdinPath when set (the child gets a copy)
+    int stdoutFd = -1;  // used instead of the captured pipe when set
+    rlim_t fileSizeLimit = RLIM_INFINITY;                  // with SIGXFSZ ignored: a full disk
+    std::vector<std::pair<std::string, std::string>> env;  // value "\x01": unset
+};
+
+class CJvsProcess {
+public:
+    CJvsProcess(const std::vector<std::string>& args, const CJvsOptions& options);
+    ~CJvsProcess();
+    CJvsProcess(const CJvsProcess&) = delete;
+    CJvsProcess& operator=(const CJvsProcess&) = delete;
+
+    void Signal(int signal) const;
+    // What it wrote to standard error so far.
+    std::string ErrSoFar() const;
+    // Waits until standard error holds `text` (true) or the time is up.
+    bool WaitForErr(const std::string& text, int timeoutMs) const;
+    // Waits for the end (killed after timeoutMs).
+    CJvsResult Wait(int timeoutMs = 20000);
+
+private:
+    // Pipes, not files: a file-size limit must not cut what the test reads.
+    void Capture(int fd, std::string& into);
+
+    pid_t m_pid = -1;
+    mutable std::mutex m_mutex;
+    std::string m_out, m_err;
+    std::thread m_outReader, m_errReader;
+};
+
+// Runs jvs to its end.
+CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& options = {});
+
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// A fresh folder removed with its contents at the end.
+class CTempFolder {
+public:
+    CTempFolder();
+    ~CTempFolder();
+    CTempFolder(const CTempFolder&) = delete;
+    CTempFolder& operator=(const CTempFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};

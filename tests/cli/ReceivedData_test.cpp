@@ -1,0 +1,215 @@
+// `jvs download`: what arrived reaches OUTPUT (or a file of its own) however
+// the download ends: complete, interrupted by a signal, or with OUTPUT
+// unwritable, and the port is released for the next user.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "JvsProcess_support.h"
+#include "link/SerialPort.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kLines = "0812345\r\n0899999  1.000\r\n";
+
+struct ReceivedData : ::testing::Test {
+    CTempComDir ports;
+    CTempFolder work;
+    CPty pty;
+    int slave = -1;  // our own view of the port's tty
+
+    void SetUp() override {
+        ASSERT_TRUE(pty.Create());
+        ASSERT_TRUE(pty.LinkAs(ports.PortPath(1)));
+        slave = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(slave, 0);
+    }
+    void TearDown() override {
+        if (slave >= 0) close(slave);
+    }
+    int Exclusive() const {
+        int on = -1;
+        ioctl(slave, TIOCGEXCL, &on);
+        return on;
+    }
+    // Sends bytes once jvs listens (its ENQ) and waits until it has read them.
+    void Feed(const std::string& bytes) {
+        ASSERT_EQ(pty.ReadFor(5000, 1), "\x05");
+        ASSERT_EQ(pty.WriteAll(bytes), bytes.size());
+        int queued = 1;
+        for (int i = 0; i < 500 && queued != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ioctl(slave, FIONREAD, &queued);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::unique_ptr<CJvsProcess> Download(std::vector<std::string> extra,
+                                          CJvsOptions options = {}) {
+        std::vector<std::string> args{"download", "qmx610", "--port",    "COM1", "--protocol",
+                                      "acknak",   "--yes",  "--timeout", "30"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        if (options.cwd == ".") options.cwd = work.Path();
+        return std::make_unique<CJvsProcess>(args, options);
+    }
+    std::vector<std::string> Kept(const std::string& folder) const {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().rfind("jvs-received-", 0) == 0)
+                found.push_back(entry.path().string());
+        return found;
+    }
+};
+
+}  // namespace
+
+TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
+    const std::pair<int, int> cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& [signal, status] : cases) {
+        WriteBytes(work / "out.txt", "old");
+        auto jvs = Download({"-o", "out.txt"});
+        Feed(kLines);
+        EXPECT_EQ(Exclusive(), 1) << "the download holds the port";
+        jvs->Signal(signal);
+        const CJvsResult r = jvs->Wait(5000);
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_EQ(ReadBytes(work / "out.txt"), kLines) << signal;
+        EXPECT_NE(r.err.find("interrupted"), std::string::npos);
+        EXPECT_EQ(Exclusive(), 0) << "exclusive mode cleared";
+        CSerialPort again;
+        ComSettingsRecord s;
+        std::snprintf(s.COMPort, sizeof s.COMPort, "COM1");
+        EXPECT_TRUE(again.Open(s)) << "lock released";
+    }
+
+    // Without -o the bytes go to standard output.
+    auto toStdout = Download({});
+    Feed(kLines);
+    toStdout->Signal(SIGINT);
+    CJvsResult r = toStdout->Wait(5000);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.out, kLines);
+
+    // Interrupted at the operator prompt: nothing arrived, nothing written, at once.
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    CJvsOptions waiting;
+    waiting.cwd = work.Path();
+    waiting.stdinFd = input[0];
+    CJvsProcess prompt({"download", "qmx610", "--port", "COM1", "-o", "never.txt"}, waiting);
+    ASSERT_TRUE(prompt.WaitForErr("回车", 5000));
+    EXPECT_EQ(Exclusive(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    prompt.Signal(SIGTERM);
+    r = prompt.Wait(5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.status, 143);
+    EXPECT_FALSE(fs::exists(work / "never.txt"));
+    EXPECT_EQ(Exclusive(), 0);
+    close(input[0]);
+    close(input[1]);
+
+    // An upload waiting out a long row delay stops as well and releases the port.
+    WriteBytes(work / "coords.txt", "A1,T,1.000,2.000,3.000\r\nA2,T,1.000,2.000,3.000\r\n");
+    CJvsOptions upOptions;
+    upOptions.cwd = work.Path();
+    CJvsProcess up(
+        {"upload", "qmx610", "coords.txt", "--port", "COM1", "--yes", "--row-delay", "9999"},
+        upOptions);
+    EXPECT_NE(pty.ReadFor(5000, 28).find("/Dg"), std::string::npos);
+    up.Signal(SIGINT);
+    r = up.Wait(5000);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(Exclusive(), 0);
+}
+
+TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
+    const std::string complete = kLines + "\x03";
+    // A missing folder: the message names the file and the reason, the bytes go
+    // to a new file in the current directory whose path is printed.
+    auto jvs = Download({"-o", "missing/out.txt"});
+    Feed(complete);
+    CJvsResult r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("数据接收完成!"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot write 'missing/out.txt': No such file or directory"),
+              std::string::npos)
+        << r.err;
+    auto kept = Kept(work.Path());
+    ASSERT_EQ(kept.size(), 1u) << r.err;
+    EXPECT_EQ(ReadBytes(kept[0]), complete);
+    EXPECT_NE(r.err.find(kept[0]), std::string::npos) << "the path is printed";
+    fs::remove(kept[0]);
+
+    // A link: never written through; its target keeps its bytes.
+    WriteBytes(work / "victim", "precious");
+    fs::create_symlink(work / "victim", work / "link.txt");
+    jvs = Download({"-o", "link.txt"});
+    Feed(complete);
+    r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("symbolic link"), std::string::npos);
+    EXPECT_EQ(ReadBytes(work / "victim"), "precious");
+    kept = Kept(work.Path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadBytes(kept[0]), complete);
+    fs::remove(kept[0]);
+
+    // Standard output that nobody reads.
+    int pipeFds[2];
+    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+    close(pipeFds[0]);
+    CJvsOptions closedOut;
+    closedOut.stdoutFd = pipeFds[1];
+    jvs = Download({}, closedOut);
+    close(pipeFds[1]);
+    Feed(complete);
+    r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write standard output: Broken pipe"), std::string::npos);
+    kept = Kept(work.Path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadBytes(kept[0]), complete);
+    fs::remove(kept[0]);
+
+    // The current directory gone as well: the temporary directory takes them.
+    fs::create_directory(work / "gone");
+    fs::create_directory(work / "tmp");
+    CJvsOptions goneCwd;
+    goneCwd.cwd = work / "gone";
+    goneCwd.env = {{"TMPDIR", work / "tmp"}};
+    jvs = Download({"-o", "out.txt"}, goneCwd);
+    ASSERT_EQ(pty.ReadFor(5000, 1), "\x05");
+    fs::remove(work / "gone");
+    ASSERT_EQ(pty.WriteAll(complete), complete.size());
+    r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    kept = Kept(work / "tmp");
+    ASSERT_EQ(kept.size(), 1u) << r.err;
+    EXPECT_EQ(ReadBytes(kept[0]), complete);
+}
+
+TEST_F(ReceivedData, FullDiskLeavesTheOldOutputAndSaysSo) {
+    WriteBytes(work / "out.txt", "old");
+    CJvsOptions full;
+    full.fileSizeLimit = 8;
+    auto jvs = Download({"-o", "out.txt"}, full);
+    Feed(kLines + "\x03");
+    const CJvsResult r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write 'out.txt': File too large"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("could not be kept: File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(work.Path()), {}), 1)
+        << "no partial or temporary file left behind";
+}
