@@ -42,9 +42,8 @@ std::string SignalName(int signal) {
     }
 }
 
-unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, int& signal, bool& started) {
-    // Before the worker starts, so that it inherits the blocked signals.
-    CInterruptWatch watch;
+unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, CInterruptWatch& watch,
+                     int& signal, bool& started) {
     CTransferManager& manager = TheTransferManager();
     signal = 0;
     started = manager.Start(kind, screen);

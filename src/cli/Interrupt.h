@@ -48,7 +48,10 @@ std::string SignalName(int signal);
 
 // Runs the transfer to its end or until a signal, which stops it in order.
 // Returns the worker's exit code; `signal` gets the signal's number or 0.
-// False in `started` when another transfer was running.
-unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, int& signal, bool& started);
+// False in `started` when another transfer was running. The watch must exist
+// before the call (the worker inherits the blocked signals) and should live
+// until what arrived has been written, so a second Ctrl-C cannot cut that short.
+unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, CInterruptWatch& watch,
+                     int& signal, bool& started);
 
 }  // namespace cli

@@ -137,9 +137,9 @@ int ParseCommon(std::vector<std::string> args, CTransferArgs& out) {
 }
 
 // Runs the transfer; a signal stops it in order and gives 128 + its number.
-int Run(TransferKind kind, CConsoleScreen& screen, int& signal) {
+int Run(TransferKind kind, CConsoleScreen& screen, CInterruptWatch& watch, int& signal) {
     bool started = false;
-    const unsigned code = RunTransfer(kind, screen, signal, started);
+    const unsigned code = RunTransfer(kind, screen, watch, signal, started);
     screen.EndProgressLine();
     if (!started) return -1;
     if (signal != 0) PrintMessage("jvs: interrupted by " + SignalName(signal));
@@ -159,8 +159,9 @@ int Download(const std::vector<std::string>& argv) {
         return Usage("unknown instrument family '" + args.rest[0] + "'");
     CConsoleScreen screen({}, args.yes);
     g_strTransferText.Clear();
+    CInterruptWatch watch;  // until the bytes are written
     int signal = 0;
-    const int code = Run(kind, screen, signal);
+    const int code = Run(kind, screen, watch, signal);
     if (code < 0) return kExitFailed;
     const std::string received = g_strTransferText.Get();
     int status = code == 1 ? kExitDone : screen.Messages() > 0 ? kExitFailed : kExitUnchanged;
@@ -193,8 +194,9 @@ int Upload(const std::vector<std::string>& argv) {
     std::string text;
     if (!ReadInput(args.rest.size() == 2 ? args.rest[1] : "-", text)) return kExitFailed;
     CConsoleScreen screen(text, args.yes);
+    CInterruptWatch watch;
     int signal = 0;
-    const int code = Run(it->second, screen, signal);
+    const int code = Run(it->second, screen, watch, signal);
     if (code < 0) return kExitFailed;
     if (signal != 0) return InterruptedStatus(signal);
     if (code == 2)

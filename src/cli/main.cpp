@@ -1,4 +1,7 @@
 // `jvs`: the console companion of the desktop program.
+#include <fcntl.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +49,10 @@ static void PrintHelp(FILE* out) {
 int main(int argc, char** argv) {
     // A closed pipe is a failed write we report, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
+    // A standard stream started closed stays unusable (read-only /dev/null, so
+    // a write to it fails), rather than letting a file we open take its number.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (argc < 2) {
         PrintHelp(stderr);
         return cli::kExitUsage;

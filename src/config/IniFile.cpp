@@ -110,6 +110,8 @@ Parsed Load(const std::string& file) {
 
 // The whole file in one replace: a failure leaves the old file as it was.
 int Save(const std::string& file, const std::vector<Line>& lines) {
+    // A file the user made read-only stays as it is, as with an in-place write.
+    if (::access(file.c_str(), F_OK) == 0 && ::access(file.c_str(), W_OK) != 0) return errno;
     std::string data;
     for (const Line& l : lines) data += l.text + l.end;
     return ReplaceFile(file, data);
