@@ -46,13 +46,17 @@ static void PrintHelp(FILE* out) {
                  "3 nothing changed and nothing to report.\n");
 }
 
+// A standard stream started closed stays unusable (read-only /dev/null, so a
+// write to it fails), rather than letting a descriptor we open take its number.
+// Before every other constructor: the port object opens one at start.
+__attribute__((constructor(101))) static void KeepStandardStreamsTaken() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY);
+}
+
 int main(int argc, char** argv) {
     // A closed pipe is a failed write we report, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
-    // A standard stream started closed stays unusable (read-only /dev/null, so
-    // a write to it fails), rather than letting a file we open take its number.
-    for (int fd = 0; fd <= 2; ++fd)
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (argc < 2) {
         PrintHelp(stderr);
         return cli::kExitUsage;

@@ -144,4 +144,9 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     r = Run({"config"}, closedOut);
     close(fds[1]);
     EXPECT_EQ(r.status, 1);
+    // Started with standard output closed: no file takes its place.
+    closedOut.stdoutFd = kClosed;
+    r = Run({"convert", "blocks210", "list.txt"}, closedOut);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write standard output: Bad file descriptor\n");
 }

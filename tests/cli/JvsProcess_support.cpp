@@ -70,7 +70,10 @@ CJvsProcess::CJvsProcess(const std::vector<std::string>& args, const CJvsOptions
             options.stdinFd >= 0 ? options.stdinFd : open(options.stdinPath.c_str(), O_RDONLY);
         if (in < 0) _exit(126);
         dup2(in, 0);
-        dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
+        if (options.stdoutFd == kClosed)
+            close(1);
+        else
+            dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
         dup2(err[1], 2);
         if (options.fileSizeLimit != RLIM_INFINITY) {
             signal(SIGXFSZ, SIG_IGN);

@@ -18,11 +18,13 @@ struct CJvsResult {
     std::string out, err;
 };
 
+inline constexpr int kClosed = -2;
+
 struct CJvsOptions {
     std::string cwd = ".";
     std::string stdinPath = "/dev/null";
     int stdinFd = -1;   // used instead of stdinPath when set (the child gets a copy)
-    int stdoutFd = -1;  // used instead of the captured pipe when set
+    int stdoutFd = -1;  // used instead of the captured pipe when set; kClosed: none
     rlim_t fileSizeLimit = RLIM_INFINITY;                  // with SIGXFSZ ignored: a full disk
     std::vector<std::pair<std::string, std::string>> env;  // value "\x01": unset
 };
