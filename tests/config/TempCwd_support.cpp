@@ -17,6 +17,8 @@ CTempCwd::CTempCwd() {
     buf.push_back('\0');
     if (mkdtemp(buf.data())) m_path = buf.data();
     if (!m_path.empty() && chdir(m_path.c_str()) != 0) m_path.clear();
+    // The settings file is the current directory's, whatever the caller's shell says.
+    unsetenv("JVS_SETTINGS");
 }
 
 CTempCwd::~CTempCwd() {
