@@ -160,6 +160,13 @@ int RunSim(const std::vector<std::string>& arguments) {
                     break;
             }
         });
+    // Caught before the link exists, so an early signal still removes it.
+    g_bSimInterrupted = false;
+    struct sigaction action {};
+    action.sa_handler = OnSimSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     std::string error;
     if (!sim.Start(&error)) {
         std::fprintf(stderr, "jvs sim: %s\n", error.c_str());
@@ -173,13 +180,6 @@ int RunSim(const std::vector<std::string>& arguments) {
     Say(port + " -> " + sim.SlavePath() + " (" + args[0] + ", " +
         (options.ackNak ? "Ack/Nak" : "None") + ")" + (hasSend ? ", will send " + sendFile : "") +
         (receiveFile.empty() ? "" : ", uploads to " + receiveFile));
-
-    g_bSimInterrupted = false;
-    struct sigaction action {};
-    action.sa_handler = OnSimSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
 
     // The simulator's own operator: each Enter on standard input is the
     // instrument's Enter key. The short poll only watches for the signal.
