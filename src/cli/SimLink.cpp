@@ -22,7 +22,7 @@ bool ReadLink(const std::string& path, std::string& target) {
 
 // True when the link at path is a simulator's whose pseudo-terminal is gone:
 // a pseudo-terminal's node lives exactly as long as its master side is open.
-bool IsStaleSimLink(const std::string& path, std::string& why) {
+bool IsStaleSimLink(const std::string& path, const std::string& ours, std::string& why) {
     std::string target;
     if (!ReadLink(path, target)) {
         why = path + ": cannot read the link: " + std::strerror(errno);
@@ -32,7 +32,12 @@ bool IsStaleSimLink(const std::string& path, std::string& why) {
         why = path + " is a link to " + target + ", not a simulator's port; not replaced";
         return false;
     }
+    // Our own new pseudo-terminal got the dead one's number.
+    if (target == ours) return true;
+    // The kernel removes the node a moment after its master closed: a simulator
+    // killed just now still shows one for a few milliseconds.
     struct stat st {};
+    for (int i = 0; i < 10 && ::stat(target.c_str(), &st) == 0; ++i) usleep(20000);
     if (::stat(target.c_str(), &st) == 0) {
         why = path + " is the port of a running simulator (" + target + "); not replaced";
         return false;
@@ -53,7 +58,7 @@ bool MakeSimLink(const std::string& path, const std::string& target, std::string
                   ", not a simulator's port link; not replaced";
             return false;
         }
-        if (!IsStaleSimLink(path, why)) return false;
+        if (!IsStaleSimLink(path, target, why)) return false;
         ::unlink(path.c_str());
     } else if (errno != ENOENT) {
         why = path + ": " + std::strerror(errno);

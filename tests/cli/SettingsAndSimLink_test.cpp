@@ -142,7 +142,19 @@ TEST_F(SimLink, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
     EXPECT_EQ(first.Wait(5000).status, 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports.PortPath(6))));
 
-    // The link of a simulator that died (its pseudo-terminal is gone) is taken over.
+    // The link of a simulator that was killed is taken over (its pseudo-terminal
+    // is gone, or the new one got its number).
+    CJvsProcess& killed = Sim(8);
+    ASSERT_TRUE(WaitForLink(8));
+    killed.Signal(SIGKILL);
+    killed.Wait(5000);
+    EXPECT_TRUE(fs::is_symlink(ports.PortPath(8)));
+    CJvsProcess& successor = Sim(8);
+    EXPECT_TRUE(successor.WaitForErr("sim: COM8 -> /dev/pts/", 5000)) << successor.ErrSoFar();
+    successor.Signal(SIGTERM);
+    EXPECT_EQ(successor.Wait(5000).status, 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports.PortPath(8))));
+
     fs::create_symlink("/dev/pts/999999", ports.PortPath(7));
     CJvsProcess& second = Sim(7);
     ASSERT_TRUE(WaitForLink(7, "/dev/pts/999999"));
