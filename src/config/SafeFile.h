@@ -8,9 +8,10 @@
 #include <string_view>
 
 // Our own error codes beside the system's (errno values are positive).
-inline constexpr int kFileIsSymlink = -1;   // a target we refuse to write through
-inline constexpr int kFileTooLarge = -2;    // an input longer than the caller's bound
-inline constexpr int kFileNotRegular = -3;  // a FIFO or device where only a file will do
+inline constexpr int kFileIsSymlink = -1;  // a target we refuse to write through
+inline constexpr int kFileTooLarge = -2;   // an input longer than the caller's bound
+// A FIFO or device where only a regular file will do.
+inline constexpr int kFileNotRegular = -3;
 
 // The reason for an error code, in English, as strerror words it.
 std::string FileErrorText(int error);
