@@ -16,7 +16,7 @@ fail() { echo "check-package: $*" >&2; exit 1; }
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$' >"$scratch/list"
 echo "== package files =="
 cat "$scratch/list"
-grep -v '^/usr\(/\|$\)' "$scratch/list" && fail "files outside /usr"
+grep -Ev '^/(usr|etc|lib)(/|$)' "$scratch/list" && fail "files outside /usr, /etc and /lib"
 expected=(/usr/bin/jvs /usr/bin/jvs-transfer
           /usr/share/applications/jvs-transfer.desktop
           /usr/share/icons/hicolor/256x256/apps/jvs-transfer.png

@@ -188,10 +188,8 @@ void CCommunicationApp::OnHelp() {
         return;
     }
     if (m_help && m_help->Dir() != dir) delete m_help.data();
-    if (!m_help) {
-        m_help = new CHelpWindow(dir, ReadHelpContents(dir), m_frame.get());
-        m_help->setAttribute(Qt::WA_DeleteOnClose);
-    }
+    // Closing only hides it: opened again, it shows the page the user left.
+    if (!m_help) m_help = new CHelpWindow(dir, ReadHelpContents(dir), m_frame.get());
     m_help->show();
     m_help->raise();
     m_help->activateWindow();
