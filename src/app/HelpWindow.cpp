@@ -27,6 +27,19 @@ bool IsRegularFile(const QString& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(path.toStdString()), ec);
 }
+
+// Pictures and pages alike are read only from regular files, so a page that
+// names a FIFO or a device cannot hang the window.
+class CHelpBrowser : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+    QVariant loadResource(int type, const QUrl& name) override {
+        const QUrl url = source().resolved(name);
+        // Empty, not null: a null result makes the document read the file itself.
+        if (url.isLocalFile() && !IsRegularFile(url.toLocalFile())) return QByteArray();
+        return QTextBrowser::loadResource(type, name);
+    }
+};
 }  // namespace
 
 QStringList HelpSearchDirs() {
@@ -71,7 +84,7 @@ CHelpWindow::CHelpWindow(const QString& dir, const QList<HelpPage>& pages, QWidg
     m_contents = new QListWidget(split);
     m_contents->setObjectName("HelpContents");
     for (const HelpPage& page : m_pages) m_contents->addItem(page.title);
-    m_browser = new QTextBrowser(split);
+    m_browser = new CHelpBrowser(split);
     m_browser->setObjectName("HelpPage");
     // Links are checked here: a missing page is reported, nothing leaves the window.
     m_browser->setOpenLinks(false);

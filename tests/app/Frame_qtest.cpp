@@ -1,5 +1,9 @@
 // The main window as the user meets it: menus, keys, toolbar, command bar,
 // the command pre-step, the model selector, the worker interface and exit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -470,6 +474,39 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.first().startsWith(U("找不到帮助文档!\n")));
         QVERIFY(m_messages.first().contains(none));
+        // Pages beside a FIFO, a folder and a picture that is a FIFO: listed and
+        // shown at once. A writer frees a blocked read, so a fault fails, not hangs.
+        QDir(m_dir.path()).mkpath("odd/x.html");
+        const QString fifo = m_dir.filePath("odd/pipe.html");
+        QCOMPARE(mkfifo(qPrintable(fifo), 0600), 0);
+        QCOMPARE(symlink(qPrintable(fifo), qPrintable(m_dir.filePath("odd/pic.png"))), 0);
+        QFile page(m_dir.filePath("odd/a.html"));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
+        page.close();
+        std::atomic<bool> done{false};
+        std::thread unblock([fifo, &done] {
+            QThread::sleep(3);
+            while (!done) {
+                const int fd = ::open(qPrintable(fifo), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) ::close(fd);
+                QThread::msleep(100);
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        SetHelpSearchDirs({m_dir.filePath("odd")});
+        m_messages.clear();
+        QVERIFY(m_frame->OnCommand(cmd::kHelp));
+        const qint64 took = clock.elapsed();
+        done = true;
+        unblock.join();
+        help = m_frame->findChild<CHelpWindow*>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->Contents()->count(), 1);
+        QCOMPARE(help->CurrentPage(), QString("a.html"));
+        QVERIFY2(took < 2000, qPrintable(QString::number(took)));
+        help->close();
         SetHelpSearchDirs({});
         QCOMPARE(trap.opened, 0);
         for (const char* scheme : {"file", "http", "https"})
