@@ -486,10 +486,11 @@ private slots:
         page.close();
         std::atomic<bool> done{false};
         std::thread unblock([fifo, &done] {
-            QThread::sleep(3);
-            while (!done) {
-                const int fd = ::open(qPrintable(fifo), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0) ::close(fd);
+            for (int tick = 0; !done; ++tick) {
+                if (tick >= 30) {
+                    const int fd = ::open(qPrintable(fifo), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0) ::close(fd);
+                }
                 QThread::msleep(100);
             }
         });
