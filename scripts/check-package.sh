@@ -50,6 +50,13 @@ echo "$out"
 grep -qx "HELP $usr/share/jvs-transfer/help/00-start.html" <<<"$out" || fail "help not opened from the package"
 grep -qx "CONTENTS $pages" <<<"$out" || fail "help contents incomplete"
 
+# The manual keeps up with the program: every command and option it lists.
+manual=$(gzip -dc "$usr/share/man/man1/jvs.1.gz" | sed 's/\\-/-/g; s/\\f[BIRP]//g')
+help=$("$usr/bin/jvs" --help)
+for word in $(sed -n 's/^  jvs \([a-z]\+\).*/\1/p' <<<"$help") $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
+  grep -qw -- "$word" <<<"$manual" || fail "jvs.1 does not describe $word (see jvs --help)"
+done
+
 echo "== lintian =="
 lintian --fail-on error "$deb" 2>&1 | grep -v 'running with root privileges' || true
 lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
