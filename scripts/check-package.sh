@@ -17,6 +17,9 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$' >
 echo "== package files =="
 cat "$scratch/list"
 grep -Ev '^/(usr|etc|lib)(/|$)' "$scratch/list" && fail "files outside /usr, /etc and /lib"
+# Every user must reach what is installed, whatever the builder's umask.
+dpkg-deb -c "$deb" | awk '($1 ~ /^d/ && $1 != "drwxr-xr-x") || ($1 ~ /^-/ && $1 !~ /^-r..r..r/)' |
+  grep . && fail "folders or files not readable by every user"
 expected=(/usr/bin/jvs /usr/bin/jvs-transfer
           /usr/share/applications/jvs-transfer.desktop
           /usr/share/icons/hicolor/256x256/apps/jvs-transfer.png
