@@ -461,7 +461,11 @@ private slots:
         QCOMPARE(help->CurrentPage(), pages.at(1));
         emit help->Browser()->anchorClicked(QUrl("gone.html"));
         QCOMPARE(help->CurrentPage(), pages.at(1));
-        QCOMPARE(m_messages, QStringList{U("帮助页面不存在!\ngone.html")});
+        emit help->Browser()->anchorClicked(QUrl("https://example.org/"));
+        QCOMPARE(help->CurrentPage(), pages.at(1));
+        QCOMPARE(m_messages,
+                 (QStringList{U("帮助页面不存在!\ngone.html"),
+                              U("帮助窗口只打开本机的帮助页面:\nhttps://example.org/")}));
         m_messages.clear();
         // The menu command reaches the same window.
         help->close();
