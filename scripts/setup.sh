@@ -11,6 +11,7 @@ packages=(
   fp-utils
   python3-ezdxf
   xvfb xauth x11-utils
+  dpkg-dev file lintian
 )
 
 missing=()

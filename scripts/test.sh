@@ -12,6 +12,9 @@ echo "== release build =="
 scripts/build.sh build/release -DJVS_WERROR=ON
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 
+echo "== Debian package =="
+scripts/check-package.sh build/release
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 scripts/build.sh build/asan -DJVS_WERROR=ON -DJVS_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \

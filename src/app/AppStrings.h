@@ -12,7 +12,16 @@ inline constexpr char kAboutCaption[] = "关于 恒钧全站仪传输软件";
 inline constexpr char kAboutVersion[] = "恒钧全站仪传输软件 3.0版";
 inline constexpr char kAboutSecondLine[] = "全站仪数据下传、上传、转换与编辑";
 inline constexpr char kOk[] = "确定";
-inline constexpr char kHelpFile[] = "JVSHelp.chm";
+// The help pages, under the install prefix's share folder.
+inline constexpr char kHelpShareDir[] = "jvs-transfer/help";
+inline constexpr char kHelpTitle[] = "恒钧全站仪传输软件 帮助";
+inline constexpr char kHelpBack[] = "后退";
+inline constexpr char kHelpForward[] = "前进";
+inline constexpr char kHelpHome[] = "首页";
+inline constexpr char kHelpNotFound[] = "找不到帮助文档!";
+inline constexpr char kHelpSearched[] = "已查找: ";
+inline constexpr char kHelpPageMissing[] = "帮助页面不存在!";
+inline constexpr char kHelpExternalLink[] = "帮助窗口只打开本机的帮助页面:";
 inline constexpr char kModelPlaceholder[] = "仪器型号";
 inline constexpr char kCommandBarTitle[] = "命令栏";
 inline constexpr char kToolBarTitle[] = "工具栏";

@@ -25,6 +25,8 @@ struct MenuDef {
 struct CommandBarItem {
     unsigned id;
     const char* label;
+    const char* prompt;   // status bar, UTF-8
+    const char* tooltip;  // UTF-8
 };
 
 std::span<const MenuDef> MenuBar();

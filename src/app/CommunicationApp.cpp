@@ -1,20 +1,19 @@
 #include "app/CommunicationApp.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTranslator>
-#include <QUrl>
 
 #include "app/AboutDlg.h"
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/HelpWindow.h"
 #include "app/MainFrame.h"
 #include "app/SplashWnd.h"
 #include "app/WindowTransferScreen.h"
@@ -28,7 +27,6 @@
 
 namespace {
 CCommunicationApp* g_app = nullptr;
-std::function<void(const QUrl&)> g_urlOpener;
 }  // namespace
 
 CCommunicationApp* TheApp() {
@@ -46,6 +44,9 @@ StartOptions ParseCommandLine(const QStringList& arguments) {
             options.showSplash = false;
         } else if (name.compare("report-window", Qt::CaseInsensitive) == 0) {
             options.reportWindow = true;
+        } else if (name.compare("report-help", Qt::CaseInsensitive) == 0) {
+            options.reportHelp = true;
+            options.showSplash = false;
         } else if (!arg.startsWith('-') && options.file.isEmpty()) {
             options.file = arg;
         }
@@ -186,18 +187,21 @@ void CCommunicationApp::OnAppAbout() {
     dialog.exec();
 }
 
-void CCommunicationApp::SetUrlOpener(std::function<void(const QUrl&)> opener) {
-    g_urlOpener = std::move(opener);
-}
-
 void CCommunicationApp::OnHelp() {
-    // Taken from the working directory, as the launcher sets it; a missing
-    // file or viewer is the desktop's business.
-    const QUrl url = QUrl::fromLocalFile(QDir::current().absoluteFilePath(apptext::kHelpFile));
-    if (g_urlOpener)
-        g_urlOpener(url);
-    else
-        QDesktopServices::openUrl(url);
+    // Our own window reads the pages: a desktop without a CHM viewer (most of
+    // them) would otherwise show nothing at all.
+    const QString dir = FindHelpDir();
+    if (dir.isEmpty()) {
+        AppMessageBox(QString::fromUtf8(apptext::kHelpNotFound) + '\n' +
+                      QString::fromUtf8(apptext::kHelpSearched) + HelpSearchDirs().join(", "));
+        return;
+    }
+    if (m_help && m_help->Dir() != dir) delete m_help.data();
+    // Closing only hides it: opened again, it shows the page the user left.
+    if (!m_help) m_help = new CHelpWindow(dir, ReadHelpContents(dir), m_frame.get());
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 bool CCommunicationApp::CanExit() {

@@ -2,6 +2,7 @@
 // framework's own commands, and the services other areas use.
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -11,7 +12,7 @@ class CCommunicationDoc;
 class CCommunicationView;
 class CMainFrame;
 class CWindowTransferScreen;
-class QUrl;
+class CHelpWindow;
 
 struct StartOptions {
     bool showSplash = true;
@@ -21,6 +22,9 @@ struct StartOptions {
     // Prints the window's caption, geometry and id once it is up (used by
     // the display test), and ends after a while.
     bool reportWindow = false;
+    // Opens help as F1 does, prints the page and the contents' size (or the
+    // message shown), and ends: the package check runs it from the package.
+    bool reportHelp = false;
 };
 
 // The program's command line: an optional file name and the embedding and
@@ -50,9 +54,6 @@ public:
     // is stopped.
     bool CanExit();
 
-    // Where help is opened (tests record the request instead).
-    static void SetUrlOpener(std::function<void(const QUrl&)> opener);
-
 private:
     void RegisterFrameworkCommands();
 
@@ -60,6 +61,7 @@ private:
     CCommunicationView* m_view = nullptr;  // owned by the frame
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<CCommunicationDoc> m_doc;
+    QPointer<CHelpWindow> m_help;  // owned by the frame
 };
 
 // The one application object while it exists.

@@ -9,8 +9,11 @@
 #include "config/UsbSettingDlg.h"
 #include "convert/ViewCodec.h"
 #include "link/ConnectionProbe.h"
+#include "link/SerialPort.h"
 
 namespace {
+
+constexpr char kProbePortLine[] = "端口: ";
 
 // The probe runs on the user-interface thread; between steps the window is
 // repainted (user input waits) so the status line is seen.
@@ -21,7 +24,17 @@ public:
         if (QWidget* w = AppMainWindow()) w->repaint();
         Pump();
     }
-    void ShowMessage(const std::string& utf8) override { AppMessageBox(QString::fromUtf8(utf8)); }
+    void ShowMessage(const std::string& utf8) override {
+        QString text = QString::fromUtf8(utf8);
+        // Success names the port that answered and the device behind it.
+        if (utf8 == kMsgProbeSucceeded) {
+            const std::string port = ComSettings.Get().COMPort;
+            const std::string device = ResolvePortName(port);
+            text += '\n' + QString::fromUtf8(kProbePortLine) + QString::fromStdString(port);
+            if (device != port) text += " (" + QString::fromStdString(device) + ')';
+        }
+        AppMessageBox(text);
+    }
     void BetweenPorts() override { Pump(); }
 
 private:

@@ -200,6 +200,8 @@ void CMainFrame::CreateCommandBar() {
     column->setSpacing(1);
     for (const CommandBarItem& item : CommandBarItems()) {
         QAction* action = MakeAction(item.id, QString::fromUtf8(item.label));
+        action->setStatusTip(QString::fromUtf8(item.prompt));
+        action->setToolTip(QString::fromUtf8(item.tooltip));
         auto* button = new QToolButton(panel);
         button->setDefaultAction(action);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -235,6 +237,8 @@ void CMainFrame::CreateAccelerators() {
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), cmd::kEditPaste},
         {QKeySequence(Qt::Key_F6), cmd::kNextPane},
         {QKeySequence(Qt::SHIFT | Qt::Key_F6), cmd::kPrevPane},
+        // Help on F1, where every desktop program has it.
+        {QKeySequence(Qt::Key_F1), cmd::kHelp},
     };
     for (const auto& [keys, id] : table) {
         auto* shortcut = new QShortcut(keys, this);

@@ -1,10 +1,15 @@
 #include <QApplication>
+#include <QListWidget>
 #include <QScreen>
+#include <QTextBrowser>
 #include <QTimer>
 #include <cstdio>
 
+#include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
+#include "app/HelpWindow.h"
 #include "app/MainFrame.h"
+#include "doc/MessageSeam.h"
 
 namespace {
 // For the display test: what the window looks like once start-up is done.
@@ -23,6 +28,22 @@ void ReportWindow(CMainFrame* frame) {
     });
     QTimer::singleShot(20000, qApp, &QCoreApplication::quit);
 }
+
+void ReportHelp(CMainFrame* frame) {
+    SetMessageHook([](const QString& text, EButtons) {
+        std::printf("MESSAGE %s\n", text.toUtf8().constData());
+        return EAnswer::Ok;
+    });
+    QTimer::singleShot(0, frame, [frame] {
+        frame->OnCommand(cmd::kHelp);
+        if (const CHelpWindow* help = frame->findChild<CHelpWindow*>()) {
+            std::printf("HELP %s\n", help->Browser()->source().toLocalFile().toUtf8().constData());
+            std::printf("CONTENTS %d\n", int(help->Contents()->count()));
+        }
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,5 +52,6 @@ int main(int argc, char** argv) {
     const StartOptions options = ParseCommandLine(QApplication::arguments());
     if (!theApp.InitInstance(options)) return 1;
     if (options.reportWindow) ReportWindow(theApp.Frame());
+    if (options.reportHelp) ReportHelp(theApp.Frame());
     return QApplication::exec();
 }

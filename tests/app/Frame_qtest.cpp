@@ -1,16 +1,23 @@
 // The main window as the user meets it: menus, keys, toolbar, command bar,
 // the command pre-step, the model selector, the worker interface and exit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -21,6 +28,7 @@
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
+#include "app/HelpWindow.h"
 #include "app/MainFrame.h"
 #include "app/SplashWnd.h"
 #include "app/WindowTransferScreen.h"
@@ -36,6 +44,15 @@ QString U(const char* s) {
     return QString::fromUtf8(s);
 }
 }  // namespace
+
+// Counts every request to the desktop's URL opener.
+class CUrlTrap : public QObject {
+    Q_OBJECT
+public:
+    int opened = 0;
+public slots:
+    void open(const QUrl&) { ++opened; }
+};
 
 class CFrameTest : public QObject {
     Q_OBJECT
@@ -127,7 +144,7 @@ private slots:
             "上传QMX610/710特征码(&P)\tCtrl+P|上传定线数据(&Q)\tCtrl+Q",
             "转换(&T)|ZeltaMap坐标(&K)|TERV坐标(QMX210)(&T)|TERV坐标(QMX610/710)(&M)|"
             "TERV坐标(QMX610/710边角数据)(&N)|-|PCODE编码(&Y)",
-            "帮助(&H)|关于...(&A)|帮助文档...(&E)",
+            "帮助(&H)|关于...(&A)|帮助文档...(&E)\tF1",
         };
         QStringList actual;
         for (QAction* top : m_frame->menuBar()->actions()) {
@@ -247,12 +264,31 @@ private slots:
         QVERIFY(button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE(m_calls.value(cmd::kEditCodeList), 1);
-        // Every command without a menu item has a button.
+        // Every command without a menu item has a button with a tooltip, and
+        // its prompt reaches the status bar under the pointer.
+        QSet<QString> prompts;
         for (unsigned id : {1026u,  1027u,  1028u,  1029u,  1030u,  1031u,  1032u,  1033u,  32773u,
                             32791u, 32790u, 32774u, 32793u, 32794u, 32775u, 32795u, 32799u, 32802u,
-                            32796u, 32778u, 32804u, 32781u, 32779u, 32780u, 32806u})
-            QVERIFY2(m_frame->CommandBar()->findChild<QToolButton*>(QString("cmd%1").arg(id)),
-                     qPrintable(QString::number(id)));
+                            32796u, 32778u, 32804u, 32781u, 32779u, 32780u, 32806u}) {
+            auto* b = m_frame->CommandBar()->findChild<QToolButton*>(QString("cmd%1").arg(id));
+            QVERIFY2(b && !b->toolTip().isEmpty(), qPrintable(QString::number(id)));
+            QEvent enter(QEvent::Enter);
+            QCoreApplication::sendEvent(b, &enter);
+            QVERIFY2(!b->statusTip().isEmpty(), qPrintable(QString::number(id)));
+            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
+            prompts << b->statusTip();
+        }
+        QVERIFY(prompts.size() > 12);  // not one text for all
+        // The look-alike pairs tell that they are one command.
+        const auto tip = [this](unsigned id) {
+            return m_frame->CommandBar()
+                ->findChild<QToolButton*>(QString("cmd%1").arg(id))
+                ->toolTip();
+        };
+        QVERIFY(tip(cmd::kFrameEditCoordList).contains(U("坐标列表编辑")));
+        QVERIFY(tip(cmd::kEditCoordList).contains(U("编辑坐标列表")));
+        QVERIFY(tip(cmd::kFrameEditCodeList).contains(U("编码列表编辑")));
+        QVERIFY(tip(cmd::kEditCodeList).contains(U("编辑编码列表")));
     }
 
     void commandsWithoutHandlerAreDisabled() {
@@ -389,13 +425,97 @@ private slots:
         m_app->Doc()->SetModified(false);
     }
 
-    void helpOpensTheFileInTheWorkingDirectory() {
-        QUrl opened;
-        CCommunicationApp::SetUrlOpener([&](const QUrl& url) { opened = url; });
+    void helpOpensItsOwnWindowWithoutAnyViewer() {
+        // No desktop opener may be asked: most desktops have no CHM viewer.
+        CUrlTrap trap;
+        for (const char* scheme : {"file", "http", "https"})
+            QDesktopServices::setUrlHandler(scheme, &trap, "open");
+        const QString none = m_dir.filePath("no-help");
+        const QString built = QString(JVS_BINARY_DIR) + "/bin/help";
+        SetHelpSearchDirs({none, built});
+        QTest::keyClick(m_view, Qt::Key_F1);
+        auto* help = m_frame->findChild<CHelpWindow*>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->CurrentPage(), QString("00-start.html"));
+        QVERIFY(help->Browser()->toPlainText().contains(U("恒钧全站仪传输软件")));
+        // The contents list every page of the sources, in order, under its title.
+        const QStringList pages =
+            QDir(QString(JVS_SOURCE_DIR) + "/help").entryList({"*.html"}, QDir::Files, QDir::Name);
+        QListWidget* contents = help->Contents();
+        QCOMPARE(contents->count(), pages.size());
+        QCOMPARE(contents->currentRow(), 0);
+        QCOMPARE(contents->item(0)->text(), help->Browser()->documentTitle());
+        QTest::mouseClick(contents->viewport(), Qt::LeftButton, {},
+                          contents->visualItemRect(contents->item(2)).center());
+        QCOMPARE(help->CurrentPage(), pages.at(2));
+        QCOMPARE(contents->item(2)->text(), help->Browser()->documentTitle());
+        // Back and forward, the contents following.
+        help->Browser()->backward();
+        QCOMPARE(help->CurrentPage(), pages.at(0));
+        QCOMPARE(contents->currentRow(), 0);
+        help->Browser()->forward();
+        QCOMPARE(help->CurrentPage(), pages.at(2));
+        QCOMPARE(contents->currentRow(), 2);
+        // A link to a page that is there is followed; a missing one is reported.
+        emit help->Browser()->anchorClicked(QUrl(pages.at(1)));
+        QCOMPARE(help->CurrentPage(), pages.at(1));
+        emit help->Browser()->anchorClicked(QUrl("gone.html"));
+        QCOMPARE(help->CurrentPage(), pages.at(1));
+        emit help->Browser()->anchorClicked(QUrl("https://example.org/"));
+        QCOMPARE(help->CurrentPage(), pages.at(1));
+        QCOMPARE(m_messages,
+                 (QStringList{U("帮助页面不存在!\ngone.html"),
+                              U("帮助窗口只打开本机的帮助页面:\nhttps://example.org/")}));
+        m_messages.clear();
+        // The menu command reaches the same window.
+        help->close();
         QVERIFY(m_frame->OnCommand(cmd::kHelp));
-        QCOMPARE(opened, QUrl::fromLocalFile(QDir(m_dir.path()).absoluteFilePath("JVSHelp.chm")));
-        CCommunicationApp::SetUrlOpener(nullptr);
-        QVERIFY(m_messages.isEmpty());
+        QTRY_VERIFY(help && help->isVisible());
+        help->close();
+        // No pages anywhere: a message says so and where it looked.
+        SetHelpSearchDirs({none});
+        QVERIFY(m_frame->OnCommand(cmd::kHelp));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.first().startsWith(U("找不到帮助文档!\n")));
+        QVERIFY(m_messages.first().contains(none));
+        // Pages beside a FIFO, a folder and a picture that is a FIFO: listed and
+        // shown at once. A writer frees a blocked read, so a fault fails, not hangs.
+        QDir(m_dir.path()).mkpath("odd/x.html");
+        const QString fifo = m_dir.filePath("odd/pipe.html");
+        QCOMPARE(mkfifo(qPrintable(fifo), 0600), 0);
+        QCOMPARE(symlink(qPrintable(fifo), qPrintable(m_dir.filePath("odd/pic.png"))), 0);
+        QFile page(m_dir.filePath("odd/a.html"));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
+        page.close();
+        std::atomic<bool> done{false};
+        std::thread unblock([fifo, &done] {
+            for (int tick = 0; !done; ++tick) {
+                if (tick >= 30) {
+                    const int fd = ::open(qPrintable(fifo), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0) ::close(fd);
+                }
+                QThread::msleep(100);
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        SetHelpSearchDirs({m_dir.filePath("odd")});
+        m_messages.clear();
+        QVERIFY(m_frame->OnCommand(cmd::kHelp));
+        const qint64 took = clock.elapsed();
+        done = true;
+        unblock.join();
+        help = m_frame->findChild<CHelpWindow*>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->Contents()->count(), 1);
+        QCOMPARE(help->CurrentPage(), QString("a.html"));
+        QVERIFY2(took < 2000, qPrintable(QString::number(took)));
+        help->close();
+        SetHelpSearchDirs({});
+        QCOMPARE(trap.opened, 0);
+        for (const char* scheme : {"file", "http", "https"})
+            QDesktopServices::unsetUrlHandler(scheme);
     }
 
     void aboutBox() {

@@ -130,6 +130,23 @@ private slots:
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!IsTransferRunning());
     }
+
+    void probeNamesThePortFound() {
+        CSimOptions sim;
+        sim.family = SimFamily::Qmx210;
+        sim.linkPath = m_ports->PortPath(2);
+        CSimInstrument instrument(sim);
+        QVERIFY(instrument.Start());
+        m_messages.clear();
+        SetMessageHook([this](const QString& text, EButtons) {
+            m_messages << text;
+            return EAnswer::Ok;
+        });
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QCOMPARE(m_messages, QStringList{U("与仪器链接成功!\n端口: COM2 (") +
+                                         QString::fromStdString(m_ports->PortPath(2)) + ')'});
+        UseCom1();
+    }
 };
 
 QTEST_MAIN(CWindowTransferTest)
