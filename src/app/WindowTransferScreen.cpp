@@ -91,7 +91,8 @@ void CWindowTransferScreen::Abandon() {
 
 void CWindowTransferScreen::Place(const std::string& bytes, bool atEnd) {
     if (!m_view) return;
-    if (m_doc && bytes != m_view->GetBytes()) {
+    // Once detached and still modified there is nothing to learn from comparing.
+    if (m_doc && !(m_detached && m_doc->IsModified()) && bytes != m_view->GetBytes()) {
         // Other data than the file holds: the first change of a transfer
         // detaches the document; later ones (after a save meanwhile) only
         // mark it modified again.

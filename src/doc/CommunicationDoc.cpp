@@ -199,6 +199,8 @@ bool CCommunicationDoc::ReplaceWithNewData(std::string_view bytes) {
     if (bytes == m_view.GetBytes()) return false;
     m_view.SetBytes(bytes);
     DetachFromFile();
+    // An empty untitled view (the probe leaves one) holds nothing to save.
+    if (bytes.empty()) SetModified(false);
     return true;
 }
 
