@@ -1,6 +1,7 @@
 #include "doc/CommunicationDoc.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -141,8 +142,14 @@ bool CCommunicationDoc::SaveDocument(const QString& path) {
     // until someone reads it.
     struct stat st {};
     const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    if (::lstat(native.constData(), &st) != 0) st.st_mode = 0;  // a new file
+    if (st.st_mode != 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
         Report(doctext::kInvalidFileName);
+        return false;
+    }
+    // A write-protected file stays protected, although renaming over it would work.
+    if (S_ISREG(st.st_mode) && ::access(native.constData(), W_OK) != 0) {
+        ReportWriteError(errno, path);
         return false;
     }
     const std::string bytes = m_view.GetBytes();
