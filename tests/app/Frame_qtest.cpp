@@ -373,7 +373,10 @@ private slots:
                 return 1u;
             },
             true, m_app->Screen()));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // no events meanwhile
+        // No events meanwhile: the companion's copy stays queued.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+        for (int i = 0; i < 500 && IsTransferRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         QVERIFY(!IsTransferRunning());
         std::atomic<bool> started{false}, watchdogFired{false};
         std::thread watchdog([&] {
