@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class QWidget;
 class CTransferScreen;
@@ -13,6 +14,14 @@ class CTransferScreen;
 // does not mark the document modified.
 bool GetViewText(std::string& text);
 bool SetViewText(std::string text);
+// Replaces the view's text with data of another kind (a conversion's result,
+// the probe's status): when it differs, the document becomes untitled and
+// modified, so it never overwrites the file the view came from.
+bool ShowNewData(std::string_view text);
+// Replaces the view's text with an edited form of the same data (list
+// editing, prism correction): the document keeps its file and is marked
+// modified when the text differs.
+bool ShowEditedData(std::string_view text);
 
 // The one seam for message boxes: exclamation icon, OK, application title.
 // Tests install an answerer instead of clicking.

@@ -24,6 +24,7 @@
 #include "doc/DocStrings.h"
 #include "doc/MessageSeam.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
 
 namespace {
 CCommunicationApp* g_app = nullptr;
@@ -205,13 +206,20 @@ void CCommunicationApp::OnHelp() {
 }
 
 bool CCommunicationApp::CanExit() {
-    if (!m_doc->SaveModified()) return false;
-    if (TheTransferManager().IsTransferRunning()) {
-        m_screen->Abandon();
-        TheTransferManager().StopAndJoin();
-        m_screen->Flush();
+    CTransferManager& transfers = TheTransferManager();
+    if (transfers.IsTransferRunning()) {
+        // Leaving ends the transfer first, so that what a download received is
+        // in the view when the save prompt offers it.
+        const bool receiving = transfers.IsReceiving();
+        transfers.StopAndJoin();
+        // The worker has cleared the transfer text before receiving, so
+        // anything in it now arrived (or is the view's own text, untouched).
+        const std::string received = receiving ? g_strTransferText.Get() : std::string();
+        m_screen->Recover(received);
+        m_screen->Reset();
+        m_frame->UpdateCommandUI();
     }
-    return true;
+    return m_doc->SaveModified();
 }
 
 // The services of AppServices.h.
@@ -226,6 +234,14 @@ bool GetViewText(std::string& text) {
 
 bool SetViewText(std::string text) {
     return g_app ? g_app->SetViewText(std::move(text)) : true;
+}
+
+bool ShowNewData(std::string_view text) {
+    return g_app && g_app->Doc() && g_app->Doc()->ReplaceWithNewData(text);
+}
+
+bool ShowEditedData(std::string_view text) {
+    return g_app && g_app->Doc() && g_app->Doc()->ReplaceWithEditedData(text);
 }
 
 void AppMessageBox(const QString& text) {

@@ -50,8 +50,8 @@ public:
 
     void OnAppAbout();
     void OnHelp();
-    // Asked before the window closes: save prompt, then a running transfer
-    // is stopped.
+    // Asked before the window closes: a running transfer is stopped (what a
+    // download received stays in the view), then the save prompt.
     bool CanExit();
 
 private:

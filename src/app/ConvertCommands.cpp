@@ -11,12 +11,12 @@
 namespace {
 
 // Shows the result: the new text replaces the view (and becomes the transfer
-// text); a message leaves the view as it was.
+// text) as an untitled document; a message leaves the view as it was.
 void ShowResult(const CConvertResult& result) {
     switch (result.m_kind) {
         case CConvertResult::EKind::kDone:
             g_strTransferText.Set(result.m_text);
-            SetViewText(result.m_text);
+            ShowNewData(result.m_text);
             break;
         case CConvertResult::EKind::kFailed:
             AppMessageBox(QString::fromUtf8(result.m_message.data(),

@@ -10,7 +10,8 @@
 namespace {
 
 // The dialogs read the view and write their result through the shared
-// transfer text into the view, replacing all of it.
+// transfer text into the view, replacing all of it; the document keeps its
+// file and is marked modified.
 CViewTextAccess ViewAccess() {
     CViewTextAccess access;
     access.m_get = [] {
@@ -20,7 +21,7 @@ CViewTextAccess ViewAccess() {
     };
     access.m_set = [](const std::string& text) {
         g_strTransferText.Set(text);
-        SetViewText(g_strTransferText.Get());
+        ShowEditedData(text);
     };
     return access;
 }

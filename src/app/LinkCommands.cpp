@@ -20,7 +20,8 @@ constexpr char kProbePortLine[] = "端口: ";
 class CWindowProbeScreen : public CProbeScreen {
 public:
     void SetStatusText(const std::string& utf8) override {
-        SetViewText(Utf8ToGbk(utf8));
+        // The status replaces the data: the document no longer holds its file.
+        ShowNewData(Utf8ToGbk(utf8));
         if (QWidget* w = AppMainWindow()) w->repaint();
         Pump();
     }

@@ -1,7 +1,6 @@
 #include "app/WindowTransferScreen.h"
 
 #include <QThread>
-#include <memory>
 
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
@@ -28,6 +27,9 @@ void CWindowTransferScreen::Attach(CCommunicationView* view, CCommunicationDoc* 
 void CWindowTransferScreen::Reset() {
     std::lock_guard lock(m_mutex);
     m_abandoned = false;
+    // Wake-ups dropped by the abandonment must not hold back the next run's.
+    m_flushPosted = false;
+    m_progressPosted = false;
 }
 
 void CWindowTransferScreen::RunOnUi(std::function<void()> fn, bool wait) {
@@ -35,33 +37,75 @@ void CWindowTransferScreen::RunOnUi(std::function<void()> fn, bool wait) {
         fn();
         return;
     }
-    auto finished = std::make_shared<bool>(false);
+    auto done = wait ? std::make_shared<bool>(false) : nullptr;
+    unsigned generation = 0;
+    bool post = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_abandoned) return;
+        generation = m_generation;
+        m_calls.push_back(CCall{std::move(fn), done, generation});
+        post = !m_drainPosted;
+        m_drainPosted = true;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, fn = std::move(fn), finished] {
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_abandoned) return;
-            }
-            fn();
-            std::lock_guard lock(m_mutex);
-            *finished = true;
-            m_done.notify_all();
-        },
-        Qt::QueuedConnection);
+    // The call itself travels in our own queue under our own lock; the event
+    // only wakes the window's thread.
+    if (post) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
     if (!wait) return;
     std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [&] { return *finished || m_abandoned; });
+    m_done.wait(lock, [&] { return *done || m_abandoned || generation != m_generation; });
+}
+
+void CWindowTransferScreen::Drain() {
+    CCall call;
+    bool live = false, more = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_calls.empty()) {
+            m_drainPosted = false;
+            return;
+        }
+        call = std::move(m_calls.front());
+        m_calls.pop_front();
+        more = m_drainPosted = !m_calls.empty();
+        live = !m_abandoned && call.generation == m_generation;
+    }
+    // One call per event: a message box's own event loop still runs the calls
+    // queued behind it, as window messages would.
+    if (more) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+    if (live) call.fn();
+    if (call.done) {
+        std::lock_guard lock(m_mutex);
+        *call.done = true;
+        m_done.notify_all();
+    }
 }
 
 void CWindowTransferScreen::Abandon() {
     std::lock_guard lock(m_mutex);
     m_abandoned = true;
+    ++m_generation;
+    m_calls.clear();
     m_done.notify_all();
+}
+
+void CWindowTransferScreen::Place(const std::string& bytes, bool atEnd) {
+    if (!m_view) return;
+    // Once detached and still modified there is nothing to learn from comparing.
+    if (m_doc && !(m_detached && m_doc->IsModified()) && bytes != m_view->GetBytes()) {
+        // Other data than the file holds: the first change of a transfer
+        // detaches the document; later ones (after a save meanwhile) only
+        // mark it modified again.
+        if (!m_detached)
+            m_doc->DetachFromFile();
+        else
+            m_doc->SetModified(true);
+        m_detached = true;
+    }
+    if (atEnd)
+        m_view->ShowBytesAtEnd(bytes);
+    else
+        m_view->ReplaceBytesInPlace(bytes);
 }
 
 void CWindowTransferScreen::Flush() {
@@ -74,8 +118,16 @@ void CWindowTransferScreen::Flush() {
         text.swap(m_pendingText);
         m_hasPending = false;
     }
-    if (m_view) m_view->ShowBytesAtEnd(text);
+    Place(text, true);
     m_sinceRefresh.start();
+}
+
+void CWindowTransferScreen::Recover(const std::string& received) {
+    Flush();
+    if (!received.empty()) Place(received, true);
+    if (m_view) m_view->SetLocked(false);
+    m_progress = -1;
+    if (m_frame) m_frame->ShowStatusText({});
 }
 
 void CWindowTransferScreen::ScheduleFlush() {
@@ -117,7 +169,7 @@ void CWindowTransferScreen::SetViewText(const std::string& bytes) {
             m_pendingText.clear();
             m_hasPending = false;
         }
-        if (m_view) m_view->ReplaceBytesInPlace(bytes);
+        Place(bytes, false);
     });
 }
 
@@ -167,6 +219,10 @@ void CWindowTransferScreen::ShowProgress(long long units, bool receiving) {
             m_frame->ShowStatusText(QString::fromUtf8(format).arg(units));
         },
         false);
+}
+
+void CWindowTransferScreen::TransferStarted() {
+    RunOnUi([this] { m_detached = false; }, false);
 }
 
 void CWindowTransferScreen::TransferEnded() {

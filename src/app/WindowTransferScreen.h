@@ -2,7 +2,9 @@
 // thread is carried to the window's thread; calls that must finish first
 // (messages, the operator prompt, lock/unlock, reading the text) wait for it.
 // Text shown while data arrives is refreshed at most every 100 ms, and the
-// last text given is always the one left on the screen.
+// last text given is always the one left on the screen. Text a transfer puts
+// in the view that differs from what was there makes the document untitled
+// and modified, so it never overwrites the file the view came from.
 #pragma once
 
 #include <QElapsedTimer>
@@ -10,7 +12,9 @@
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -39,18 +43,37 @@ public:
     void AskOperator(const std::string& utf8) override;
     void MarkModified() override;
     void ShowProgress(long long units, bool receiving) override;
+    void TransferStarted() override;
     void TransferEnded() override;
     void Abandon() override;
 
     // Puts pending progress text on the screen now (window's thread).
     void Flush();
-    // The window is usable again for a new run (tests).
+    // After a transfer was stopped (window's thread): the view is usable
+    // again and shows the last text the worker gave, or the received bytes
+    // when there are any.
+    void Recover(const std::string& received = {});
+    // The window is usable again for a new run.
     void Reset();
 
+private slots:
+    // Runs the calls the workers queued, one per event, in their order.
+    void Drain();
+
 private:
-    // Runs fn on the window's thread; waits for it unless the program exits.
+    struct CCall {
+        std::function<void()> fn;
+        std::shared_ptr<bool> done;  // null: nobody waits
+        unsigned generation = 0;
+    };
+
+    // Runs fn on the window's thread; waits for it unless the transfer is
+    // abandoned. A call still queued when its caller stops waiting is
+    // dropped, so it never touches the caller's data afterwards.
     void RunOnUi(std::function<void()> fn, bool wait = true);
     void ScheduleFlush();
+    // Window's thread: shows a worker's text.
+    void Place(const std::string& bytes, bool atEnd);
 
     CCommunicationView* m_view = nullptr;
     CCommunicationDoc* m_doc = nullptr;
@@ -58,12 +81,17 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_done;
-    bool m_abandoned = false;  // guarded by m_mutex
-    std::string m_pendingText;
-    bool m_hasPending = false;
+    bool m_abandoned = false;    // guarded by m_mutex
+    unsigned m_generation = 0;   // guarded by m_mutex; Abandon starts a new one
+    std::deque<CCall> m_calls;   // guarded by m_mutex
+    bool m_drainPosted = false;  // guarded by m_mutex
+    std::string m_pendingText;   // guarded by m_mutex
+    bool m_hasPending = false;   // guarded by m_mutex
     std::atomic<bool> m_flushPosted{false};
     QTimer m_flushTimer;
     QElapsedTimer m_sinceRefresh;
+    // Window's thread: this transfer has already made the document untitled.
+    bool m_detached = false;
 
     std::atomic<long long> m_progress{-1};
     std::atomic<bool> m_progressReceiving{false};

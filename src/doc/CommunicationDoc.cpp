@@ -1,13 +1,16 @@
 #include "doc/CommunicationDoc.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <cerrno>
 #include <string>
 
+#include "config/SafeFile.h"
 #include "doc/CommunicationView.h"
 #include "doc/DocStrings.h"
 #include "doc/MessageSeam.h"
@@ -86,6 +89,11 @@ bool CCommunicationDoc::OpenDocument(const QString& path) {
         Report(doctext::kFileNotFound);
         return false;
     }
+    // A FIFO or a device would hold the window until someone writes to it.
+    if (!info.isFile()) {
+        Report(doctext::kOpenFailed);
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.error() == QFileDevice::PermissionsError)
@@ -130,27 +138,27 @@ bool CCommunicationDoc::SaveDocument(const QString& path) {
         Report(doctext::kInvalidFileName);
         return false;
     }
-    const std::string bytes = m_view.GetBytes();
-    // Written beside the target and renamed over it: a failed save never
-    // leaves a half-written file where the old one was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (file.error() == QFileDevice::OpenError ||
-            file.error() == QFileDevice::PermissionsError ||
-            file.error() == QFileDevice::WriteError)
-            Report(doctext::kWriteReadOnly, path);
-        else
-            Report(doctext::kSaveFailed);
+    // A FIFO or a device is no document: writing to one could hold the window
+    // until someone reads it.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &st) != 0) st.st_mode = 0;  // a new file
+    if (st.st_mode != 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        Report(doctext::kInvalidFileName);
         return false;
     }
-    errno = 0;
-    const qint64 written = file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    const bool full = errno == ENOSPC;
-    if (written != static_cast<qint64>(bytes.size()) || !file.commit()) {
-        if (full || errno == ENOSPC || file.error() == QFileDevice::ResourceError)
-            Report(doctext::kDiskFull);
-        else
-            Report(doctext::kWriteUnexpected, path);
+    // A write-protected file stays protected, although renaming over it would work.
+    if (S_ISREG(st.st_mode) && ::access(native.constData(), W_OK) != 0) {
+        ReportWriteError(errno, path);
+        return false;
+    }
+    const std::string bytes = m_view.GetBytes();
+    // Written beside the target and renamed over it: a failed save never
+    // leaves a half-written file where the old one was, and a link is never
+    // written through.
+    const int error = ReplaceFile(native.toStdString(), bytes);
+    if (error != 0) {
+        ReportWriteError(error, path);
         return false;
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
@@ -160,5 +168,52 @@ bool CCommunicationDoc::SaveDocument(const QString& path) {
     m_recent.Add(m_path);
     if (renamed) emit TitleChanged();
     emit RecentFilesChanged();
+    return true;
+}
+
+void CCommunicationDoc::ReportWriteError(int error, const QString& path) {
+    const char* text = doctext::kWriteUnexpected;
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:  // the file-size limit: as full as the disk gets for us
+            Report(doctext::kDiskFull);
+            return;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+        case kFileIsSymlink:
+            text = doctext::kWriteReadOnly;
+            break;
+        default:
+            break;
+    }
+    // The system's reason on a line of its own, so the user can act on it.
+    QString message = QString::fromUtf8(text).arg(QDir::toNativeSeparators(path));
+    message += '\n' + QString::fromLocal8Bit(FileErrorText(error));
+    ShowMessageBox(m_dialogParent, message);
+}
+
+void CCommunicationDoc::DetachFromFile() {
+    const bool titled = !m_path.isEmpty();
+    m_path.clear();
+    SetModified(true);
+    if (titled) emit TitleChanged();
+}
+
+bool CCommunicationDoc::ReplaceWithNewData(std::string_view bytes) {
+    if (bytes == m_view.GetBytes()) return false;
+    m_view.SetBytes(bytes);
+    DetachFromFile();
+    // An empty untitled view (the probe leaves one) holds nothing to save.
+    if (bytes.empty()) SetModified(false);
+    return true;
+}
+
+bool CCommunicationDoc::ReplaceWithEditedData(std::string_view bytes) {
+    if (bytes == m_view.GetBytes()) return false;
+    m_view.SetBytes(bytes);
+    SetModified(true);
     return true;
 }

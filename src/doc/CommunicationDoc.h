@@ -42,6 +42,17 @@ public:
     bool OpenDocument(const QString& path);
     bool SaveDocument(const QString& path);
 
+    // The text was replaced by data of another kind (a conversion, a transfer,
+    // the probe): the document no longer stands for its file, so Save asks for
+    // a name and New, Open and Exit offer to save.
+    void DetachFromFile();
+    // Places other data in the view; when it differs, the document is
+    // detached as above. True: the text changed.
+    bool ReplaceWithNewData(std::string_view bytes);
+    // Places an edited form of the same data (list editing, prism
+    // correction): the file name stays, the document is marked modified.
+    bool ReplaceWithEditedData(std::string_view bytes);
+
 signals:
     // The title or path changed: the frame refreshes its caption.
     void TitleChanged();
@@ -49,6 +60,7 @@ signals:
 
 private:
     void Report(const char* text, const QString& path = QString());
+    void ReportWriteError(int error, const QString& path);
 
     CCommunicationView& m_view;
     QWidget* m_dialogParent;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <new>
 
+#include "convert/ConvertMessages.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
@@ -127,6 +128,13 @@ void RunCodeListEditing(const CViewTextAccess& view, QWidget* parent) {
         LoadCodeRecords(text);
     } catch (const std::bad_alloc&) {
         EditMessage(parent, edit_text::kNoData);
+        return;
+    }
+    // A text that holds data but not one row of this format (LF line ends, a
+    // header without commas) is not an empty list: writing one back would
+    // throw the data away.
+    if (g_nCodeCount == 0 && !text.empty()) {
+        EditMessage(parent, convert_msg::kBadPcodeList);
         return;
     }
     CCodeListDlg list(view, parent);

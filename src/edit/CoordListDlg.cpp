@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <new>
 
+#include "convert/ConvertMessages.h"
 #include "edit/CoordFormatDlg.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
@@ -162,6 +163,13 @@ void RunCoordListEditing(const CViewTextAccess& view, QWidget* parent) {
         LoadCoordRecords(text, g_nEditFormat);
     } catch (const std::bad_alloc&) {
         EditMessage(parent, edit_text::kNoData);
+        return;
+    }
+    // A text that holds data but not one row of this format (LF line ends, a
+    // header without commas) is not an empty list: writing one back would
+    // throw the data away.
+    if (g_nCoordCount == 0 && !text.empty()) {
+        EditMessage(parent, convert_msg::kBadTerv210);
         return;
     }
     CCoordListDlg list(view, parent);

@@ -1,5 +1,8 @@
 #include "transfer/TransferManager.h"
 
+#include <condition_variable>
+#include <thread>
+
 #include "link/UsbDevice.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
@@ -13,6 +16,17 @@ bool HasCompanion(TransferKind kind) {
             return false;
         default:
             return true;
+    }
+}
+
+bool ReceivesData(TransferKind kind) {
+    switch (kind) {
+        case TransferKind::DownloadQmx210:
+        case TransferKind::DownloadQmx610:
+        case TransferKind::UsbDownload:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -44,6 +58,19 @@ unsigned RunTransferWorker(TransferKind kind, const CTransferJob& job) {
     return 0;
 }
 
+// One transfer's threads and the state they share. A run outlives the
+// manager's interest in it until its threads have been joined.
+struct CTransferManager::CRun {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool previousJoined = false;  // guarded by mutex
+    bool workerFinished = false;  // guarded by mutex
+    std::mutex joinMutex;         // one joiner at a time
+    std::thread worker;
+    std::thread companion;
+    std::shared_ptr<CRun> previous;  // joined by this run's worker before it starts
+};
+
 CTransferManager::~CTransferManager() {
     StopAndJoin();
 }
@@ -57,46 +84,66 @@ bool CTransferManager::Start(TransferKind kind, CTransferScreen& screen) {
 bool CTransferManager::Start(TransferKind kind, const CTransferJob& job) {
     if (!job.screen) return false;
     return StartWorker([kind, job] { return RunTransferWorker(kind, job); }, HasCompanion(kind),
-                       *job.screen);
+                       *job.screen, ReceivesData(kind));
 }
 
 bool CTransferManager::StartWorker(std::function<unsigned()> worker, bool companion,
-                                   CTransferScreen& screen) {
-    std::unique_lock lock(m_mutex);
-    if (m_running) return false;
-    lock.unlock();
-    JoinThreads();  // the previous transfer has ended; its threads are finishing
-    lock.lock();
+                                   CTransferScreen& screen, bool receives) {
+    std::lock_guard lock(m_mutex);
     if (m_running) return false;
     ResetTransferCancel();
+    auto run = std::make_shared<CRun>();
+    // The previous transfer has ended, but its companion may still be waiting
+    // for the window's thread to show its last copy: the caller (that very
+    // thread) must not wait for it, so the new worker does.
+    run->previous = std::move(m_current);
+    m_current = run;
     m_running = true;
-    m_workerFinished = false;
+    m_receiving = receives;
     m_exitCode = 0;
     m_screen = &screen;
-    m_worker = std::thread([this, worker = std::move(worker), &screen] {
+    screen.TransferStarted();
+    run->worker = std::thread([this, run, worker = std::move(worker), &screen] {
+        if (run->previous) {
+            JoinRun(*run->previous);
+            run->previous.reset();
+        }
+        {
+            std::lock_guard ready(run->mutex);
+            run->previousJoined = true;
+        }
+        run->wake.notify_all();
         const unsigned code = worker();
         m_exitCode = code;
         {
+            std::lock_guard done(run->mutex);
+            run->workerFinished = true;
+        }
+        run->wake.notify_all();
+        {
             std::lock_guard done(m_mutex);
-            m_workerFinished = true;
             m_running = false;
         }
-        m_wake.notify_all();
         screen.TransferEnded();
     });
-    if (companion) m_companion = std::thread([this, &screen] { RunCompanion(screen); });
+    if (companion) run->companion = std::thread([run, &screen] { RunCompanion(*run, screen); });
     return true;
 }
 
 // The companion copies the growing text into the view once a second until the
 // worker raises the flag; it never copies during its first second.
-unsigned CTransferManager::RunCompanion(CTransferScreen& screen) {
+void CTransferManager::RunCompanion(CRun& run, CTransferScreen& screen) {
     using Clock = std::chrono::steady_clock;
-    auto wait = [this](Clock::time_point deadline) {
-        std::unique_lock lock(m_mutex);
-        m_wake.wait_until(lock, deadline,
-                          [this] { return m_workerFinished || g_bTransferCancel.load(); });
-        return !m_workerFinished && !g_bTransferCancel;
+    {
+        // An earlier companion's last act (raising the flag) comes first.
+        std::unique_lock lock(run.mutex);
+        run.wake.wait(lock, [&run] { return run.previousJoined || g_bTransferCancel.load(); });
+    }
+    auto wait = [&run](Clock::time_point deadline) {
+        std::unique_lock lock(run.mutex);
+        run.wake.wait_until(lock, deadline,
+                            [&run] { return run.workerFinished || g_bTransferCancel.load(); });
+        return !run.workerFinished && !g_bTransferCancel;
     };
     bool going = wait(Clock::now() + std::chrono::milliseconds(1000));
     while (going && !g_bTransferDone) {
@@ -107,36 +154,54 @@ unsigned CTransferManager::RunCompanion(CTransferScreen& screen) {
         going = wait(Clock::now() + std::chrono::milliseconds(1000));
     }
     g_bTransferDone = true;
-    return 1;
 }
 
 bool CTransferManager::IsTransferRunning() const {
     return m_running;
 }
 
-void CTransferManager::JoinThreads() {
-    if (m_worker.joinable()) m_worker.join();
-    if (m_companion.joinable()) m_companion.join();
+bool CTransferManager::IsReceiving() const {
+    return m_running && m_receiving;
+}
+
+void CTransferManager::JoinRun(CRun& run) {
+    std::lock_guard lock(run.joinMutex);
+    if (run.worker.joinable()) run.worker.join();
+    if (run.companion.joinable()) run.companion.join();
 }
 
 unsigned CTransferManager::Wait() {
-    JoinThreads();
+    std::shared_ptr<CRun> run;
+    {
+        std::lock_guard lock(m_mutex);
+        run = m_current;
+    }
+    if (run) JoinRun(*run);
     return m_exitCode;
 }
 
 void CTransferManager::StopAndJoin() {
-    if (m_running) {
-        CancelTransferWaits();
-        { std::lock_guard lock(m_mutex); }  // the companion is waiting or sees the flag
-        m_wake.notify_all();
-        g_SerialPort.Cancel();
-        if (m_screen) m_screen->Abandon();
+    std::shared_ptr<CRun> run;
+    CTransferScreen* screen = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        run = m_current;
+        if (m_running) screen = m_screen;
     }
-    JoinThreads();
+    if (screen) {
+        CancelTransferWaits();
+        {
+            std::lock_guard lock(run->mutex);  // the companion is waiting or sees the flag
+        }
+        run->wake.notify_all();
+        g_SerialPort.Cancel();
+        // A prompt or message the worker waits on returns at once.
+        screen->Abandon();
+    }
+    if (run) JoinRun(*run);
     if (g_SerialPort.IsOpen()) g_SerialPort.Close();
     ResetTransferCancel();
 }
-
 CTransferManager& TheTransferManager() {
     static CTransferManager manager;
     return manager;

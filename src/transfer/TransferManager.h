@@ -3,10 +3,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 #include "link/SerialPort.h"
 
@@ -31,6 +30,8 @@ enum class TransferKind {
 // Whether the transfer runs with the companion that copies the growing text
 // into the view once a second (downloads show their own progress).
 bool HasCompanion(TransferKind kind);
+// Whether the transfer receives data into the transfer text (the downloads).
+bool ReceivesData(TransferKind kind);
 
 // What a worker needs beyond the shared state. The defaults are the program's;
 // tests shorten the port time-outs and put in a scripted USB device.
@@ -48,35 +49,40 @@ public:
     ~CTransferManager();
 
     // Starts the worker (and its companion where it has one) and returns at
-    // once. Refused (false, nothing started) while another transfer runs.
+    // once, without waiting for the threads of the previous transfer: the
+    // new worker waits for those itself before it begins. Refused (false,
+    // nothing started) while another transfer runs.
     bool Start(TransferKind kind, CTransferScreen& screen);
     bool Start(TransferKind kind, const CTransferJob& job);
     // Any worker procedure (tests): returns its exit code.
-    bool StartWorker(std::function<unsigned()> worker, bool companion, CTransferScreen& screen);
+    bool StartWorker(std::function<unsigned()> worker, bool companion, CTransferScreen& screen,
+                     bool receives = false);
 
     // True from Start until the worker has returned.
     bool IsTransferRunning() const;
+    // True while the running transfer receives data (a download).
+    bool IsReceiving() const;
 
     // Waits for the running transfer (if any) to end on its own and returns the
     // worker's exit code (0 when nothing ran). For the console program.
     unsigned Wait();
 
     // Program exit: asks the worker to stop, wakes it wherever it waits (port,
-    // delay, prompt), joins both threads; the port is closed afterwards.
+    // delay, prompt, the screen), joins both threads; the port is closed
+    // afterwards.
     void StopAndJoin();
 
 private:
-    void JoinThreads();
-    unsigned RunCompanion(CTransferScreen& screen);
+    struct CRun;
+    static void JoinRun(CRun& run);
+    static void RunCompanion(CRun& run, CTransferScreen& screen);
 
     mutable std::mutex m_mutex;
-    std::thread m_worker;
-    std::thread m_companion;
-    std::condition_variable m_wake;
-    bool m_workerFinished = true;  // guarded by m_mutex
+    std::shared_ptr<CRun> m_current;  // guarded by m_mutex
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_receiving{false};
     std::atomic<unsigned> m_exitCode{0};
-    CTransferScreen* m_screen = nullptr;
+    CTransferScreen* m_screen = nullptr;  // guarded by m_mutex
 };
 
 // The one manager of the process.

@@ -26,6 +26,8 @@ public:
     virtual void MarkModified() = 0;
     // Bytes received or records sent so far, for a status line.
     virtual void ShowProgress(long long /*units*/, bool /*receiving*/) {}
+    // Called on the starting thread before the worker runs.
+    virtual void TransferStarted() {}
     // Called on the worker's thread once the worker has returned (the window
     // re-enables its commands).
     virtual void TransferEnded() {}

@@ -1,8 +1,11 @@
-// The conversion commands as the user runs them in the window: the result
-// replaces the view (and the transfer text) without marking the document
-// changed; a failure shows its message and leaves the view exactly as it was.
+// The conversion and editing commands as the user runs them in the window: a
+// conversion's result replaces the view (and the transfer text) as a new,
+// untitled document, so it never overwrites the file it came from; editing
+// keeps the file and marks the document changed; a failure shows its message
+// and leaves the view and the document exactly as they were.
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,14 +17,21 @@
 #include "doc/CommunicationDoc.h"
 #include "doc/CommunicationView.h"
 #include "doc/MessageSeam.h"
+#include "edit/CoordListDlg.h"
+#include "edit/EditUi.h"
+#include "edit/PrismCorrectDlg.h"
+#include "edit/UpdatePromptDlg.h"
 #include "transfer/TransferState.h"
 
 namespace {
-std::string ReadSample(const QString& name) {
-    QFile file(QString(JVS_SOURCE_DIR "/samples/") + name);
+std::string ReadAll(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes = file.readAll();
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+std::string ReadSample(const QString& name) {
+    return ReadAll(QString(JVS_SOURCE_DIR "/samples/") + name);
 }
 }  // namespace
 
@@ -33,6 +43,17 @@ private:
     CMainFrame* m_frame = nullptr;
     CCommunicationView* m_view = nullptr;
     QStringList m_messages;
+    QStringList m_saveAsked;
+
+    // Opens a file holding text as the document.
+    QString OpenSource(const std::string& text) {
+        const QString path = m_dir.filePath("source.txt");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        f.close();
+        return m_app->Doc()->OpenDocument(path) ? path : QString();
+    }
 
     void Run(unsigned id, const std::string& viewText) {
         m_view->SetBytes(viewText);
@@ -49,6 +70,10 @@ private slots:
             m_messages << text;
             return EAnswer::Ok;
         });
+        SetFileDialogHook([this](bool save, const QString& suggested) {
+            if (save) m_saveAsked << suggested;
+            return QString();
+        });
         m_app = std::make_unique<CCommunicationApp>();
         StartOptions options;
         options.showSplash = false;
@@ -57,8 +82,14 @@ private slots:
         m_frame = m_app->Frame();
         m_view = m_app->View();
     }
-    void init() { m_messages.clear(); }
-    void cleanupTestCase() { m_app.reset(); }
+    void init() {
+        m_messages.clear();
+        m_saveAsked.clear();
+    }
+    void cleanupTestCase() {
+        m_app->Doc()->SetModified(false);
+        m_app.reset();
+    }
 
     void menuAndCommandBarConversionsReplaceTheView_data() {
         QTest::addColumn<unsigned>("id");
@@ -90,8 +121,55 @@ private slots:
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('|')));
         QCOMPARE(m_view->GetBytes(), want);
         QCOMPARE(g_strTransferText.Get(), want);
-        // Converted text is not a change the user made: exiting asks nothing.
+        // Other data than any file holds: untitled and offered for saving.
+        QVERIFY(m_app->Doc()->IsModified());
+        QCOMPARE(m_app->Doc()->Title(), QString::fromUtf8("无标题"));
+    }
+
+    void saveAfterAConversionAsksForAName() {
+        const std::string in = ReadSample("qmx610-coords.txt");
+        const QString source = OpenSource(in);
+        QVERIFY(!source.isEmpty());
+        QVERIFY(m_frame->OnCommand(cmd::kTervCoords610));
+        QCOMPARE(m_frame->windowTitle(), QString::fromUtf8("无标题 - Communication"));
+        QVERIFY(m_frame->OnCommand(cmd::kFileSave));
+        QCOMPARE(m_saveAsked, QStringList{QString::fromUtf8("无标题")});
+        QCOMPARE(ReadAll(source), in);
+        // Exit offers the result (the box's default answer stays).
+        QVERIFY(!m_app->CanExit());
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8("将改动保存到 无标题？")});
+    }
+
+    void editingKeepsTheFileAndMarksItChanged() {
+        // Prism correction, then the coordinate list (a row deleted), each
+        // written back over the same file by a plain Save.
+        const QString source = OpenSource("P1,C1,3,4,12\r\nP2,C2,3,4,12\r\n");
+        SetEditDialogRunner([](QDialog& dialog) {
+            if (auto* prism = qobject_cast<CPrismCorrectDlg*>(&dialog)) {
+                prism->NewConstEdit()->setText("13000");
+            } else if (auto* list = qobject_cast<CCoordListDlg*>(&dialog)) {
+                list->OnDelete();
+                list->accept();
+                return dialog.result();
+            }
+            dialog.accept();  // the format and the update prompt: OK
+            return dialog.result();
+        });
+        const std::string corrected =
+            "P1,C1,6.000000,8.000000,24.000000\r\nP2,C2,6.000000,8.000000,24.000000\r\n";
+        QVERIFY(m_frame->OnCommand(cmd::kPrismCorrect));
+        QCOMPARE(m_view->GetBytes(), corrected);
+        QVERIFY(m_app->Doc()->IsModified());
+        QCOMPARE(m_app->Doc()->Title(), QString("source.txt"));
+        QVERIFY(m_frame->OnCommand(cmd::kEditCoordList));
+        QCOMPARE(m_view->GetBytes(), corrected.substr(corrected.find('\n') + 1));
+        QVERIFY(m_app->Doc()->IsModified());
+        QVERIFY(m_frame->OnCommand(cmd::kFileSave));
+        SetEditDialogRunner({});
+        QVERIFY(m_saveAsked.isEmpty());
+        QCOMPARE(ReadAll(source), m_view->GetBytes());
         QVERIFY(!m_app->Doc()->IsModified());
+        QVERIFY(m_messages.isEmpty());
     }
 
     void pcodeListFillsTheCodeTable() {
@@ -116,6 +194,7 @@ private slots:
             std::string text;
             const char* message;
         };
+        QVERIFY(!OpenSource("x").isEmpty());
         const Case cases[] = {
             {cmd::kTervCoords210, "", "没有数据!"},
             {cmd::kTervCoords210, "no framing\r\n", "文件格式不正确!"},
@@ -133,6 +212,7 @@ private slots:
             QCOMPARE(m_messages.first().section('\n', 0, 0), QString::fromUtf8(c.message));
             QCOMPARE(m_view->GetBytes(), c.text);
             QVERIFY(!m_app->Doc()->IsModified());
+            QCOMPARE(m_app->Doc()->Title(), QString("source.txt"));
         }
     }
 };

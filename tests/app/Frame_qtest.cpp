@@ -336,15 +336,20 @@ private slots:
         CWindowTransferScreen& screen = m_app->Screen();
         QThread* uiThread = QThread::currentThread();
         bool boxOnUiThread = false;
-        m_onMessage = [&] { boxOnUiThread = QThread::currentThread() == uiThread; };
+        bool lockedSeen = false;
+        // Widget state is read on the window's thread, when the box shows.
+        m_onMessage = [&] {
+            boxOnUiThread = QThread::currentThread() == uiThread;
+            if (m_messages.last() == "locked?")
+                lockedSeen = !m_view->isEnabled() && m_view->isReadOnly();
+        };
         std::atomic<int> step{0};
-        std::atomic<bool> lockedSeen{false};
         std::string readBack;
         std::thread worker([&] {
             screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
             step = 1;
             screen.LockView();
-            lockedSeen = !m_view->isEnabled() && m_view->isReadOnly();
+            screen.ShowMessage("locked?");
             for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
             screen.MarkModified();
             screen.ShowText("final\r\n");
@@ -364,8 +369,8 @@ private slots:
         QVERIFY(boxOnUiThread);
         QTRY_COMPARE(m_frame->statusBar()->currentMessage(), U("已接收 1234 字节"));
         QVERIFY(lockedSeen);
-        QCOMPARE(m_messages,
-                 (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), U("数据接收完成!")}));
+        QCOMPARE(m_messages, (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), "locked?",
+                                          U("数据接收完成!")}));
         // The last text given is the one left, the view is usable again, and
         // the document now asks to be saved.
         QCOMPARE(readBack, std::string("final\r\n"));
@@ -390,6 +395,51 @@ private slots:
         // Coalesced: not one refresh per call.
         QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,
                  qPrintable(QString::number(refreshes)));
+        m_app->Doc()->SetModified(false);
+    }
+
+    void backToBackTransfersNeverWaitOnTheWindow() {
+        // The first transfer's companion is inside its copy, waiting for the
+        // window's thread, when its worker ends and the second one starts on
+        // that very thread. A watchdog frees a hung start so a fault fails
+        // here instead of hanging.
+        QVERIFY(TheTransferManager().StartWorker(
+            [] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+                return 1u;
+            },
+            true, m_app->Screen()));
+        // No events meanwhile: the companion's copy stays queued.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+        for (int i = 0; i < 500 && IsTransferRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        QVERIFY(!IsTransferRunning());
+        std::atomic<bool> started{false}, watchdogFired{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 300 && !started; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!started) {
+                watchdogFired = true;
+                m_app->Screen().Abandon();
+            }
+        });
+        std::atomic<bool> doneStayedDown{false};
+        const bool ok = TheTransferManager().StartWorker(
+            [&] {
+                g_bTransferDone = false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                doneStayedDown = !g_bTransferDone;  // the old companion ended first
+                return 1u;
+            },
+            true, m_app->Screen());
+        started = true;
+        watchdog.join();
+        m_app->Screen().Reset();
+        QVERIFY(ok);
+        QVERIFY(!watchdogFired);
+        QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 5000);
+        QVERIFY(doneStayedDown);
+        QVERIFY(TheTransferManager().Wait() == 1u);
         m_app->Doc()->SetModified(false);
     }
 

@@ -1,6 +1,7 @@
-// A real download into the window from a simulated instrument on a
-// pseudo-terminal: the prompt, the locked view, the received bytes, the
-// document marked for saving, and a clean exit in the middle of a transfer.
+// Real transfers in the window with a simulated instrument on a
+// pseudo-terminal: the prompt, the locked view, the received bytes, and the
+// file the view came from never overwritten by what a transfer or the probe
+// put there; leaving in the middle of a download keeps what arrived.
 #include <QAction>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -18,10 +19,17 @@
 #include "sim/SimHarness.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
 
 namespace {
 QString U(const char* s) {
     return QString::fromUtf8(s);
+}
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 }  // namespace
 
@@ -32,7 +40,27 @@ private:
     std::unique_ptr<CTempComDir> m_ports;
     std::unique_ptr<CCommunicationApp> m_app;
     QStringList m_messages;
+    QStringList m_saveAsked;
     bool m_lockedAtPrompt = true;
+
+    // Opens a file holding text as the document.
+    QString OpenSource(const std::string& text) {
+        const QString path = m_dir.filePath("source.txt");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        f.close();
+        return m_app->Doc()->OpenDocument(path) ? path : QString();
+    }
+    // Save asks for a name (the dialog is cancelled) and the file keeps its bytes.
+    void SaveAsksAndFileKeeps(const QString& path, const std::string& bytes, bool modified = true) {
+        m_saveAsked.clear();
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kFileSave));
+        QCOMPARE(m_saveAsked, QStringList{U("无标题")});
+        QCOMPARE(ReadAll(path), bytes);
+        QCOMPARE(m_app->Doc()->Title(), U("无标题"));
+        QCOMPARE(m_app->Doc()->IsModified(), modified);
+    }
 
     void UseCom1() {
         ComSettings.Update([](ComSettingsRecord& r) {
@@ -49,6 +77,10 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
         QDir::setCurrent(m_dir.path());  // no settings file here: defaults
         m_ports = std::make_unique<CTempComDir>();
+        SetFileDialogHook([this](bool save, const QString& suggested) {
+            if (save) m_saveAsked << suggested;
+            return QString();
+        });
         SetMessageHook([this](const QString& text, EButtons) {
             m_messages << text;
             if (m_messages.size() == 1) m_lockedAtPrompt = !m_app->View()->isEnabled();
@@ -80,7 +112,8 @@ private slots:
         QVERIFY2(instrument.Start(&error), error.c_str());
 
         CMainFrame* frame = m_app->Frame();
-        m_app->View()->SetBytes("old text");
+        const QString source = OpenSource("old text");
+        QVERIFY(!source.isEmpty());
         QVERIFY(frame->OnCommand(cmd::kDownload610));
         // Handlers return at once; while it runs nothing may start another
         // transfer or replace the text.
@@ -98,8 +131,8 @@ private slots:
         QCOMPARE(m_messages.last(), U("数据接收完成!"));
         QCOMPARE(m_app->View()->GetBytes(), data);
         QVERIFY(m_app->View()->isEnabled() && !m_app->View()->isReadOnly());
-        // Received data is not lost by a careless New.
-        QVERIFY(m_app->Doc()->IsModified());
+        // Received data is not lost by a careless New, nor saved over the file.
+        SaveAsksAndFileKeeps(source, "old text");
         m_messages.clear();
         SetMessageHook([this](const QString& text, EButtons) {
             m_messages << text;
@@ -111,7 +144,42 @@ private slots:
         m_app->Doc()->SetModified(false);
     }
 
-    void exitDuringATransferStopsIt() {
+    void uploadEchoAndProbeNeverOverwriteTheFile() {
+        const std::string coords = "KZ1,KZ,1000.000,5000.000,45.123\r\n";
+        CSimOptions sim;
+        sim.family = SimFamily::Qmx610;
+        sim.linkPath = m_ports->PortPath(1);
+        CSimInstrument instrument(sim);
+        QVERIFY(instrument.Start());
+        SetMessageHook([this](const QString& text, EButtons) {
+            m_messages << text;
+            return EAnswer::Ok;
+        });
+        m_messages.clear();
+        QString source = OpenSource(coords);
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kUpload610));
+        QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 10000);
+        QCOMPARE(m_messages.last(), U("通讯结束!"));
+        const std::string echo = m_app->View()->GetBytes();
+        QVERIFY(echo.rfind("/Dg ", 0) == 0);
+        // A conversion right after the end, while the companion may still be
+        // finishing: refused, and the echo stays.
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kTervCoords610));
+        QCOMPARE(m_messages.last(), U("没有坐标数据!"));
+        QCOMPARE(m_app->View()->GetBytes(), echo);
+        SaveAsksAndFileKeeps(source, coords);
+
+        // The probe with no instrument anywhere leaves the view empty.
+        instrument.Stop();
+        source = OpenSource(coords);
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QCOMPARE(m_messages.last(), U("与仪器链接失败!"));
+        QCOMPARE(m_app->View()->GetBytes(), std::string());
+        SaveAsksAndFileKeeps(source, coords, false);  // nothing left to offer
+        m_app->Doc()->SetModified(false);
+    }
+
+    void exitDuringADownloadKeepsWhatArrived() {
         CSimOptions sim;
         sim.family = SimFamily::Qmx610;
         sim.linkPath = m_ports->PortPath(1);
@@ -119,16 +187,29 @@ private slots:
         sim.afterMs = 100;
         CSimInstrument instrument(sim);
         QVERIFY(instrument.Start());
-        SetMessageHook([](const QString&, EButtons) { return EAnswer::Ok; });
+        const QString source = OpenSource("mine\r\n");
+        m_messages.clear();
+        SetMessageHook([this](const QString& text, EButtons buttons) {
+            m_messages << text;
+            return buttons == EButtons::YesNoCancel ? EAnswer::Cancel : EAnswer::Ok;
+        });
         ComSettings.Update([](ComSettingsRecord& r) { r.ReceiveTimeOut = 60000; });
         QVERIFY(m_app->Frame()->OnCommand(cmd::kDownload610));
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->View()->GetBytes().find("PT1") != std::string::npos, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(g_strTransferText.Get().find("PT1") != std::string::npos, 5000);
         QVERIFY(IsTransferRunning());
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(m_app->CanExit());
+        // Leaving stops the download at once; the save prompt offers what
+        // arrived, and Cancel keeps the window with it, usable.
+        QVERIFY(!m_app->CanExit());
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!IsTransferRunning());
+        QCOMPARE(m_messages.last(), U("将改动保存到 无标题？"));
+        QCOMPARE(m_app->View()->GetBytes(), std::string("PT1,,1,2,3\r\n"));
+        QVERIFY(m_app->View()->isEnabled() && !m_app->View()->isReadOnly());
+        QCOMPARE(ReadAll(source), std::string("mine\r\n"));
+        m_app->Doc()->SetModified(false);
+        UseCom1();
     }
 
     void probeNamesThePortFound() {

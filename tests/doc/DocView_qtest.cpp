@@ -1,5 +1,8 @@
 // The document and the edit view: files come back byte for byte, the size
 // limits hold, and a changed document is never dropped without asking.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -10,6 +13,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <string>
 
 #include "convert/ViewCodec.h"
@@ -218,6 +222,37 @@ private slots:
         QCOMPARE(m_messages[1], QString::fromUtf8("无效的文件名。"));
         QVERIFY(m_messages[2].contains("no/such/dir/file") ||
                 m_messages[2].contains(QString::fromUtf8("保存文档失败")));
+        QCOMPARE(f.view.GetBytes(), std::string("mine"));
+
+        // A link is never written through; a FIFO neither opens nor saves
+        // (either would hold the window); a full disk leaves the old file.
+        WriteAll(Path("target"), "old");
+        QVERIFY(QFile::link(Path("target"), Path("link")));
+        QVERIFY(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600) == 0);
+        m_messages.clear();
+        QVERIFY(!f.doc.SaveDocument(Path("link")));
+        QVERIFY(!f.doc.SaveDocument(Path("fifo")));
+        QVERIFY(!f.doc.OpenDocument(Path("fifo")));
+        struct rlimit old {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+        struct rlimit tiny = old;
+        tiny.rlim_cur = 2;
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &tiny) == 0);
+        const bool savedWhenFull = f.doc.SaveDocument(Path("target"));
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!savedWhenFull);
+        QCOMPARE(m_messages.size(), 4);
+        QVERIFY(m_messages[0].startsWith(QString::fromUtf8("无法对 ") + Path("link")));
+        QVERIFY(m_messages[0].endsWith("\nis a symbolic link; not written through it"));
+        QCOMPARE(m_messages[1], QString::fromUtf8("无效的文件名。"));
+        QCOMPARE(m_messages[2], QString::fromUtf8("打开文档失败。"));
+        QCOMPARE(m_messages[3], QString::fromUtf8("目的磁盘驱动器已满。"));
+        QCOMPARE(ReadAll(Path("target")), std::string("old"));
+        QVERIFY(QFileInfo(Path("link")).isSymLink());
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Hidden | QDir::Files).filter(".target"),
+                 QStringList());
         QCOMPARE(f.view.GetBytes(), std::string("mine"));
     }
 

@@ -32,7 +32,7 @@ private slots:
     void LongFieldsAreCut();
     void AddEditDeleteBookkeeping();
     void EditOnEmptyList();
-    void InvalidListOpensEmptyAndEmptiesTheView();
+    void NoRowsInAFullViewIsRefused();
     void PromptFlagIsSharedWithCoordinates();
     void PrismDialogCorrectsOrKeepsTheView();
 };
@@ -166,18 +166,18 @@ void CCodeListTest::EditOnEmptyList() {
     QCOMPARE(list.RowCount(), 0);
 }
 
-void CCodeListTest::InvalidListOpensEmptyAndEmptiesTheView() {
-    CEditHarness h;
-    h.m_view = "001,AB,X\r\n002,CD\r\n";
-    h.ThenOn<CCodeListDlg>([&h](CCodeListDlg& list) {
-        QCOMPARE(list.RowCount(), 0);
-        h.ThenAccept();
-        list.accept();
-    });
-    RunCodeListEditing(h.View(), nullptr);
-    QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_writes, 1);
-    QCOMPARE(h.m_view, std::string());
+void CCodeListTest::NoRowsInAFullViewIsRefused() {
+    // Two commas on a line, LF line ends: not one row, but data all the same.
+    // No list opens, so nothing can write an empty list over it.
+    for (const char* text : {"001,AB,X\r\n002,CD\r\n", "001,AB\n002,CD\n"}) {
+        CEditHarness h;
+        h.m_view = text;
+        RunCodeListEditing(h.View(), nullptr);
+        QVERIFY(h.AllAnswered());
+        QCOMPARE(h.m_messages, QStringList{U("不是有效的210 PCODE格式!")});
+        QCOMPARE(h.m_writes, 0);
+        QCOMPARE(h.m_view, std::string(text));
+    }
 }
 
 void CCodeListTest::PromptFlagIsSharedWithCoordinates() {
@@ -194,11 +194,14 @@ void CCodeListTest::PromptFlagIsSharedWithCoordinates() {
     RunCodeListEditing(h.View(), nullptr);
     QVERIFY(g_bNoUpdatePrompt);
     QCOMPARE(h.m_view, std::string("001,AB\r\n"));
-    // Neither list asks any more: a text that is no code list is replaced at once...
-    h.m_view = "P,1,2,3,C\r\nextra\r\n";
-    h.ThenOn<CCodeListDlg>([](CCodeListDlg& list) { list.accept(); });
+    // Neither list asks any more: the code list writes back at once...
+    h.m_view = "001,AB\r\n002,CD\r\n";
+    h.ThenOn<CCodeListDlg>([](CCodeListDlg& list) {
+        list.OnDelete();
+        list.accept();
+    });
     RunCodeListEditing(h.View(), nullptr);
-    QCOMPARE(h.m_view, std::string());
+    QCOMPARE(h.m_view, std::string("002,CD\r\n"));
     // ...and the coordinate list writes back without its prompt.
     h.m_view = "P,1,2,3,C\r\nextra\r\n";
     h.ThenAccept();  // format
