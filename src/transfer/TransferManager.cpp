@@ -130,6 +130,7 @@ void CTransferManager::StopAndJoin() {
         { std::lock_guard lock(m_mutex); }  // the companion is waiting or sees the flag
         m_wake.notify_all();
         g_SerialPort.Cancel();
+        g_UsbDevice.Cancel();
         if (m_screen) m_screen->Abandon();
     }
     JoinThreads();
