@@ -2,12 +2,16 @@
 // `jvs probe --usb`. Like the serial commands, the operator prompt goes to
 // standard error and waits for Enter (end of input counts as Enter; --yes goes
 // on at once); the received text or the echo goes to standard output or -o.
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "cli/CliCommand.h"
 #include "cli/LineOptions.h"
@@ -55,9 +59,13 @@ public:
     void AskOperator(const std::string& utf8) override {
         PrintMessage(utf8);
         if (m_yes) return;
+        m_asking = true;
         for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
         }
+        m_asking = false;
     }
+    // Waiting for the operator's Enter.
+    bool Asking() const { return m_asking; }
     void MarkModified() override {}
 
     int Messages() const {
@@ -69,7 +77,49 @@ private:
     mutable std::mutex m_mutex;
     std::string m_view;
     bool m_yes;
+    std::atomic<bool> m_asking{false};
     int m_messages = 0;
+};
+
+// Ctrl-C, SIGTERM and SIGHUP during a transfer: the worker stops at its next
+// step, the device is released and what arrived is still written; the exit
+// status is then 128 + the signal. While the prompt waits for Enter nothing has
+// been received, so the program ends at once.
+class CSignalWatch {
+public:
+    explicit CSignalWatch(CUsbConsoleScreen& screen) {
+        sigemptyset(&m_set);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&m_set, sig);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
+        m_thread = std::thread([this, &screen] {
+            while (!m_done) {
+                timespec slice{0, 100000000};
+                const int sig = sigtimedwait(&m_set, nullptr, &slice);
+                if (sig <= 0) continue;
+                m_signal = sig;
+                if (screen.Asking()) std::_Exit(128 + sig);
+                CancelTransferWaits();
+                g_UsbDevice.Cancel();
+                return;
+            }
+        });
+    }
+    ~CSignalWatch() {
+        m_done = true;
+        m_thread.join();
+        // A second signal after the first stays pending: the exit is under way.
+        if (m_signal == 0) pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    CSignalWatch(const CSignalWatch&) = delete;
+    CSignalWatch& operator=(const CSignalWatch&) = delete;
+    // The exit status a signal asks for, or `code` when none came.
+    int Status(int code) const { return m_signal ? 128 + m_signal : code; }
+
+private:
+    sigset_t m_set{}, m_old{};
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_signal{0};
+    std::thread m_thread;
 };
 
 int Usage(const std::string& why, const char* usage) {
@@ -146,13 +196,15 @@ int DownloadUsb(const std::vector<std::string>& argv) {
     if (!args.rest.empty())
         return Usage("unexpected argument '" + args.rest[0] + "'", kDownloadUsage);
     CUsbConsoleScreen screen({}, args.yes);
+    CSignalWatch signals(screen);
     g_strTransferText.Clear();
     const int code = RunUsb(TransferKind::UsbDownload, screen);
     const std::string received = g_strTransferText.Get();
     if (code == 1) return WriteOutput(args.output, received) ? kExitDone : kExitFailed;
-    // A time-out still hands over what arrived.
-    if (!received.empty()) WriteOutput(args.output, received);
-    return screen.Messages() > 0 || code < 0 ? kExitFailed : kExitUnchanged;
+    // A time-out or an interrupt still hands over what arrived.
+    const bool written = received.empty() || WriteOutput(args.output, received);
+    if (!written) return kExitFailed;
+    return signals.Status(screen.Messages() > 0 || code < 0 ? kExitFailed : kExitUnchanged);
 }
 
 int UploadUsb(TransferKind kind, const std::vector<std::string>& argv) {
@@ -173,7 +225,9 @@ int UploadUsb(TransferKind kind, const std::vector<std::string>& argv) {
         return kExitFailed;
     }
     CUsbConsoleScreen screen(read.bytes, args.yes);
+    CSignalWatch signals(screen);
     const int code = RunUsb(kind, screen);
+    if (signals.Status(0) != 0) return signals.Status(0);
     if (code == 1) return WriteOutput({}, g_strTransferText.Get()) ? kExitDone : kExitFailed;
     return screen.Messages() > 0 || code < 0 ? kExitFailed : kExitUnchanged;
 }

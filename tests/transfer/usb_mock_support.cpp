@@ -169,7 +169,8 @@ std::string MockUsbUnavailable() {
 CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
                                   const std::vector<CMockUsbDevice>& devices,
                                   const std::vector<std::string>& recordings,
-                                  const std::string& args, const std::string& stdinText) {
+                                  const std::string& args, const std::string& stdinText,
+                                  const std::string& interruptAfter) {
     // In its own directory, so no settings file of the caller's applies.
     std::string cmd = "cd " + dir + " && ";
     // umockdev-run puts its library first in LD_PRELOAD; an AddressSanitizer
@@ -189,7 +190,12 @@ CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
     }
     const std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
     std::ofstream(in, std::ios::binary) << stdinText;
-    cmd += " -- " + kJvs + " " + args + " <" + in + " >" + out + " 2>" + err;
+    const std::string run = kJvs + " " + args + " <" + in + " >" + out + " 2>" + err;
+    if (interruptAfter.empty())
+        cmd += " -- " + run;
+    else
+        cmd +=
+            " -- sh -c '" + run + " & p=$!; sleep " + interruptAfter + "; kill -INT $p; wait $p'";
     const int raw = std::system(cmd.c_str());
     CUmockdevResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -51,11 +51,13 @@ struct CUmockdevResult {
 };
 
 // Runs `jvs ARGS` under umockdev-run with the given devices, each with its
-// recording (none: the device is only present). Files go to dir.
+// recording (none: the device is only present). Files go to dir. With
+// interruptAfter (seconds, e.g. "0.5") jvs gets SIGINT then.
 CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
                                   const std::vector<CMockUsbDevice>& devices,
                                   const std::vector<std::string>& recordings,
-                                  const std::string& args, const std::string& stdinText = {});
+                                  const std::string& args, const std::string& stdinText = {},
+                                  const std::string& interruptAfter = {});
 
 // Why the umockdev tests cannot run here (no umockdev-run, no libusb, no jvs),
 // or empty.

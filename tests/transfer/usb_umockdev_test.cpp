@@ -80,6 +80,18 @@ TEST_F(UsbEndToEnd, DownloadTimeOutAndUnplugKeepWhatArrived) {
     }
 }
 
+TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
+    CUsbmonRecording rec(m_qmx640);
+    rec.In("first\r\n");
+    rec.In("second");
+    const CUmockdevResult r =
+        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
+                          "download usb --model qmx640 --yes -o got.txt", {}, "0.5");
+    EXPECT_EQ(r.status, 130) << r.err;
+    std::ifstream file(m_dir.Path() + "/got.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "first\r\nsecond");
+}
+
 TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
     CUsbmonRecording rec(m_qmx660);
     rec.In("never\x03");
