@@ -2,6 +2,7 @@
 // `jvs probe --usb`. Like the serial commands, the operator prompt goes to
 // standard error and waits for Enter (end of input counts as Enter; --yes goes
 // on at once); the received text or the echo goes to standard output or -o.
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -190,6 +192,37 @@ bool WriteOutput(const std::string& path, const std::string& bytes) {
     return error == 0;
 }
 
+// Received bytes that OUTPUT could not take go to a new file of their own in
+// the current directory, or the temporary directory when that fails.
+void RescueReceived(const std::string& bytes) {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string name = std::string("jvs-received-") + stamp + ".txt";
+    const char* tmp = std::getenv("TMPDIR");
+    for (const std::string& dir : {std::string("."), std::string(tmp && *tmp ? tmp : "/tmp")}) {
+        const std::string path = dir + "/" + name;
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) continue;
+        const bool ok = WriteAll(fd, bytes) == 0;
+        if (close(fd) == 0 && ok) {
+            std::fprintf(stderr, "jvs: the received bytes are in %s\n", path.c_str());
+            return;
+        }
+        unlink(path.c_str());
+    }
+    std::fprintf(stderr, "jvs: the received bytes could not be kept anywhere\n");
+}
+
+// The received text to OUTPUT, or to a rescue file when OUTPUT refuses it.
+bool DeliverReceived(const std::string& path, const std::string& bytes) {
+    if (WriteOutput(path, bytes)) return true;
+    if (!bytes.empty()) RescueReceived(bytes);
+    return false;
+}
+
 int DownloadUsb(const std::vector<std::string>& argv) {
     CUsbArgs args;
     if (const int bad = ParseUsbArgs(argv, true, kDownloadUsage, args)) return bad;
@@ -200,9 +233,9 @@ int DownloadUsb(const std::vector<std::string>& argv) {
     g_strTransferText.Clear();
     const int code = RunUsb(TransferKind::UsbDownload, screen);
     const std::string received = g_strTransferText.Get();
-    if (code == 1) return WriteOutput(args.output, received) ? kExitDone : kExitFailed;
+    if (code == 1) return DeliverReceived(args.output, received) ? kExitDone : kExitFailed;
     // A time-out or an interrupt still hands over what arrived.
-    const bool written = received.empty() || WriteOutput(args.output, received);
+    const bool written = received.empty() || DeliverReceived(args.output, received);
     if (!written) return kExitFailed;
     return signals.Status(screen.Messages() > 0 || code < 0 ? kExitFailed : kExitUnchanged);
 }
