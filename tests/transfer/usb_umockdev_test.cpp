@@ -151,7 +151,8 @@ TEST_F(UsbEndToEnd, CoordinateAndFeatureUploadsOnTheSecondModelsEndpoints) {
     coords.Out(UsbPacket("/Dg 2.000,1.000,3.000,P2\r\n"));
     coords.Out(UsbPacket("\x04\r\n"));
     const CUmockdevResult c =
-        Run(m_qmx660, coords, "upload usb-coords --model qmx660 --yes --usb-row-delay 1",
+        Run(m_qmx660, coords,
+            "upload usb-coords --model qmx660 --yes --usb-row-delay 1 --usb-timeout 1",
             "P1,TREE,100.000,200.000,10.000\r\nP2,,1.000,2.000,3.000\r\n");
     EXPECT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(c.out, "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.000,1.000,3.000,P2\r\n");
@@ -160,9 +161,9 @@ TEST_F(UsbEndToEnd, CoordinateAndFeatureUploadsOnTheSecondModelsEndpoints) {
     features.Out(UsbPacket("/Dh A\r\n"));
     features.Out(UsbPacket("/Dh B\r\n"));
     features.Out(UsbPacket("\x04\r\n"));
-    const CUmockdevResult f =
-        Run(m_qmx660, features, "upload usb-features --model qmx660 --yes --usb-row-delay 1",
-            "A,B\r\n");
+    const CUmockdevResult f = Run(
+        m_qmx660, features,
+        "upload usb-features --model qmx660 --yes --usb-row-delay 1 --usb-timeout 1", "A,B\r\n");
     EXPECT_EQ(f.status, 0) << f.err;
     EXPECT_TRUE(Has(f.err, "请先在全站仪上回车，然后在pc上回车!"));
 }
