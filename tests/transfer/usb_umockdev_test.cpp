@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -90,6 +91,25 @@ TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
     EXPECT_EQ(r.status, 130) << r.err;
     std::ifstream file(m_dir.Path() + "/got.txt", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "first\r\nsecond");
+}
+
+TEST_F(UsbEndToEnd, OutputThatCannotBeWrittenLeavesTheBytesInAFileOfTheirOwn) {
+    CUsbmonRecording rec(m_qmx640);
+    rec.In("data\x03");
+    std::filesystem::create_directory(m_dir.Path() + "/adir");
+    const CUmockdevResult r = Run(m_qmx640, rec, "download usb --model qmx640 --yes -o adir");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "'adir'")) << r.err;
+    int rescued = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("jvs-received-", 0) != 0) continue;
+        ++rescued;
+        EXPECT_TRUE(Has(r.err, name)) << r.err;
+        std::ifstream file(entry.path(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "data\x03");
+    }
+    EXPECT_EQ(rescued, 1);
 }
 
 TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
