@@ -53,6 +53,7 @@ TEST_F(UsbEndToEnd, DownloadKeepsEveryByteUpToTheChunkHoldingEtx) {
     rec.In(
         "end\x03"
         "after\r\n");
+    rec.In("never read: the download ends at the packet holding ETX");
     const CUmockdevResult r = Run(m_qmx640, rec, "download usb --model qmx640 --yes");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0812345 line one\r\n" + full + zero +
