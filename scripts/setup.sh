@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   fp-utils
   python3-ezdxf
+  libusb-1.0-0-dev umockdev
   xvfb xauth x11-utils
   dpkg-dev file lintian
 )

@@ -39,7 +39,8 @@ static void PrintHelp(FILE* out) {
                  "jvs %s - console companion of the total station transfer tool\n\n"
                  "Usage:\n",
                  JVS_VERSION);
-    for (const auto& [name, entry] : cli::Registry()) std::fprintf(out, "  %s\n", entry.usage);
+    for (const auto& [name, entry] : cli::Registry())
+        if (entry.usage) std::fprintf(out, "  %s\n", entry.usage);
     std::fprintf(out,
                  "  jvs --help | --version\n\n"
                  "Exit status: 0 done, 1 a failure message was shown, 2 wrong command line,\n"
@@ -69,6 +70,12 @@ int main(int argc, char** argv) {
     if (first == "--version") {
         std::printf("jvs %s\n", JVS_VERSION);
         return cli::FlushStandardOutput() ? cli::kExitDone : cli::kExitFailed;
+    }
+    // Two-word commands ("download usb") come before the one-word family.
+    if (argc >= 3) {
+        const auto two = cli::Registry().find(first + " " + argv[2]);
+        if (two != cli::Registry().end())
+            return two->second.fn(std::vector<std::string>(argv + 3, argv + argc));
     }
     auto it = cli::Registry().find(first);
     if (it == cli::Registry().end()) {

@@ -2,8 +2,18 @@
 
 #include <utility>
 
+#include "link/LibusbLayer.h"
+
 std::unique_ptr<CUsbDeviceLayer> CreateDefaultUsbLayer() {
+#if JVS_HAVE_LIBUSB
+    return CreateLibusbLayer();
+#else
     return std::make_unique<CNullUsbLayer>();
+#endif
+}
+
+bool HaveUsbSupport() {
+    return JVS_HAVE_LIBUSB != 0;
 }
 
 CUsbDevice g_UsbDevice;
@@ -35,6 +45,18 @@ unsigned CUsbDevice::Read(unsigned char* buffer, unsigned length) {
 
 void CUsbDevice::Close() {
     Layer().Close();
+}
+
+std::vector<UsbInstrumentFound> CUsbDevice::List() {
+    return Layer().List();
+}
+
+void CUsbDevice::Cancel() {
+    Layer().Cancel();
+}
+
+std::string CUsbDevice::LastError() {
+    return Layer().LastError();
 }
 
 std::unique_ptr<CUsbDeviceLayer> CUsbDevice::SetLayer(std::unique_ptr<CUsbDeviceLayer> layer) {

@@ -1,11 +1,22 @@
 // The USB link to the instrument: bulk transfers of 64-byte packets.
 // CUsbDevice forwards to a device layer; the layer in use is chosen in one
-// place (CreateDefaultUsbLayer) so a working one can replace the null layer
-// without touching the transfers.
+// place (CreateDefaultUsbLayer): libusb where the program was built with it,
+// else the null layer.
 #pragma once
 
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
+
+struct UsbModelRow;
+
+// An instrument of a known model found on the bus.
+struct UsbInstrumentFound {
+    const UsbModelRow* Model = nullptr;
+    int Bus = 0;
+    int Address = 0;
+};
 
 class CUsbDeviceLayer {
 public:
@@ -17,6 +28,14 @@ public:
     // Bytes received, 0 when none arrived.
     virtual unsigned Read(unsigned char* buffer, unsigned length) = 0;
     virtual void Close() = 0;
+
+    // The instruments of the known models present now (for `jvs probe --usb`).
+    virtual std::vector<UsbInstrumentFound> List() { return {}; }
+    // Called from another thread when the program exits during a transfer: a
+    // Write or Read in progress gives up at once and later ones fail.
+    virtual void Cancel() {}
+    // Why the last Open failed, in the system's words (English), or empty.
+    virtual std::string LastError() const { return {}; }
 };
 
 // No device layer on this system: nothing opens, nothing is written or read.
@@ -26,10 +45,13 @@ public:
     unsigned Write(const unsigned char*, unsigned) override { return 0; }
     unsigned Read(unsigned char*, unsigned) override { return 0; }
     void Close() override {}
+    std::string LastError() const override { return "built without USB support"; }
 };
 
 // The layer the program uses.
 std::unique_ptr<CUsbDeviceLayer> CreateDefaultUsbLayer();
+// True when CreateDefaultUsbLayer gives a working layer (not the null one).
+bool HaveUsbSupport();
 
 class CUsbDevice {
 public:
@@ -43,6 +65,10 @@ public:
     unsigned Write(const unsigned char* buffer, unsigned length);
     unsigned Read(unsigned char* buffer, unsigned length);
     void Close();
+
+    std::vector<UsbInstrumentFound> List();
+    void Cancel();
+    std::string LastError();
 
     // Replaces the layer (tests); returns the previous one.
     std::unique_ptr<CUsbDeviceLayer> SetLayer(std::unique_ptr<CUsbDeviceLayer> layer);

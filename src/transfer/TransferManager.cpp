@@ -195,6 +195,7 @@ void CTransferManager::StopAndJoin() {
         }
         run->wake.notify_all();
         g_SerialPort.Cancel();
+        g_UsbDevice.Cancel();
         // A prompt or message the worker waits on returns at once.
         screen->Abandon();
     }

@@ -17,57 +17,115 @@ using std::chrono::milliseconds;
 
 constexpr unsigned kPacket = 64;
 constexpr milliseconds kRefreshInterval{100};
-// A device that has nothing to give returns at once; wait a little before
+// A device that has nothing to give may return at once; wait a little before
 // asking again rather than spin a core.
 constexpr milliseconds kPollPause{2};
+// Settings of 0 were never set: the USB dialog's replacement values apply.
+constexpr int32_t kDefaultUsbTimeoutMs = 10000;
+constexpr int32_t kDefaultUsbRowDelayMs = 800;
 
-CUsbDevice& Device(const CTransferJob& job) {
-    return job.usb ? *job.usb : g_UsbDevice;
+UsbSettingsRecord EffectiveUsbSettings() {
+    UsbSettingsRecord cfg = UsbSettings.Get();
+    if (cfg.USBRevTimeOut <= 0) cfg.USBRevTimeOut = kDefaultUsbTimeoutMs;
+    if (cfg.USBRevRowDelay <= 0) cfg.USBRevRowDelay = kDefaultUsbRowDelayMs;
+    return cfg;
 }
+
+// What the view holds when a transfer ends.
+enum class EndView {
+    Keep,      // as it is
+    Received,  // what a download received, when anything came (never lost)
+    Restore,   // the text it held before the upload
+    Echo,      // the records the coordinate upload sent
+};
+
+// One USB transfer from its Open to its end. Every ending goes through Finish,
+// so the device is closed, the view unlocked and the flag raised on every path,
+// always in the same order.
+class CUsbRun {
+public:
+    explicit CUsbRun(const CTransferJob& job)
+        : m_screen(*job.screen), m_usb(job.usb ? *job.usb : g_UsbDevice) {}
+
+    CTransferScreen& Screen() { return m_screen; }
+    CUsbDevice& Usb() { return m_usb; }
+
+    // False (and the transfer has ended with "USB设备未连接!") when no device of
+    // the selected model can be opened.
+    bool Open() {
+        m_open = m_usb.Open() != 0;
+        return m_open;
+    }
+    void Lock() {
+        LockView(m_screen);
+        m_locked = true;
+    }
+    void KeepStartText(std::string text) { m_startText = std::move(text); }
+    const std::string& StartText() const { return m_startText; }
+
+    // Closes the device, sets the view, shows the message, unlocks the view,
+    // waits the uploads' closing second when asked, raises the flag.
+    unsigned Finish(unsigned code, const char* message, EndView view, bool pause = false) {
+        if (m_open) m_usb.Close();
+        m_open = false;
+        switch (view) {
+            case EndView::Keep:
+                break;
+            case EndView::Received:
+                if (g_strTransferText.Size() > 0) {
+                    SetViewToTransferText(m_screen, true);
+                    m_screen.MarkModified();
+                }
+                break;
+            case EndView::Restore:
+                g_strTransferText.Set(m_startText);
+                SetViewTextLocked(m_screen, m_startText);
+                break;
+            case EndView::Echo:
+                SetViewToTransferText(m_screen, false);
+                break;
+        }
+        if (message) m_screen.ShowMessage(message);
+        if (m_locked) UnlockView(m_screen);
+        m_locked = false;
+        if (pause) DelayMs(1000);
+        g_bTransferDone = true;
+        return code;
+    }
+
+private:
+    CTransferScreen& m_screen;
+    CUsbDevice& m_usb;
+    bool m_open = false;
+    bool m_locked = false;
+    std::string m_startText;
+};
 
 }  // namespace
 
 unsigned UsbDownloadWorker(const CTransferJob& job) {
-    CTransferScreen& screen = *job.screen;
-    CUsbDevice& usb = Device(job);
-    if (!usb.Open()) {
-        g_bTransferDone = true;
-        return 0;
-    }
-    const UsbSettingsRecord cfg = UsbSettings.Get();
+    CUsbRun run(job);
+    if (!run.Open()) return run.Finish(0, kMsgUsbNotConnected, EndView::Keep);
+    CTransferScreen& screen = run.Screen();
+    const UsbSettingsRecord cfg = EffectiveUsbSettings();
     screen.AskOperator(kMsgPromptUsbDownload);
     g_bTransferDone = true;
-    if (g_bTransferCancel) {
-        usb.Close();
-        return 0;
-    }
-    LockView(screen);
+    if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Keep);
+    run.Lock();
     g_strTransferText.Clear();
     ShowTransferText(screen);
-    const milliseconds timeout{std::max<int32_t>(0, cfg.USBRevTimeOut)};
+    const milliseconds timeout{cfg.USBRevTimeOut};
     auto deadline = Clock::now() + timeout;
     auto lastShown = Clock::now() - kRefreshInterval;
     long long received = 0;
     unsigned char buffer[kPacket + 1];
     for (;;) {
-        if (g_bTransferCancel) {
-            usb.Close();
-            UnlockView(screen);
-            return 0;
-        }
+        if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Received);
         std::memset(buffer, 0, sizeof buffer);
-        const unsigned got = std::min(usb.Read(buffer, kPacket), kPacket);
+        const unsigned got = std::min(run.Usb().Read(buffer, kPacket), kPacket);
         if (got == 0) {
-            if (Clock::now() > deadline) {
-                if (g_strTransferText.Size() > 0) {
-                    SetViewToTransferText(screen, true);
-                    screen.MarkModified();
-                }
-                screen.ShowMessage(kMsgCommTimeout);
-                usb.Close();
-                UnlockView(screen);
-                return 0;
-            }
+            // Whatever arrived is shown and kept.
+            if (Clock::now() > deadline) return run.Finish(0, kMsgCommTimeout, EndView::Received);
             WaitUntil(std::min(deadline + milliseconds(1), Clock::now() + kPollPause));
             continue;
         }
@@ -86,68 +144,65 @@ unsigned UsbDownloadWorker(const CTransferJob& job) {
                 break;
             }
         }
-        if (finished) break;
+        if (finished) return run.Finish(1, kMsgReceiveComplete, EndView::Received);
         if (lineEnd && Clock::now() - lastShown >= kRefreshInterval) {
             ShowTransferText(screen);
             lastShown = Clock::now();
         }
     }
-    SetViewToTransferText(screen, true);
-    screen.MarkModified();
-    screen.ShowMessage(kMsgReceiveComplete);
-    usb.Close();
-    UnlockView(screen);
-    return 1;
 }
 
 namespace {
 
 enum class UsbUpload { Coords, Text, FeatureCodes };
 
-unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
-    CTransferScreen& screen = *job.screen;
-    CUsbDevice& usb = Device(job);
-    if (!usb.Open()) {
-        g_bTransferDone = true;
-        return 0;
-    }
-    const UsbSettingsRecord cfg = UsbSettings.Get();
-    g_bTransferDone = false;
-    const std::string startText = screen.GetViewText();
-    if (kind != UsbUpload::FeatureCodes) LockView(screen);
-    auto abandon = [&](const char* message) {
-        if (message) screen.ShowMessage(message);
-        usb.Close();
-        UnlockView(screen);
-        g_bTransferDone = true;
-        return 0u;
-    };
-
-    UploadBuffer buffer;
-    if (!buffer.Allocate()) return abandon(kMsgUploadAllocFailed);
+// The stream an upload sends, end marker included; empty with `message` set
+// when the view text cannot be sent.
+std::string BuildUsbStream(UsbUpload kind, const std::string& text, const char*& message) {
     std::string stream;
     if (kind == UsbUpload::Coords) {
-        const size_t records = CountCoordRecords(startText);
-        if (records == 0 && !startText.empty()) return abandon(kMsgUploadNotTerv210);
-        stream = BuildDgLines(startText, records);
+        const size_t records = CountCoordRecords(text);
+        if (records == 0 && !text.empty()) {
+            message = kMsgUploadNotTerv210;
+            return {};
+        }
+        stream = BuildDgLines(text, records);
     } else if (kind == UsbUpload::FeatureCodes) {
-        stream = BuildDhLines(startText);
+        stream = BuildDhLines(text);
     } else {
-        stream = startText;
+        stream = text;
     }
     stream.append(kEndMarker);
-    if (!buffer.Assign(std::move(stream))) return abandon(kMsgUploadAllocFailed);
+    return stream;
+}
+
+unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
+    CUsbRun run(job);
+    if (!run.Open()) return run.Finish(0, kMsgUsbNotConnected, EndView::Keep);
+    CTransferScreen& screen = run.Screen();
+    const UsbSettingsRecord cfg = EffectiveUsbSettings();
+    g_bTransferDone = false;
+    run.KeepStartText(screen.GetViewText());
+    if (kind != UsbUpload::FeatureCodes) run.Lock();
+
+    UploadBuffer buffer;
+    if (!buffer.Allocate()) return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
+    const char* refusal = nullptr;
+    std::string stream = BuildUsbStream(kind, run.StartText(), refusal);
+    if (refusal) return run.Finish(0, refusal, EndView::Keep);
+    if (!buffer.Assign(std::move(stream)))
+        return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
 
     screen.AskOperator(kind == UsbUpload::FeatureCodes ? kMsgPromptUpload : kMsgPromptUsbUpload);
-    if (kind == UsbUpload::FeatureCodes) LockView(screen);
+    if (kind == UsbUpload::FeatureCodes) run.Lock();
     g_strTransferText.Clear();
-    if (g_bTransferCancel) return abandon(nullptr);
+    if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Restore);
 
     const std::string_view data = buffer.Bytes();
     size_t cursor = 0;
     long long packets = 0;
     for (;;) {
-        if (g_bTransferCancel) return abandon(nullptr);
+        if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Restore);
         unsigned char packet[kPacket] = {};
         const size_t avail = std::min<size_t>(kPacket, data.size() - cursor);
         std::memcpy(packet, data.data() + cursor, avail);
@@ -162,35 +217,22 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
             }
         }
         std::memset(packet + used, 0, kPacket - used);
-        if (!usb.Write(packet, kPacket)) {
-            screen.ShowMessage(kMsgUsbNotConnected);
-            buffer.Release();
-            // The view gets its text back, as after a failed serial upload.
-            g_strTransferText.Set(startText);
-            SetViewTextLocked(screen, startText);
-            usb.Close();
-            UnlockView(screen);
-            DelayMs(1000);
-            g_bTransferDone = true;
-            return 0;
+        // A packet not taken means the instrument is gone: the view gets its
+        // text back, as after a failed serial upload.
+        if (!run.Usb().Write(packet, kPacket)) {
+            if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Restore);
+            return run.Finish(0, kMsgUsbNotConnected, EndView::Restore, true);
         }
         screen.ShowProgress(++packets, false);
-        if (cut) DelayMs(static_cast<unsigned>(std::max<int32_t>(0, cfg.USBRevRowDelay)));
+        if (cut) DelayMs(static_cast<unsigned>(cfg.USBRevRowDelay));
         cursor += std::min(used, avail);
-        if (cursor >= data.size()) {
-            screen.ShowMessage(kMsgCommFinished);
-            usb.Close();
-            break;
-        }
+        if (cursor >= data.size()) break;
         g_strTransferText.Append(
             std::string_view(reinterpret_cast<const char*>(packet), std::min(used, avail)));
     }
     buffer.Release();
-    UnlockView(screen);
-    if (kind == UsbUpload::Coords) SetViewToTransferText(screen, false);
-    DelayMs(1000);
-    g_bTransferDone = true;
-    return 1;
+    return run.Finish(1, kMsgCommFinished,
+                      kind == UsbUpload::Coords ? EndView::Echo : EndView::Keep, true);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // reads returned, a write failing at the n-th packet, silence.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <mutex>
@@ -27,6 +28,9 @@ struct CScript {
     std::vector<Clock::time_point> writeTimes;
     std::deque<std::string> reads;  // each Read returns the next one
     int opens = 0, closes = 0;
+    // Reads find nothing until this long after Open.
+    Clock::duration silentFor{};
+    Clock::time_point openedAt;
 };
 
 class CScriptedLayer : public CUsbDeviceLayer {
@@ -35,6 +39,7 @@ public:
     unsigned Open() override {
         std::lock_guard lock(m_s.mutex);
         ++m_s.opens;
+        m_s.openedAt = Clock::now();
         return m_s.openOk ? 1 : 0;
     }
     unsigned Write(const unsigned char* buffer, unsigned length) override {
@@ -47,7 +52,7 @@ public:
     }
     unsigned Read(unsigned char* buffer, unsigned length) override {
         std::lock_guard lock(m_s.mutex);
-        if (m_s.reads.empty()) return 0;
+        if (m_s.reads.empty() || Clock::now() - m_s.openedAt < m_s.silentFor) return 0;
         std::string next = m_s.reads.front();
         m_s.reads.pop_front();
         const unsigned n = std::min<unsigned>(length, next.size());
@@ -87,16 +92,49 @@ void UsbSettingsForTest(int timeoutMs, int rowDelayMs) {
 
 }  // namespace
 
-TEST(UsbTransfer, NullLayerEndsEveryCommandSilently) {
-    for (TransferKind kind : {TransferKind::UsbDownload, TransferKind::UsbUploadQmx610,
-                              TransferKind::UsbUploadText, TransferKind::UsbUploadFeatureCodes}) {
-        CRecordingScreen screen("view");
-        g_bTransferDone = false;
-        const auto start = Clock::now();
-        EXPECT_EQ(RunUsb(kind, screen, g_UsbDevice), 0u);
-        EXPECT_LT(Clock::now() - start, 200ms);
-        EXPECT_TRUE(screen.Calls().empty());
-        EXPECT_EQ(screen.View(), "view");
+TEST(UsbTransfer, NoDeviceSaysNotConnectedAtOnce) {
+    // The null layer (a build without libusb) and a layer that finds nothing.
+    CScript script;
+    script.openOk = false;
+    CUsbDevice missing(std::make_unique<CScriptedLayer>(script));
+    CUsbDevice null(std::make_unique<CNullUsbLayer>());
+    for (CUsbDevice* device : {&missing, &null}) {
+        for (TransferKind kind :
+             {TransferKind::UsbDownload, TransferKind::UsbUploadQmx610, TransferKind::UsbUploadText,
+              TransferKind::UsbUploadFeatureCodes}) {
+            CRecordingScreen screen("view");
+            g_bTransferDone = false;
+            const auto start = Clock::now();
+            EXPECT_EQ(RunUsb(kind, screen, *device), 0u);
+            EXPECT_LT(Clock::now() - start, 500ms);
+            EXPECT_EQ(screen.Calls(),
+                      std::vector<std::string>{std::string("msg:") + kMsgUsbNotConnected});
+            EXPECT_EQ(screen.View(), "view");
+        }
+    }
+    EXPECT_EQ(script.opens, 4);
+    EXPECT_EQ(script.closes, 0);
+}
+
+TEST(UsbTransfer, SettingsOfZeroMeanTenSecondsAndEightHundredMilliseconds) {
+    UsbSettingsForTest(0, 0);
+    {
+        CScript script;
+        CUsbDevice device(std::make_unique<CScriptedLayer>(script));
+        CRecordingScreen screen("a\r\n");
+        EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, screen, device), 1u);
+        ASSERT_EQ(script.written.size(), 2u);
+        EXPECT_GE(script.writeTimes[1] - script.writeTimes[0], 800ms);
+    }
+    {
+        // Silent for 1.1 s, then the end: a time-out of 0 must not end it.
+        CScript script;
+        script.silentFor = 1100ms;
+        script.reads = {"done\x03"};
+        CUsbDevice device(std::make_unique<CScriptedLayer>(script));
+        CRecordingScreen screen;
+        EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, device), 1u);
+        EXPECT_EQ(screen.View(), "done\x03");
     }
 }
 
@@ -130,7 +168,7 @@ TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
 }
 
 TEST(UsbTransfer, CoordinateAndFeatureCodeUploads) {
-    UsbSettingsForTest(500, 0);
+    UsbSettingsForTest(500, 1);
     {
         CScript script;
         CUsbDevice device(std::make_unique<CScriptedLayer>(script));
@@ -171,7 +209,7 @@ TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
     CScript script;
     script.failWriteAt = 2;
     CUsbDevice device(std::make_unique<CScriptedLayer>(script));
-    UsbSettingsForTest(500, 0);
+    UsbSettingsForTest(500, 1);
     const std::string text = "one\r\ntwo\r\nthree\r\n";
     CRecordingScreen screen(text);
     const auto start = Clock::now();
@@ -181,6 +219,15 @@ TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgUsbNotConnected});
     EXPECT_EQ(g_strTransferText.Get(), text);
     EXPECT_EQ(screen.View(), text);
+    EXPECT_EQ(script.closes, 1);
+    // The text is back before the message, and the view unlocks after it (the
+    // companion may copy the same text once more during the closing second).
+    const auto calls = screen.Calls();
+    const auto msg =
+        std::find(calls.begin(), calls.end(), std::string("msg:") + kMsgUsbNotConnected);
+    ASSERT_TRUE(msg != calls.end() && msg != calls.begin() && msg + 1 != calls.end());
+    EXPECT_EQ(*(msg - 1), "set");
+    EXPECT_EQ(*(msg + 1), "unlock");
 }
 
 TEST(UsbTransfer, DownloadKeepsTheChunkHoldingEtxWhole) {
@@ -189,7 +236,7 @@ TEST(UsbTransfer, DownloadKeepsTheChunkHoldingEtxWhole) {
                     std::string("end\x03"
                                 "after\r\n")};
     CUsbDevice device(std::make_unique<CScriptedLayer>(script));
-    UsbSettingsForTest(500, 0);
+    UsbSettingsForTest(500, 1);
     CRecordingScreen screen("old");
     EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, device), 1u);
     const std::string expected = std::string("line one\r\ntwo\0zero", 18) +
@@ -206,7 +253,7 @@ TEST(UsbTransfer, DownloadTimesOut) {
     CScript script;
     script.reads = {"partial\r\n"};
     CUsbDevice device(std::make_unique<CScriptedLayer>(script));
-    UsbSettingsForTest(200, 0);
+    UsbSettingsForTest(200, 1);
     CRecordingScreen screen("old");
     const auto start = Clock::now();
     EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, device), 0u);
@@ -215,10 +262,12 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_LT(took, 1000ms);
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
     EXPECT_EQ(screen.View(), "partial\r\n");
+    EXPECT_TRUE(screen.Modified());
+    EXPECT_EQ(script.closes, 1);
 }
 
 TEST(UsbTransfer, FlagValuesOnceTheDeviceIsOpen) {
-    UsbSettingsForTest(100, 0);
+    UsbSettingsForTest(100, 1);
     for (const auto& [kind, expected] : std::vector<std::pair<TransferKind, bool>>{
              {TransferKind::UsbDownload, true}, {TransferKind::UsbUploadText, false}}) {
         CScript script;

@@ -1,0 +1,205 @@
+// `jvs` USB transfers end to end through the real libusb layer, against an
+// instrument emulated by umockdev with the model's ids and bulk endpoints:
+// every packet is compared byte for byte with the recording in both
+// directions, so a wrong byte makes the write time out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "link/UsbModelIds.h"
+#include "sim/SimHarness.h"
+#include "usb_mock_support.h"
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+const UsbModelRow& Model(const char* name) {
+    return *FindUsbModelByName(name);
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class UsbEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string why = MockUsbUnavailable();
+        if (!why.empty()) GTEST_SKIP() << why;
+    }
+    CUmockdevResult Run(const CMockUsbDevice& device, const CUsbmonRecording& recording,
+                        const std::string& args, const std::string& input = {}) {
+        return RunJvsWithMockUsb(m_dir.Path(), {device}, {recording.Bytes()}, args, input);
+    }
+    CTempComDir m_dir;
+    CMockUsbDevice m_qmx640{&Model("qmx640"), 1, 2};
+    CMockUsbDevice m_qmx660{&Model("qmx660"), 3, 7};
+};
+
+}  // namespace
+
+TEST_F(UsbEndToEnd, DownloadKeepsEveryByteUpToTheChunkHoldingEtx) {
+    CUsbmonRecording rec(m_qmx640);
+    const std::string full(64, 'F');
+    const std::string zero("two\0zero\r\n", 10);
+    rec.In("0812345 line one\r\n");
+    rec.In(full);
+    rec.In(zero);
+    rec.In(
+        "end\x03"
+        "after\r\n");
+    rec.In("never read: the download ends at the packet holding ETX");
+    const CUmockdevResult r = Run(m_qmx640, rec, "download usb --model qmx640 --yes");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0812345 line one\r\n" + full + zero +
+                         "end\x03"
+                         "after\r\n");
+    EXPECT_TRUE(Has(r.err, "请先在全站仪上回车，并等待初始化usb完成后，然后在pc上回车!"));
+    EXPECT_TRUE(Has(r.err, "数据接收完成!"));
+}
+
+TEST_F(UsbEndToEnd, DownloadTimeOutAndUnplugKeepWhatArrived) {
+    for (bool unplug : {false, true}) {
+        CUsbmonRecording rec(m_qmx660);
+        rec.In("A1,1.0\r\n");
+        if (unplug) rec.GoneIn();
+        const auto start = Clock::now();
+        const CUmockdevResult r =
+            Run(m_qmx660, rec, "download usb --model qmx660 --yes --usb-timeout 0.3 -o got.txt");
+        const auto took = Clock::now() - start;
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(Has(r.err, "通讯超时!")) << r.err;
+        EXPECT_EQ(r.out, "");
+        std::ifstream file(m_dir.Path() + "/got.txt", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "A1,1.0\r\n");
+        EXPECT_GE(took, 300ms);
+        EXPECT_LT(took, 5s);
+    }
+}
+
+TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
+    CUsbmonRecording rec(m_qmx640);
+    rec.In("first\r\n");
+    rec.In("second");
+    const CUmockdevResult r =
+        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
+                          "download usb --model qmx640 --yes -o got.txt", {}, "0.5");
+    EXPECT_EQ(r.status, 130) << r.err;
+    std::ifstream file(m_dir.Path() + "/got.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "first\r\nsecond");
+}
+
+TEST_F(UsbEndToEnd, OutputThatCannotBeWrittenLeavesTheBytesInAFileOfTheirOwn) {
+    CUsbmonRecording rec(m_qmx640);
+    rec.In("data\x03");
+    std::filesystem::create_directory(m_dir.Path() + "/adir");
+    const CUmockdevResult r = Run(m_qmx640, rec, "download usb --model qmx640 --yes -o adir");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "'adir'")) << r.err;
+    int rescued = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("jvs-received-", 0) != 0) continue;
+        ++rescued;
+        EXPECT_TRUE(Has(r.err, name)) << r.err;
+        std::ifstream file(entry.path(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "data\x03");
+    }
+    EXPECT_EQ(rescued, 1);
+}
+
+TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
+    CUsbmonRecording rec(m_qmx660);
+    rec.In("never\x03");
+    // A QMX660 is plugged in but the QMX640 is asked for; then nothing at all.
+    const CUmockdevResult wrong = Run(m_qmx660, rec, "download usb --model qmx640 --yes");
+    const CUmockdevResult none =
+        RunJvsWithMockUsb(m_dir.Path(), {}, {}, "upload usb-text --model qmx660 --yes", "x\r\n");
+    for (const CUmockdevResult& r : {wrong, none}) {
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(Has(r.err, "USB设备未连接!")) << r.err;
+        EXPECT_FALSE(Has(r.err, "回车")) << "no prompt without a device";
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_TRUE(Has(wrong.err, "ffff:0007")) << wrong.err;
+
+    // The probe lists what is there, with the model's name, bus and address.
+    const CUmockdevResult both =
+        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640, m_qmx660}, {}, "probe --usb");
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_TRUE(Has(both.out, "qmx640 bus 001 address 002\n")) << both.out;
+    EXPECT_TRUE(Has(both.out, "qmx660 bus 003 address 007\n")) << both.out;
+    const CUmockdevResult empty = RunJvsWithMockUsb(m_dir.Path(), {}, {}, "probe --usb");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_TRUE(Has(empty.err, "USB设备未连接!"));
+}
+
+TEST_F(UsbEndToEnd, UploadSendsOneLinePerPacketAndTheEndMarker) {
+    const std::string longLine = std::string(128, 'L') + "\r\n";
+    const std::string text = "12345678\r\n" + longLine + "\r\n";
+    CUsbmonRecording rec(m_qmx640);
+    for (const std::string& p :
+         {UsbPacket("12345678\r\n"), std::string(64, 'L'), std::string(64, 'L'), UsbPacket("\r\n"),
+          UsbPacket("\r\n"), UsbPacket("\x04\r\n")})
+        rec.Out(p);
+    const CUmockdevResult r =
+        Run(m_qmx640, rec, "upload usb-text --model qmx640 --yes --usb-row-delay 1 --usb-timeout 1",
+            text);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, text);
+    EXPECT_TRUE(Has(r.err, "通讯结束!"));
+
+    // The same recording with one byte different is refused by the device.
+    CUsbmonRecording other(m_qmx640);
+    other.Out(UsbPacket("12345678\r\n"));
+    other.Out(std::string(63, 'L') + "l");
+    const CUmockdevResult bad =
+        Run(m_qmx640, other, "upload usb-text --model qmx640 --yes --usb-timeout 0.3", text);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(Has(bad.err, "USB设备未连接!")) << bad.err;
+    EXPECT_EQ(bad.out, "");
+}
+
+TEST_F(UsbEndToEnd, CoordinateAndFeatureUploadsOnTheSecondModelsEndpoints) {
+    CUsbmonRecording coords(m_qmx660);
+    coords.Out(UsbPacket("/Dg 200.000,100.000,10.000,P1,TREE\r\n"));
+    coords.Out(UsbPacket("/Dg 2.000,1.000,3.000,P2\r\n"));
+    coords.Out(UsbPacket("\x04\r\n"));
+    const CUmockdevResult c =
+        Run(m_qmx660, coords,
+            "upload usb-coords --model qmx660 --yes --usb-row-delay 1 --usb-timeout 1",
+            "P1,TREE,100.000,200.000,10.000\r\nP2,,1.000,2.000,3.000\r\n");
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(c.out, "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.000,1.000,3.000,P2\r\n");
+
+    CUsbmonRecording features(m_qmx660);
+    features.Out(UsbPacket("/Dh A\r\n"));
+    features.Out(UsbPacket("/Dh B\r\n"));
+    features.Out(UsbPacket("\x04\r\n"));
+    const CUmockdevResult f = Run(
+        m_qmx660, features,
+        "upload usb-features --model qmx660 --yes --usb-row-delay 1 --usb-timeout 1", "A,B\r\n");
+    EXPECT_EQ(f.status, 0) << f.err;
+    EXPECT_TRUE(Has(f.err, "请先在全站仪上回车，然后在pc上回车!"));
+}
+
+TEST_F(UsbEndToEnd, UnpluggedDuringAnUploadSaysNotConnected) {
+    CUsbmonRecording rec(m_qmx640);
+    rec.Out(UsbPacket("one\r\n"));
+    rec.GoneOut();
+    const auto start = Clock::now();
+    const CUmockdevResult r =
+        Run(m_qmx640, rec, "upload usb-text --model qmx640 --yes --usb-row-delay 1",
+            "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "USB设备未连接!")) << r.err;
+    EXPECT_EQ(r.out, "");
+    // Told at once (plus the closing second), not after the 10 s time-out.
+    EXPECT_LT(Clock::now() - start, 5s);
+}
