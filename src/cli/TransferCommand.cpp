@@ -1,110 +1,20 @@
 // `jvs download` and `jvs upload`: the serial transfers on the console. The
 // operator prompt goes to standard error and waits for Enter (end of input
 // counts as Enter; --yes goes on at once).
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <map>
-#include <mutex>
 
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/ConsoleScreen.h"
 #include "cli/Interrupt.h"
 #include "cli/LineOptions.h"
 #include "config/LinkSettings.h"
 #include "transfer/TransferManager.h"
-#include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 
 namespace cli {
 namespace {
-
-class CConsoleScreen : public CTransferScreen {
-public:
-    CConsoleScreen(std::string input, bool yes) : m_view(std::move(input)), m_yes(yes) {
-        m_progress = isatty(STDERR_FILENO) == 1;
-        m_abandonFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    }
-    ~CConsoleScreen() override {
-        if (m_abandonFd >= 0) ::close(m_abandonFd);
-    }
-    CConsoleScreen(const CConsoleScreen&) = delete;
-    CConsoleScreen& operator=(const CConsoleScreen&) = delete;
-
-    std::string GetViewText() override {
-        std::lock_guard lock(m_mutex);
-        return m_view;
-    }
-    void SetViewText(const std::string& bytes) override {
-        std::lock_guard lock(m_mutex);
-        m_view = bytes;
-    }
-    void ShowText(const std::string& bytes) override { SetViewText(bytes); }
-    void LockView() override {}
-    void UnlockView() override {}
-    void ShowMessage(const std::string& utf8) override {
-        EndProgressLine();
-        PrintMessage(utf8);
-        std::lock_guard lock(m_mutex);
-        ++m_messages;
-    }
-    void AskOperator(const std::string& utf8) override {
-        PrintMessage(utf8);
-        if (m_yes) return;
-        // Enter, or the end of input, goes on; an interrupt abandons the wait.
-        for (;;) {
-            pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {m_abandonFd, POLLIN, 0}};
-            const int ready = poll(fds, m_abandonFd >= 0 ? 2 : 1, -1);
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready <= 0 || fds[1].revents) return;
-            char c = 0;
-            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0 || c == '\n') return;
-        }
-    }
-    void Abandon() override {
-        if (m_abandonFd >= 0) eventfd_write(m_abandonFd, 1);
-    }
-    void MarkModified() override {}
-    void ShowProgress(long long units, bool receiving) override {
-        if (!m_progress) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (m_started == std::chrono::steady_clock::time_point{}) m_started = now;
-        if (now - m_lastProgress < std::chrono::milliseconds(100)) return;
-        m_lastProgress = now;
-        const double seconds = std::chrono::duration<double>(now - m_started).count();
-        if (receiving)
-            std::fprintf(stderr, "\r%lld bytes, %.0f bytes/s   ", units,
-                         seconds > 0 ? units / seconds : 0.0);
-        else
-            std::fprintf(stderr, "\r%lld records sent   ", units);
-        m_progressShown = true;
-    }
-
-    int Messages() const {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-    void EndProgressLine() {
-        if (m_progressShown) std::fputc('\n', stderr);
-        m_progressShown = false;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::string m_view;
-    bool m_yes;
-    bool m_progress = false;
-    bool m_progressShown = false;
-    int m_messages = 0;
-    int m_abandonFd = -1;
-    std::chrono::steady_clock::time_point m_started{}, m_lastProgress{};
-};
 
 int Usage(const std::string& why) {
     std::fprintf(stderr, "jvs: %s\n", why.c_str());
@@ -136,16 +46,6 @@ int ParseCommon(std::vector<std::string> args, CTransferArgs& out) {
     return kExitDone;
 }
 
-// Runs the transfer; a signal stops it in order and gives 128 + its number.
-int Run(TransferKind kind, CConsoleScreen& screen, CInterruptWatch& watch, int& signal) {
-    bool started = false;
-    const unsigned code = RunTransfer(kind, screen, watch, signal, started);
-    screen.EndProgressLine();
-    if (!started) return -1;
-    if (signal != 0) PrintMessage("jvs: interrupted by " + SignalName(signal));
-    return static_cast<int>(code);
-}
-
 int Download(const std::vector<std::string>& argv) {
     CTransferArgs args;
     if (const int bad = ParseCommon(argv, args)) return bad;
@@ -161,20 +61,9 @@ int Download(const std::vector<std::string>& argv) {
     g_strTransferText.Clear();
     CInterruptWatch watch;  // until the bytes are written
     int signal = 0;
-    const int code = Run(kind, screen, watch, signal);
+    const int code = RunOnConsole(kind, screen, watch, signal);
     if (code < 0) return kExitFailed;
-    const std::string received = g_strTransferText.Get();
-    int status = code == 1 ? kExitDone : screen.Messages() > 0 ? kExitFailed : kExitUnchanged;
-    if (signal != 0) status = InterruptedStatus(signal);
-    // Complete, timed out or interrupted: what arrived is handed over, and
-    // kept elsewhere when OUTPUT cannot take it.
-    if (code == 1 || !received.empty()) {
-        if (!WriteOutputReported(args.output, received)) {
-            KeepReceivedBytes(received);
-            if (signal == 0) status = kExitFailed;
-        }
-    }
-    return status;
+    return HandOverReceived(code, signal, screen, args.output);
 }
 
 int Upload(const std::vector<std::string>& argv) {
@@ -196,7 +85,7 @@ int Upload(const std::vector<std::string>& argv) {
     CConsoleScreen screen(text, args.yes);
     CInterruptWatch watch;
     int signal = 0;
-    const int code = Run(it->second, screen, watch, signal);
+    const int code = RunOnConsole(it->second, screen, watch, signal);
     if (code < 0) return kExitFailed;
     if (signal != 0) return InterruptedStatus(signal);
     if (code == 2)
