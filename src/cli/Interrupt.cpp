@@ -49,12 +49,11 @@ unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, CInterruptWatch
     started = manager.Start(kind, screen);
     if (!started) return 0;
     signal = watch.WaitWhile([&manager] { return manager.IsTransferRunning(); });
-    if (signal != 0) {
-        // Wakes the worker wherever it waits (port, delay, prompt); it keeps
-        // what arrived, and the port is closed and released before we go on.
-        screen.Abandon();
-        manager.StopAndJoin();
-    }
+    // Wakes the worker wherever it waits (port, delay, prompt); it keeps what
+    // arrived, and the port is closed and released before we go on. The stop
+    // is flagged before the prompt is abandoned, so a worker woken there never
+    // goes on into the transfer.
+    if (signal != 0) manager.StopAndJoin();
     const unsigned code = manager.Wait();
     if (signal == 0) signal = watch.Take(0);  // came just as the transfer ended
     return code;
