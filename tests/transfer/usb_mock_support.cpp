@@ -1,5 +1,6 @@
 #include "usb_mock_support.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,7 +171,7 @@ CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
                                   const std::vector<CMockUsbDevice>& devices,
                                   const std::vector<std::string>& recordings,
                                   const std::string& args, const std::string& stdinText,
-                                  const std::string& interruptAfter) {
+                                  const CUsbInterrupt& interrupt) {
     // In its own directory, so no settings file of the caller's applies.
     std::string cmd = "cd " + dir + " && ";
     // umockdev-run puts its library first in LD_PRELOAD; an AddressSanitizer
@@ -188,14 +189,21 @@ CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
             cmd += " -p " + devices[i].SysfsPath() + "=" + pcap;
         }
     }
-    const std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
+    std::string in = dir + "/stdin";
+    const std::string out = dir + "/stdout", err = dir + "/stderr";
     std::ofstream(in, std::ios::binary) << stdinText;
+    std::string hold;
+    if (interrupt.holdInput) {
+        in = dir + "/stdin.fifo";
+        mkfifo(in.c_str(), 0600);
+        hold = "exec 3<>" + in + "; ";
+    }
     const std::string run = kJvs + " " + args + " <" + in + " >" + out + " 2>" + err;
-    if (interruptAfter.empty())
+    if (interrupt.after.empty())
         cmd += " -- " + run;
     else
-        cmd +=
-            " -- sh -c '" + run + " & p=$!; sleep " + interruptAfter + "; kill -INT $p; wait $p'";
+        cmd += " -- sh -c '" + hold + run + " & p=$!; sleep " + interrupt.after + "; kill -" +
+               interrupt.signal + " $p; wait $p'";
     const int raw = std::system(cmd.c_str());
     CUmockdevResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -88,10 +88,28 @@ TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
     rec.In("second");
     const CUmockdevResult r =
         RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
-                          "download usb --model qmx640 --yes -o got.txt", {}, "0.5");
+                          "download usb --model qmx640 --yes -o got.txt", {}, {"0.5"});
     EXPECT_EQ(r.status, 130) << r.err;
     std::ifstream file(m_dir.Path() + "/got.txt", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "first\r\nsecond");
+
+    // OUTPUT refuses the bytes: they are kept elsewhere, the status is still the signal's.
+    std::filesystem::create_directory(m_dir.Path() + "/adir");
+    const CUmockdevResult refused =
+        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
+                          "download usb --model qmx640 --yes -o adir", {}, {"0.5", "HUP"});
+    EXPECT_EQ(refused.status, 129) << refused.err;
+    EXPECT_TRUE(Has(refused.err, "jvs-received-")) << refused.err;
+
+    // At the prompt nothing has arrived: the wait ends at once, nothing is written.
+    const auto start = Clock::now();
+    const CUmockdevResult prompt =
+        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
+                          "download usb --model qmx640 -o never.txt", {}, {"0.5", "TERM", true});
+    EXPECT_LT(Clock::now() - start, 3s);
+    EXPECT_EQ(prompt.status, 143) << prompt.err;
+    EXPECT_TRUE(Has(prompt.err, "回车")) << prompt.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir.Path() + "/never.txt"));
 }
 
 TEST_F(UsbEndToEnd, OutputThatCannotBeWrittenLeavesTheBytesInAFileOfTheirOwn) {
