@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/TervLines.h"
 #include "edit/EditState.h"
 #include "edit/FieldText.h"
 
@@ -46,33 +47,18 @@ void LoadCoordRecords(std::string_view text, std::uint8_t format) {
     g_pCoordRecords.shrink_to_fit();
     g_nCoordCount = 0;
     g_pCoordRecords.assign(static_cast<std::size_t>(count) + 1, CoordRecord{});
-    std::size_t pos = 0;
+    // Only lines ended by CR LF are records; the last field may itself hold commas.
+    CTervLineReader reader(text, ELastLine::kDropped);
+    std::string_view line;
     int read = 0;
-    while (read < count) {
-        const std::size_t end = FindLineEnd(text, pos);
-        if (end == std::string_view::npos) break;
-        const std::string_view line = text.substr(pos, end - pos);
+    while (read < count && reader.Next(line)) {
         std::string_view fields[5];
-        std::size_t start = 0;
-        bool complete = true;
-        for (int i = 0; i < 4 && complete; ++i) {
-            const std::size_t comma = line.find(',', start);
-            if (comma == std::string_view::npos) {
-                complete = false;
-                break;
-            }
-            fields[i] = line.substr(start, comma - start);
-            start = comma + 1;
-        }
-        if (!complete) break;
-        // The last field runs to the line end and may itself hold commas.
-        fields[4] = line.substr(start);
+        if (!SplitTervFields(line, fields)) break;
         CoordRecord& record = g_pCoordRecords[static_cast<std::size_t>(read)];
         for (int column = 0; column < 5; ++column)
             StoreFixed(record.Field(CoordFieldOfColumn(column, format)),
                        CoordRecord::kFieldSize - 1, fields[column]);
         ++read;
-        pos = end + 2;
     }
     g_nCoordCount = read;
 }
@@ -83,19 +69,16 @@ void LoadCodeRecords(std::string_view text) {
     g_pCodeRecords.shrink_to_fit();
     g_nCodeCount = 0;
     g_pCodeRecords.assign(static_cast<std::size_t>(count) + 1, CodeRecord{});
-    std::size_t pos = 0;
+    CTervLineReader reader(text, ELastLine::kDropped);
+    std::string_view line;
     int read = 0;
-    while (read < count) {
-        const std::size_t end = FindLineEnd(text, pos);
-        if (end == std::string_view::npos) break;
-        const std::string_view line = text.substr(pos, end - pos);
+    while (read < count && reader.Next(line)) {
         const std::size_t comma = line.find(',');
         if (comma == std::string_view::npos) break;
         CodeRecord& record = g_pCodeRecords[static_cast<std::size_t>(read)];
         StoreFixed(record.m_number, sizeof record.m_number, line.substr(0, comma));
         StoreFixed(record.m_code, sizeof record.m_code, line.substr(comma + 1));
         ++read;
-        pos = end + 2;
     }
     g_nCodeCount = read;
 }
