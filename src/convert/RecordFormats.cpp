@@ -6,11 +6,6 @@
 #include "convert/ConvertMessages.h"
 #include "convert/TervLines.h"
 
-std::vector<CoordRecord> g_pCoordRecords;
-int g_nCoordCount = 0;
-std::vector<CodeRecord> g_pCodeRecords;
-int g_nCodeCount = 0;
-
 char* CoordRecord::Field(int i) {
     char* fields[] = {m_szName, m_szCode, m_szEast, m_szNorth, m_szHeight};
     return fields[std::clamp(i, 0, 4)];

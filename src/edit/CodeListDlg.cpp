@@ -9,6 +9,7 @@
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 
 CCodeListDlg::CCodeListDlg(CViewTextAccess view, QWidget* parent)

@@ -10,6 +10,7 @@
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 
 CCoordListDlg::CCoordListDlg(CViewTextAccess view, QWidget* parent)

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "convert/RecordFormats.h"
 #include "convert/TervLines.h"
 #include "edit/EditState.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "doc/CommunicationDoc.h"
 #include "doc/CommunicationView.h"
 #include "doc/MessageSeam.h"
+#include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
 
 namespace {
