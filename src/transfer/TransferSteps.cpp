@@ -63,7 +63,7 @@ void SetViewToTransferText(CTransferScreen& screen, bool moveCaret) {
         screen.SetViewText(g_strTransferText.Get());
 }
 
-void SetViewTextLocked(CTransferScreen& screen, const std::string& text) {
+void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& text) {
     std::lock_guard lock(g_viewTextMutex);
     screen.SetViewText(text);
 }

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "config/LinkSettings.h"
+#include "convert/Converters.h"
 #include "link/UsbDevice.h"
-#include "transfer/TransferEncoders.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -127,7 +127,7 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
     if (!buffer.Allocate()) return abandon(kMsgUploadAllocFailed);
     std::string stream;
     if (kind == UsbUpload::Coords) {
-        const size_t records = CountCoordRecords(startText);
+        const size_t records = static_cast<size_t>(CountTerv210Records(startText));
         if (records == 0 && !startText.empty()) return abandon(kMsgUploadNotTerv210);
         stream = BuildDgLines(startText, records);
     } else if (kind == UsbUpload::FeatureCodes) {
@@ -167,7 +167,7 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
             buffer.Release();
             // The view gets its text back, as after a failed serial upload.
             g_strTransferText.Set(startText);
-            SetViewTextLocked(screen, startText);
+            SetViewTextHoldingTextMutex(screen, startText);
             usb.Close();
             UnlockView(screen);
             DelayMs(1000);
