@@ -14,11 +14,7 @@ class CTransferScreen;
 bool GetViewText(std::string& text);
 bool SetViewText(std::string text);
 
-// The one seam for message boxes: exclamation icon, OK, application title.
-// Tests install an answerer instead of clicking.
-void AppMessageBox(const QString& text);
-
-// Parent for modal dialogs.
+// Parent for modal dialogs and message boxes (doc/MessageSeam.h).
 QWidget* AppMainWindow();
 
 // The window's implementation of the worker interface.

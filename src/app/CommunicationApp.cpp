@@ -215,10 +215,6 @@ bool SetViewText(std::string text) {
     return g_app ? g_app->SetViewText(std::move(text)) : true;
 }
 
-void AppMessageBox(const QString& text) {
-    ShowMessageBox(AppMainWindow(), text);
-}
-
 QWidget* AppMainWindow() {
     return g_app ? g_app->Frame() : nullptr;
 }

@@ -6,6 +6,7 @@
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "convert/Converters.h"
+#include "doc/MessageSeam.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
 
@@ -20,8 +21,9 @@ void ShowResult(const CConvertResult& result) {
             SetViewText(result.m_text);
             break;
         case CConvertResult::EKind::kFailed:
-            AppMessageBox(QString::fromUtf8(result.m_message.data(),
-                                            static_cast<qsizetype>(result.m_message.size())));
+            ShowMessageBox(AppMainWindow(),
+                           QString::fromUtf8(result.m_message.data(),
+                                             static_cast<qsizetype>(result.m_message.size())));
             break;
         case CConvertResult::EKind::kUnchanged:
             break;

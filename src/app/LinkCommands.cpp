@@ -8,6 +8,7 @@
 #include "config/ComSettingDlg.h"
 #include "config/UsbSettingDlg.h"
 #include "convert/ViewCodec.h"
+#include "doc/MessageSeam.h"
 #include "link/ConnectionProbe.h"
 
 namespace {
@@ -21,7 +22,9 @@ public:
         if (QWidget* w = AppMainWindow()) w->repaint();
         Pump();
     }
-    void ShowMessage(const std::string& utf8) override { AppMessageBox(QString::fromUtf8(utf8)); }
+    void ShowMessage(const std::string& utf8) override {
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(utf8));
+    }
     void BetweenPorts() override { Pump(); }
 
 private:

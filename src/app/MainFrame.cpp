@@ -23,6 +23,7 @@
 #include "app/CommandTable.h"
 #include "app/SplashWnd.h"
 #include "doc/CommunicationView.h"
+#include "doc/MessageSeam.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferState.h"
 
@@ -305,8 +306,8 @@ void CMainFrame::OnModelSelected(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     const UsbModelRow* row = FindUsbModelRow(std::string_view(utf8.constData(), utf8.size()));
     if (!row) return;
-    AppMessageBox(
-        QString::fromUtf8(row->Message.data(), static_cast<qsizetype>(row->Message.size())));
+    ShowMessageBox(AppMainWindow(), QString::fromUtf8(row->Message.data(),
+                                                      static_cast<qsizetype>(row->Message.size())));
     UsbModelIds.Set(row->Ids);
 }
 

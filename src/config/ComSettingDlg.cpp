@@ -14,7 +14,7 @@
 
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsUi.h"
+#include "doc/MessageSeam.h"
 #include "link/SerialPort.h"
 
 namespace {
@@ -189,11 +189,11 @@ void CComSettingDlg::OnOK() {
 
     const char* message = nullptr;
     r.ReceiveTimeOut = CheckedTimeoutMs(m_strRecvTimeout.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
     r.RowDelay = CheckedRowDelay(m_strRowDelay.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
 
     ComSettings.Set(r);
-    if (!SaveComSettings(r)) SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed));
+    if (!SaveComSettings(r)) ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed));
     accept();
 }

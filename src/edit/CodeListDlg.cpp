@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <new>
 
+#include "doc/MessageSeam.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
@@ -78,10 +79,10 @@ int CCodeDataDlg::CheckInput() {
 bool CCodeDataDlg::InputAccepted() {
     switch (CheckInput()) {
         case 1:
-            EditMessage(this, edit_text::kNameEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kNameEmpty));
             return false;
         case 2:
-            EditMessage(this, edit_text::kCodeEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kCodeEmpty));
             return false;
         default:
             return true;
@@ -127,7 +128,7 @@ void RunCodeListEditing(const CViewTextAccess& view, QWidget* parent) {
     try {
         LoadCodeRecords(text);
     } catch (const std::bad_alloc&) {
-        EditMessage(parent, edit_text::kNoData);
+        ShowMessageBox(parent, QString::fromUtf8(edit_text::kNoData));
         return;
     }
     CCodeListDlg list(view, parent);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <new>
 
+#include "doc/MessageSeam.h"
 #include "edit/CoordFormatDlg.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
@@ -114,10 +115,10 @@ int CAddDataDlg::CheckInput() {
 void CAddDataDlg::accept() {
     switch (CheckInput()) {
         case 1:
-            EditMessage(this, edit_text::kNameEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kNameEmpty));
             return;
         case 2:
-            EditMessage(this, edit_text::kCodeEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kCodeEmpty));
             return;
         default:
             break;
@@ -162,7 +163,7 @@ void RunCoordListEditing(const CViewTextAccess& view, QWidget* parent) {
     try {
         LoadCoordRecords(text, g_nEditFormat);
     } catch (const std::bad_alloc&) {
-        EditMessage(parent, edit_text::kNoData);
+        ShowMessageBox(parent, QString::fromUtf8(edit_text::kNoData));
         return;
     }
     CCoordListDlg list(view, parent);
