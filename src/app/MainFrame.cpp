@@ -64,10 +64,9 @@ CMainFrame::CMainFrame(CCommunicationView* view) : m_view(view) {
     CreateCommandBar();
     CreateAccelerators();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
-    // Like the framework's idle update: command states follow the program.
-    m_updateTimer.setInterval(250);
-    connect(&m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    m_updateTimer.start();
+    // Command states follow the program: they are brought up to date after every
+    // command (which is how a transfer starts), when a transfer ends and when the
+    // list of recent files changes; the toolbar reports its own visibility.
     UpdateCommandUI();
 }
 
@@ -316,6 +315,5 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    m_updateTimer.stop();
     event->accept();
 }
