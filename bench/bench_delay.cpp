@@ -46,7 +46,7 @@ void BM_IdleLineWait5s(benchmark::State& state) {
         return;
     }
     ComSettingsRecord settings;
-    if (!g_SerialPort.Open(settings, kSerialQueueSize, SerialTimeouts{})) {
+    if (!g_SerialPort.Open(settings, SerialTimeouts{})) {
         state.SkipWithError("open failed");
         return;
     }

@@ -23,11 +23,7 @@ bool ShowNewData(std::string_view text);
 // modified when the text differs.
 bool ShowEditedData(std::string_view text);
 
-// The one seam for message boxes: exclamation icon, OK, application title.
-// Tests install an answerer instead of clicking.
-void AppMessageBox(const QString& text);
-
-// Parent for modal dialogs.
+// Parent for modal dialogs and message boxes (doc/MessageSeam.h).
 QWidget* AppMainWindow();
 
 // The window's implementation of the worker interface.

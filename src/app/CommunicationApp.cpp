@@ -193,7 +193,7 @@ void CCommunicationApp::OnHelp() {
     // them) would otherwise show nothing at all.
     const QString dir = FindHelpDir();
     if (dir.isEmpty()) {
-        AppMessageBox(QString::fromUtf8(apptext::kHelpNotFound) + '\n' +
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpNotFound) + '\n' +
                       QString::fromUtf8(apptext::kHelpSearched) + HelpSearchDirs().join(", "));
         return;
     }
@@ -242,10 +242,6 @@ bool ShowNewData(std::string_view text) {
 
 bool ShowEditedData(std::string_view text) {
     return g_app && g_app->Doc() && g_app->Doc()->ReplaceWithEditedData(text);
-}
-
-void AppMessageBox(const QString& text) {
-    ShowMessageBox(AppMainWindow(), text);
 }
 
 QWidget* AppMainWindow() {

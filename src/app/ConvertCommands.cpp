@@ -6,6 +6,8 @@
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "convert/Converters.h"
+#include "doc/MessageSeam.h"
+#include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
 
 namespace {
@@ -19,8 +21,9 @@ void ShowResult(const CConvertResult& result) {
             ShowNewData(result.m_text);
             break;
         case CConvertResult::EKind::kFailed:
-            AppMessageBox(QString::fromUtf8(result.m_message.data(),
-                                            static_cast<qsizetype>(result.m_message.size())));
+            ShowMessageBox(AppMainWindow(),
+                           QString::fromUtf8(result.m_message.data(),
+                                             static_cast<qsizetype>(result.m_message.size())));
             break;
         case CConvertResult::EKind::kUnchanged:
             break;
@@ -39,21 +42,21 @@ void RunPcodeList() {
     GetViewText(text);
     std::vector<CodeRecord> table;
     const CConvertResult result = OnPcodeList(text, &table);
-    if (result.IsDone()) {
-        g_pCodeRecords = std::move(table);
-        g_nCodeCount = static_cast<int>(g_pCodeRecords.size());
-    }
+    if (result.IsDone()) SetCodeTable(std::move(table));
     ShowResult(result);
 }
 
 void RunDxfExport() {
     std::string text;
     GetViewText(text);
-    std::vector<CoordRecord> table;
-    const CConvertResult result = OnDxfExport(text, &table);
+    const CConvertResult result = OnDxfExport(text);
+    // The coordinate list then shows the points drawn; every line of a drawn
+    // text fits the table.
     if (result.IsDone()) {
-        g_pCoordRecords = std::move(table);
-        g_nCoordCount = static_cast<int>(g_pCoordRecords.size());
+        std::vector<CoordRecord> table;
+        std::string ignored;
+        ParseTerv210Records(text, table, &ignored);
+        SetCoordTable(std::move(table));
     }
     ShowResult(result);
 }

@@ -16,6 +16,7 @@
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
 #include "config/SafeFile.h"
+#include "doc/MessageSeam.h"
 
 namespace {
 QStringList g_searchDirs;
@@ -135,11 +136,11 @@ void CHelpWindow::ShowPage(const QString& file) {
 void CHelpWindow::OnLink(const QUrl& url) {
     const QUrl target = m_browser->source().resolved(url);
     if (!target.isLocalFile()) {
-        AppMessageBox(QString::fromUtf8(apptext::kHelpExternalLink) + '\n' + url.toString());
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpExternalLink) + '\n' + url.toString());
         return;
     }
     if (!IsRegularFile(target.toLocalFile())) {
-        AppMessageBox(QString::fromUtf8(apptext::kHelpPageMissing) + '\n' + url.toString());
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpPageMissing) + '\n' + url.toString());
         return;
     }
     m_browser->setSource(target);

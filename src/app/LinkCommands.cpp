@@ -8,6 +8,7 @@
 #include "config/ComSettingDlg.h"
 #include "config/UsbSettingDlg.h"
 #include "convert/ViewCodec.h"
+#include "doc/MessageSeam.h"
 #include "link/ConnectionProbe.h"
 #include "link/SerialPort.h"
 
@@ -34,7 +35,7 @@ public:
             text += '\n' + QString::fromUtf8(kProbePortLine) + QString::fromStdString(port);
             if (device != port) text += " (" + QString::fromStdString(device) + ')';
         }
-        AppMessageBox(text);
+        ShowMessageBox(AppMainWindow(), text);
     }
     void BetweenPorts() override { Pump(); }
 

@@ -23,6 +23,7 @@
 #include "app/CommandTable.h"
 #include "app/SplashWnd.h"
 #include "doc/CommunicationView.h"
+#include "doc/MessageSeam.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferState.h"
 
@@ -63,10 +64,9 @@ CMainFrame::CMainFrame(CCommunicationView* view) : m_view(view) {
     CreateCommandBar();
     CreateAccelerators();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
-    // Like the framework's idle update: command states follow the program.
-    m_updateTimer.setInterval(250);
-    connect(&m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    m_updateTimer.start();
+    // Command states follow the program: they are brought up to date after every
+    // command (which is how a transfer starts), when a transfer ends and when the
+    // list of recent files changes; the toolbar reports its own visibility.
     UpdateCommandUI();
 }
 
@@ -309,8 +309,8 @@ void CMainFrame::OnModelSelected(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     const UsbModelRow* row = FindUsbModelRow(std::string_view(utf8.constData(), utf8.size()));
     if (!row) return;
-    AppMessageBox(
-        QString::fromUtf8(row->Message.data(), static_cast<qsizetype>(row->Message.size())));
+    ShowMessageBox(AppMainWindow(), QString::fromUtf8(row->Message.data(),
+                                                      static_cast<qsizetype>(row->Message.size())));
     UsbModelIds.Set(row->Ids);
 }
 
@@ -319,6 +319,5 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    m_updateTimer.stop();
     event->accept();
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QTimer>
 #include <map>
 #include <vector>
 
@@ -67,6 +66,5 @@ private:
     QLabel* m_idle = nullptr;
     std::map<unsigned, QAction*> m_actions;
     std::vector<QShortcut*> m_accelerators;
-    QTimer m_updateTimer;
     std::function<bool()> m_closeGuard;
 };

@@ -7,6 +7,7 @@
 #include "app/MainFrame.h"
 #include "doc/CommunicationDoc.h"
 #include "doc/CommunicationView.h"
+#include "doc/MessageSeam.h"
 
 CWindowTransferScreen::CWindowTransferScreen() {
     m_flushTimer.setSingleShot(true);
@@ -190,7 +191,7 @@ void CWindowTransferScreen::UnlockView() {
 void CWindowTransferScreen::ShowMessage(const std::string& utf8) {
     RunOnUi([this, &utf8] {
         Flush();
-        AppMessageBox(QString::fromStdString(utf8));
+        ShowMessageBox(AppMainWindow(), QString::fromStdString(utf8));
     });
 }
 

@@ -14,7 +14,7 @@
 
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsUi.h"
+#include "doc/MessageSeam.h"
 #include "link/SerialPort.h"
 
 namespace {
@@ -189,14 +189,14 @@ void CComSettingDlg::OnOK() {
 
     const char* message = nullptr;
     r.ReceiveTimeOut = CheckedTimeoutMs(m_strRecvTimeout.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
     r.RowDelay = CheckedRowDelay(m_strRowDelay.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
 
     ComSettings.Set(r);
     // The specified text first, then which file and why.
     if (int error = 0; !SaveComSettings(r, &error))
-        SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
-                                  QString::fromStdString(SettingsErrorDetail(error)));
+        ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
+                                QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

@@ -10,7 +10,7 @@
 #include "config/ComSettingDlg.h"
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsUi.h"
+#include "doc/MessageSeam.h"
 
 CUsbSettingDlg::CUsbSettingDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("USB通讯参数设置"));
@@ -70,13 +70,13 @@ void CUsbSettingDlg::OnOK() {
     UsbSettingsRecord r = UsbSettings.Get();
     const char* message = nullptr;
     r.USBRevTimeOut = CheckedTimeoutMs(m_strRecvTimeout.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
     r.USBRevRowDelay = CheckedRowDelay(m_strRowDelay.toStdString(), &message);
-    if (message) SettingsMessage(this, QString::fromUtf8(message));
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
     UsbSettings.Set(r);
     // The specified text first, then which file and why.
     if (int error = 0; !SaveUsbSettings(r, &error))
-        SettingsMessage(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
-                                  QString::fromStdString(SettingsErrorDetail(error)));
+        ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
+                                QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

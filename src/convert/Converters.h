@@ -39,9 +39,8 @@ CConvertResult OnTervEdgeAngle610(std::string_view viewText);
 // Raw code blocks to a code list (32782). When `table` is given it receives the
 // code records read.
 CConvertResult OnPcodeList(std::string_view viewText, std::vector<CodeRecord>* table = nullptr);
-// TERV210 list to a release 10 DXF drawing (32781). When `table` is given it
-// receives the coordinate records parsed.
-CConvertResult OnDxfExport(std::string_view viewText, std::vector<CoordRecord>* table = nullptr);
+// TERV210 list to a release 10 DXF drawing (32781).
+CConvertResult OnDxfExport(std::string_view viewText);
 
 // Encoders used by the uploads (thread-safe: they touch only their arguments).
 // Each appends the framed blocks and the end frame to `out` and returns true, or

@@ -6,6 +6,7 @@
 #include "convert/BlockFraming.h"
 #include "convert/ConvertMessages.h"
 #include "convert/Converters.h"
+#include "convert/FixedRecords.h"
 #include "convert/NumberText.h"
 
 namespace {
@@ -105,13 +106,17 @@ CConvertResult OnTervCoords210(std::string_view text) {
         if (z == std::string_view::npos)
             return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
                                           PointNote(point));
-        const std::string_view name = Slice(payload, p + 2, 10);
+        const auto value = [&](size_t tag) {
+            return Slice(payload, p + tag + kQmx210Coord.m_valueOffset, kQmx210Coord.m_valueWidth);
+        };
+        const std::string_view name =
+            Slice(payload, p + kQmx210Coord.m_nameOffset, kQmx210Coord.m_nameWidth);
         out.append(name).append(",").append(name).append(",");
-        AppendScaled(out, Slice(payload, p + y + 3, 10));
+        AppendScaled(out, value(y));
         out.push_back(',');
-        AppendScaled(out, Slice(payload, p + x + 3, 10));
+        AppendScaled(out, value(x));
         out.push_back(',');
-        AppendScaled(out, Slice(payload, p + z + 3, 10));
+        AppendScaled(out, value(z));
         out.append(kCrLf);
         p = next;
     }
@@ -121,40 +126,32 @@ CConvertResult OnTervCoords210(std::string_view text) {
 
 namespace {
 
-struct CFixedPass {
-    std::string_view m_tag;
-    size_t m_step;        // where the pass searches on after a record
-    size_t m_codeOffset;  // of the code field from the tag
-};
-
 // A fixed-width field's value: its text up to the first space. The line end and
 // the end of the text also end it, so a short record never reaches into the next.
-std::string_view FixedValue(std::string_view text, size_t pos, size_t width) {
-    const std::string_view field = Slice(text, pos, width);
-    const size_t end = field.find_first_of(" \r\n");
-    return field.substr(0, end);
+std::string_view FixedValue(std::string_view text, size_t tag, CFixedField field) {
+    const std::string_view value = Slice(text, tag + field.m_offset, field.m_width);
+    const size_t end = value.find_first_of(" \r\n");
+    return value.substr(0, end);
 }
 
 }  // namespace
 
 CConvertResult OnTervCoords610(std::string_view text) {
     if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
-    static constexpr CFixedPass kPasses[] = {{"08KI", 78, 68}, {"02TP", 94, 84}, {"08TP", 78, 68}};
     std::string out;
     out.reserve(text.size() / 2);
-    for (const CFixedPass& pass : kPasses) {
+    for (const CCoordRecordLayout& pass : {k08KiRecord, k02TpRecord, k08TpRecord}) {
         for (size_t t = text.find(pass.m_tag); t != std::string_view::npos;
-             t = text.find(pass.m_tag, t + pass.m_step)) {
-            const std::string_view code = FixedValue(text, t + pass.m_codeOffset, 16);
-            out.append(FixedValue(text, t + 6, 14)).push_back(',');
+             t = text.find(pass.m_tag, t + pass.m_next)) {
+            const std::string_view code = FixedValue(text, t, pass.m_code);
+            out.append(FixedValue(text, t, pass.m_name)).push_back(',');
             if (code != "0") out.append(code);
             out.push_back(',');
-            out.append(FixedValue(text, t + 36, 16)).push_back(',');
-            out.append(FixedValue(text, t + 20, 16)).push_back(',');
-            out.append(FixedValue(text, t + 52, 16)).append(kCrLf);
+            out.append(FixedValue(text, t, pass.m_east)).push_back(',');
+            out.append(FixedValue(text, t, pass.m_north)).push_back(',');
+            out.append(FixedValue(text, t, pass.m_height)).append(kCrLf);
             // The last record of the text ends the whole conversion.
-            if (t + pass.m_codeOffset + 16 + 2 >= text.size())
-                return CConvertResult::Done(std::move(out));
+            if (t + pass.m_length + 2 >= text.size()) return CConvertResult::Done(std::move(out));
         }
     }
     if (out.empty()) return CConvertResult::Failed(convert_msg::kNoCoordData);
@@ -254,9 +251,9 @@ bool BuildCoordBlocks(std::string_view text, std::string& out, std::string* mess
     payload.reserve(lines.size() * 51);
     for (const CTervLine& line : lines) {
         const std::string_view name = line.m_fields[0];
-        bool ok = name.size() <= 10;
+        bool ok = name.size() <= kQmx210Coord.m_nameWidth;
         if (ok) {
-            payload.append("_+").append(name).append(10 - name.size(), ' ');
+            payload.append("_+").append(name).append(kQmx210Coord.m_nameWidth - name.size(), ' ');
             payload.append("_ x");
             ok = EncodeValue(line.m_fields[2], payload);
         }

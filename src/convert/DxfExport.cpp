@@ -46,7 +46,7 @@ constexpr std::string_view kDxfTail = "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
 
 }  // namespace
 
-CConvertResult OnDxfExport(std::string_view text, std::vector<CoordRecord>* tableOut) {
+CConvertResult OnDxfExport(std::string_view text) {
     if (CountTerv210Records(text) == 0) return CConvertResult::Failed(convert_msg::kBadTerv210Dxf);
     std::vector<CTervLine> lines;
     std::string message;
@@ -82,9 +82,5 @@ CConvertResult OnDxfExport(std::string_view text, std::vector<CoordRecord>* tabl
         out.append(values[2]).append("\r\n");
     }
     out.append(kDxfTail);
-    if (tableOut) {
-        std::string ignored;
-        ParseTerv210Records(text, *tableOut, &ignored);
-    }
     return CConvertResult::Done(std::move(out));
 }

@@ -4,11 +4,7 @@
 #include <cstring>
 
 #include "convert/ConvertMessages.h"
-
-std::vector<CoordRecord> g_pCoordRecords;
-int g_nCoordCount = 0;
-std::vector<CodeRecord> g_pCodeRecords;
-int g_nCodeCount = 0;
+#include "convert/TervLines.h"
 
 char* CoordRecord::Field(int i) {
     char* fields[] = {m_szName, m_szCode, m_szEast, m_szNorth, m_szHeight};
@@ -34,35 +30,50 @@ void CodeRecord::Assign(std::string_view thirteen) {
     std::memcpy(m_code, bytes + 3, 10);
 }
 
-int CountCodeListLines(std::string_view text) {
-    if (text.empty()) return 0;
-    long commas = 0, lines = 0;
+namespace {
+
+// Commas and CR LF line ends of a text, counted in one pass; at every line end
+// `stop` may end the count early.
+struct CCommaCount {
+    long commas = 0;
+    long lines = 0;
+    bool stopped = false;
+};
+
+template <class Stop>
+CCommaCount CountCommasAndLines(std::string_view text, Stop stop) {
+    CCommaCount count;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == ',') {
-            ++commas;
+            ++count.commas;
         } else if (c == '\n' && i > 0 && text[i - 1] == '\r') {
-            ++lines;
-            if (commas != lines) return 0;
+            ++count.lines;
+            if (stop(count)) {
+                count.stopped = true;
+                break;
+            }
         }
     }
-    return static_cast<int>(lines);
+    return count;
+}
+
+}  // namespace
+
+int CountCodeListLines(std::string_view text) {
+    if (text.empty()) return 0;
+    const CCommaCount count =
+        CountCommasAndLines(text, [](const CCommaCount& c) { return c.commas != c.lines; });
+    return count.stopped ? 0 : static_cast<int>(count.lines);
 }
 
 int CountTerv210Records(std::string_view text) {
     if (text.empty()) return 0;
-    long commas = 0, lines = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == ',') {
-            ++commas;
-        } else if (c == '\n' && i > 0 && text[i - 1] == '\r') {
-            ++lines;
-            if (commas / 4 != lines) return static_cast<int>(commas / 4);
-        }
-    }
-    if (commas > 0 && commas % 4 != 0) return 0;
-    return static_cast<int>(lines);
+    const CCommaCount count =
+        CountCommasAndLines(text, [](const CCommaCount& c) { return c.commas / 4 != c.lines; });
+    if (count.stopped) return static_cast<int>(count.commas / 4);
+    if (count.commas > 0 && count.commas % 4 != 0) return 0;
+    return static_cast<int>(count.lines);
 }
 
 int CountRawCodeMarkers(std::string_view text) {
@@ -82,47 +93,23 @@ std::string LineNote(int lineNumber) {
     return "第" + std::to_string(lineNumber) + "行";
 }
 
-static bool IsBlank(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
 bool SplitTerv210Lines(std::string_view text, std::vector<CTervLine>& lines,
                        const char* baseMessage, std::string* message) {
     lines.clear();
     lines.reserve(text.size() / 24);
-    const char* const data = text.data();
-    const size_t size = text.size();
-    size_t start = 0;
-    int lineNumber = 0;
-    while (start < size) {
-        // One pass over the line: its end (CR LF or the end of the text) and its commas.
-        size_t commas[5];
-        int commaCount = 0;
-        size_t end = start;
-        while (end < size && !(data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')) {
-            if (data[end] == ',') {
-                if (commaCount < 5) commas[commaCount] = end;
-                ++commaCount;
-            }
-            ++end;
-        }
-        const std::string_view line = text.substr(start, end - start);
-        const size_t lineStart = start;
-        start = end + 2;
-        ++lineNumber;
-        if (IsBlank(line)) continue;
-        if (commaCount != 4) {
-            if (message) *message = std::string(baseMessage) + "\n" + LineNote(lineNumber);
+    CTervLineReader reader(text);
+    std::string_view line;
+    while (reader.Next(line)) {
+        if (IsBlankLine(line)) continue;
+        CTervLine& record = lines.emplace_back();
+        record.m_lineNumber = reader.LineNumber();
+        // Exactly four commas: a fifth one would shift the height into a sixth column.
+        if (!SplitTervFields(line, record.m_fields) ||
+            record.m_fields[4].find(',') != std::string_view::npos) {
+            lines.pop_back();
+            if (message) *message = std::string(baseMessage) + "\n" + LineNote(reader.LineNumber());
             return false;
         }
-        CTervLine& record = lines.emplace_back();
-        record.m_lineNumber = lineNumber;
-        size_t from = lineStart;
-        for (int f = 0; f < 4; ++f) {
-            record.m_fields[f] = text.substr(from, commas[f] - from);
-            from = commas[f] + 1;
-        }
-        record.m_fields[4] = text.substr(from, end - from);
     }
     return true;
 }

@@ -1,7 +1,6 @@
-// Text record formats: the coordinate and code tables, the validators of the view
-// text formats, and the parser that fills the coordinate table from TERV210 text.
-// Everything here works on code page 936 bytes and touches only what it is given,
-// except the two tables, which belong to the user-interface thread.
+// Text record formats: the coordinate and code records, the validators of the view
+// text formats, and the parser that reads coordinate records from TERV210 text.
+// Everything here works on code page 936 bytes and touches only what it is given.
 #pragma once
 
 #include <cstddef>
@@ -39,14 +38,6 @@ struct CodeRecord {
 };
 static_assert(sizeof(CoordRecord) == 75);
 static_assert(sizeof(CodeRecord) == 13);
-
-// The two tables, owned for the program's lifetime and used on the user-interface
-// thread only (conversions and the list dialogs). The count mirrors the records
-// the last parse produced; a dialog may keep spare rows beyond it.
-extern std::vector<CoordRecord> g_pCoordRecords;
-extern int g_nCoordCount;
-extern std::vector<CodeRecord> g_pCodeRecords;
-extern int g_nCodeCount;
 
 // Number of code list lines (one comma each, every line ended by CR LF), or 0 when
 // the text is not a code list. A last line without CR LF is not counted.

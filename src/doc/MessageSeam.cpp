@@ -35,16 +35,12 @@ EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons) {
                         ? QMessageBox::Ok
                         : QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     parent);
-    switch (box.exec()) {
-        case QMessageBox::Yes:
-            return EAnswer::Yes;
-        case QMessageBox::No:
-            return EAnswer::No;
-        case QMessageBox::Ok:
-            return EAnswer::Ok;
-        default:
-            return buttons == EButtons::Ok ? EAnswer::Ok : EAnswer::Cancel;
-    }
+    const int pressed = box.exec();
+    if (pressed == QMessageBox::Yes) return EAnswer::Yes;
+    if (pressed == QMessageBox::No) return EAnswer::No;
+    // Closing a box that has only OK is answering OK.
+    if (pressed == QMessageBox::Ok || buttons == EButtons::Ok) return EAnswer::Ok;
+    return EAnswer::Cancel;
 }
 
 QString AskOpenFileName(QWidget* parent) {

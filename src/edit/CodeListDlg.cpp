@@ -6,10 +6,12 @@
 #include <new>
 
 #include "convert/ConvertMessages.h"
+#include "doc/MessageSeam.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 
 CCodeListDlg::CCodeListDlg(CViewTextAccess view, QWidget* parent)
@@ -78,10 +80,10 @@ int CCodeDataDlg::CheckInput() {
 bool CCodeDataDlg::InputAccepted() {
     switch (CheckInput()) {
         case 1:
-            EditMessage(this, edit_text::kNameEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kNameEmpty));
             return false;
         case 2:
-            EditMessage(this, edit_text::kCodeEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kCodeEmpty));
             return false;
         default:
             return true;
@@ -127,14 +129,14 @@ void RunCodeListEditing(const CViewTextAccess& view, QWidget* parent) {
     try {
         LoadCodeRecords(text);
     } catch (const std::bad_alloc&) {
-        EditMessage(parent, edit_text::kNoData);
+        ShowMessageBox(parent, QString::fromUtf8(edit_text::kNoData));
         return;
     }
     // A text that holds data but not one row of this format (LF line ends, a
     // header without commas) is not an empty list: writing one back would
     // throw the data away.
     if (g_nCodeCount == 0 && !text.empty()) {
-        EditMessage(parent, convert_msg::kBadPcodeList);
+        ShowMessageBox(parent, QString::fromUtf8(convert_msg::kBadPcodeList));
         return;
     }
     CCodeListDlg list(view, parent);

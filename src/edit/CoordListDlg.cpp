@@ -6,11 +6,13 @@
 #include <new>
 
 #include "convert/ConvertMessages.h"
+#include "doc/MessageSeam.h"
 #include "edit/CoordFormatDlg.h"
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
 #include "edit/EditTexts.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 
 CCoordListDlg::CCoordListDlg(CViewTextAccess view, QWidget* parent)
@@ -114,10 +116,10 @@ int CAddDataDlg::CheckInput() {
 void CAddDataDlg::accept() {
     switch (CheckInput()) {
         case 1:
-            EditMessage(this, edit_text::kNameEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kNameEmpty));
             return;
         case 2:
-            EditMessage(this, edit_text::kCodeEmpty);
+            ShowMessageBox(this, QString::fromUtf8(edit_text::kCodeEmpty));
             return;
         default:
             break;
@@ -162,14 +164,14 @@ void RunCoordListEditing(const CViewTextAccess& view, QWidget* parent) {
     try {
         LoadCoordRecords(text, g_nEditFormat);
     } catch (const std::bad_alloc&) {
-        EditMessage(parent, edit_text::kNoData);
+        ShowMessageBox(parent, QString::fromUtf8(edit_text::kNoData));
         return;
     }
     // A text that holds data but not one row of this format (LF line ends, a
     // header without commas) is not an empty list: writing one back would
     // throw the data away.
     if (g_nCoordCount == 0 && !text.empty()) {
-        EditMessage(parent, convert_msg::kBadTerv210);
+        ShowMessageBox(parent, QString::fromUtf8(convert_msg::kBadTerv210));
         return;
     }
     CCoordListDlg list(view, parent);

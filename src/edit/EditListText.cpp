@@ -2,8 +2,11 @@
 
 #include <cstring>
 
+#include "convert/RecordFormats.h"
+#include "convert/TervLines.h"
 #include "edit/EditState.h"
 #include "edit/FieldText.h"
+#include "edit/RecordTables.h"
 
 namespace {
 
@@ -40,64 +43,49 @@ std::array<const char*, 5> CoordHeadings(std::uint8_t format) {
     return {"点名", "坐标E", "坐标N", "坐标Z", "编码"};
 }
 
+namespace {
+
+// Rebuilds a table from the first `count` lines ended by CR LF: count + 1 fresh
+// records (the old table is freed first), then `store` fills one record from a
+// line and returns false to end the reading. Sets `read` to the records read.
+template <class Record, class Store>
+void LoadTable(std::string_view text, int count, std::vector<Record>& table, int& read,
+               Store store) {
+    table.clear();
+    table.shrink_to_fit();
+    read = 0;
+    table.assign(static_cast<std::size_t>(count) + 1, Record{});
+    CTervLineReader reader(text, ELastLine::kDropped);
+    std::string_view line;
+    int n = 0;
+    while (n < count && reader.Next(line) && store(line, table[static_cast<std::size_t>(n)])) ++n;
+    read = n;
+}
+
+}  // namespace
+
 void LoadCoordRecords(std::string_view text, std::uint8_t format) {
-    const int count = CountTerv210Records(text);
-    g_pCoordRecords.clear();
-    g_pCoordRecords.shrink_to_fit();
-    g_nCoordCount = 0;
-    g_pCoordRecords.assign(static_cast<std::size_t>(count) + 1, CoordRecord{});
-    std::size_t pos = 0;
-    int read = 0;
-    while (read < count) {
-        const std::size_t end = FindLineEnd(text, pos);
-        if (end == std::string_view::npos) break;
-        const std::string_view line = text.substr(pos, end - pos);
-        std::string_view fields[5];
-        std::size_t start = 0;
-        bool complete = true;
-        for (int i = 0; i < 4 && complete; ++i) {
-            const std::size_t comma = line.find(',', start);
-            if (comma == std::string_view::npos) {
-                complete = false;
-                break;
-            }
-            fields[i] = line.substr(start, comma - start);
-            start = comma + 1;
-        }
-        if (!complete) break;
-        // The last field runs to the line end and may itself hold commas.
-        fields[4] = line.substr(start);
-        CoordRecord& record = g_pCoordRecords[static_cast<std::size_t>(read)];
-        for (int column = 0; column < 5; ++column)
-            StoreFixed(record.Field(CoordFieldOfColumn(column, format)),
-                       CoordRecord::kFieldSize - 1, fields[column]);
-        ++read;
-        pos = end + 2;
-    }
-    g_nCoordCount = read;
+    // The last field may itself hold commas.
+    LoadTable(text, CountTerv210Records(text), g_pCoordRecords, g_nCoordCount,
+              [format](std::string_view line, CoordRecord& record) {
+                  std::string_view fields[5];
+                  if (!SplitTervFields(line, fields)) return false;
+                  for (int column = 0; column < 5; ++column)
+                      StoreFixed(record.Field(CoordFieldOfColumn(column, format)),
+                                 CoordRecord::kFieldSize - 1, fields[column]);
+                  return true;
+              });
 }
 
 void LoadCodeRecords(std::string_view text) {
-    const int count = CountCodeListLines(text);
-    g_pCodeRecords.clear();
-    g_pCodeRecords.shrink_to_fit();
-    g_nCodeCount = 0;
-    g_pCodeRecords.assign(static_cast<std::size_t>(count) + 1, CodeRecord{});
-    std::size_t pos = 0;
-    int read = 0;
-    while (read < count) {
-        const std::size_t end = FindLineEnd(text, pos);
-        if (end == std::string_view::npos) break;
-        const std::string_view line = text.substr(pos, end - pos);
-        const std::size_t comma = line.find(',');
-        if (comma == std::string_view::npos) break;
-        CodeRecord& record = g_pCodeRecords[static_cast<std::size_t>(read)];
-        StoreFixed(record.m_number, sizeof record.m_number, line.substr(0, comma));
-        StoreFixed(record.m_code, sizeof record.m_code, line.substr(comma + 1));
-        ++read;
-        pos = end + 2;
-    }
-    g_nCodeCount = read;
+    LoadTable(text, CountCodeListLines(text), g_pCodeRecords, g_nCodeCount,
+              [](std::string_view line, CodeRecord& record) {
+                  const std::size_t comma = line.find(',');
+                  if (comma == std::string_view::npos) return false;
+                  StoreFixed(record.m_number, sizeof record.m_number, line.substr(0, comma));
+                  StoreFixed(record.m_code, sizeof record.m_code, line.substr(comma + 1));
+                  return true;
+              });
 }
 
 std::string_view FieldText(const char* field, std::size_t width) {

@@ -1,5 +1,6 @@
 // Splitting the view text into the rows of the list dialogs and joining them
-// again. Pure: works on code page 936 bytes and the two record tables.
+// again. Pure: works on code page 936 bytes and the two record tables
+// (edit/RecordTables.h).
 #pragma once
 
 #include <array>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/RecordFormats.h"
+struct CoordRecord;
 
 // Widths the tables hold and the write-back keeps (bytes of code page 936).
 inline constexpr std::size_t kCoordCellBytes = 14;

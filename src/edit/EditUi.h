@@ -1,6 +1,6 @@
-// What the editing dialogs share: the seams for messages and nested modal
-// dialogs (so tests can answer them), access to the view text, the dialog
-// font and size, and the input limits of the fields.
+// What the editing dialogs share: the seam for nested modal dialogs (so tests
+// can answer them; messages go through doc/MessageSeam.h), access to the view
+// text, the dialog font and size, and the input limits of the fields.
 #pragma once
 
 #include <QString>
@@ -11,16 +11,11 @@
 class QDialog;
 class QWidget;
 
-using EditMessageFn = std::function<void(QWidget* parent, const QString& text)>;
 using EditDialogRunner = std::function<int(QDialog& dialog)>;
 
-// An empty function restores the default: the program's message box
-// (doc/MessageSeam.h).
-void SetEditMessageHandler(EditMessageFn handler);
 // An empty function restores the default: QDialog::exec().
 void SetEditDialogRunner(EditDialogRunner runner);
 
-void EditMessage(QWidget* parent, const char* utf8);
 int RunEditDialog(QDialog& dialog);
 
 // How the dialogs read and replace the whole view text (bytes, code page 936).

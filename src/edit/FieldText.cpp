@@ -22,13 +22,3 @@ std::string_view CutToField(std::string_view text, std::size_t maxBytes) {
     }
     return text.substr(0, pos);
 }
-
-std::size_t FindLineEnd(std::string_view text, std::size_t pos) {
-    while (pos < text.size()) {
-        const std::size_t lf = text.find('\n', pos);
-        if (lf == std::string_view::npos) return std::string_view::npos;
-        if (lf > 0 && lf - 1 >= pos && text[lf - 1] == '\r') return lf - 1;
-        pos = lf + 1;
-    }
-    return std::string_view::npos;
-}

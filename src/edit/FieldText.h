@@ -8,6 +8,3 @@
 // Longest prefix of a code page 936 text that fits maxBytes without splitting
 // a double-byte character.
 std::string_view CutToField(std::string_view text, std::size_t maxBytes);
-
-// Position of the next CR LF pair at or after pos, or npos.
-std::size_t FindLineEnd(std::string_view text, std::size_t pos);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "convert/RecordFormats.h"
+#include "doc/MessageSeam.h"
 #include "edit/EditTexts.h"
 #include "edit/PrismCorrection.h"
 
@@ -54,7 +55,7 @@ void CPrismCorrectDlg::ApplyCorrection() {
         case PrismResult::kInvalid: {
             const std::string message = std::string(edit_text::kInvalidRawData) + "\n" +
                                         LineNote(static_cast<int>(badLine));
-            EditMessage(this, message.c_str());
+            ShowMessageBox(this, QString::fromUtf8(message));
             break;
         }
         case PrismResult::kUnchanged:

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "edit/FieldText.h"
+#include "convert/TervLines.h"
 
 namespace {
 
@@ -94,20 +94,13 @@ void AppendFloat(std::string& out, float value) {
 // Corrects one line without its line end; false when it is not two fields
 // and three numbers.
 bool CorrectLine(std::string_view line, float oldConst, float newConst, std::string& out) {
-    if (line.find_first_not_of(" \t") == std::string_view::npos) {
+    if (IsBlankLine(line)) {
         // A blank line holds no point; it stays as it is.
         out.append(line);
         return true;
     }
     std::string_view fields[5];
-    std::size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = line.find(',', start);
-        if (comma == std::string_view::npos) return false;
-        fields[i] = line.substr(start, comma - start);
-        start = comma + 1;
-    }
-    fields[4] = line.substr(start);
+    if (!SplitTervFields(line, fields)) return false;
     float v[3];
     for (int i = 0; i < 3; ++i) {
         const auto number = ParseDecimalField(fields[2 + i]);
@@ -169,21 +162,14 @@ PrismResult CorrectPrismText(std::string_view text, float oldConstMetres, float 
     if (text.empty()) return PrismResult::kUnchanged;
     std::string result;
     result.reserve(text.size() + text.size() / 2);
-    std::size_t pos = 0;
-    std::size_t lineNumber = 0;
-    while (pos < text.size()) {
-        ++lineNumber;
-        const std::size_t end = FindLineEnd(text, pos);
-        const bool terminated = end != std::string_view::npos;
-        const std::string_view line =
-            text.substr(pos, terminated ? end - pos : std::string_view::npos);
+    CTervLineReader reader(text);
+    std::string_view line;
+    while (reader.Next(line)) {
         if (!CorrectLine(line, oldConstMetres, newConstMetres, result)) {
-            if (invalidLine) *invalidLine = lineNumber;
+            if (invalidLine) *invalidLine = static_cast<std::size_t>(reader.LineNumber());
             return PrismResult::kInvalid;
         }
-        if (!terminated) break;
-        result.append("\r\n");
-        pos = end + 2;
+        if (reader.Terminated()) result.append("\r\n");
     }
     out = std::move(result);
     return PrismResult::kCorrected;

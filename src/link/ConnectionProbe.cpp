@@ -10,9 +10,8 @@ bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
     std::snprintf(line.COMPort, sizeof line.COMPort, "%s", name.c_str());
     CSerialPort port;
     // Missing or busy ports are passed over without a word.
-    if (!port.Open(line, timing.queueSize, timing.timeouts)) return false;
+    if (!port.Open(line, timing.timeouts)) return false;
     unsigned char reply[128] = {};
-    port.ClearError();
     port.Purge(true, true);
     port.Write(kProbeGreeting, sizeof kProbeGreeting - 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(timing.pauseMs));

@@ -30,7 +30,6 @@ public:
 struct CProbeTiming {
     int pauseMs = 200;  // between the greeting and the read
     SerialTimeouts timeouts{20, 80, 500, 800, 800};
-    size_t queueSize = 40960;
     int firstPort = 1;
     int lastPort = 16;
 };

@@ -188,11 +188,10 @@ bool CSerialPort::Open() {
 }
 
 bool CSerialPort::Open(const ComSettingsRecord& settings) {
-    return Open(settings, kSerialQueueSize, SerialTimeouts{});
+    return Open(settings, SerialTimeouts{});
 }
 
-bool CSerialPort::Open(const ComSettingsRecord& settings, size_t /*queueSize*/,
-                       const SerialTimeouts& timeouts) {
+bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts) {
     Close();
     if (m_wakeFd >= 0) {
         eventfd_t ignored;
@@ -254,8 +253,6 @@ size_t CSerialPort::QueuedBytes() const {
     if (ioctl(fd, FIONREAD, &n) != 0 || n < 0) return 0;
     return static_cast<size_t>(n);
 }
-
-void CSerialPort::ClearError() {}
 
 void CSerialPort::Purge(bool input, bool output) {
     int fd = m_fd.load();

@@ -24,9 +24,6 @@ struct SerialTimeouts {
     unsigned writeTotalConstant = 800;
 };
 
-// Driver queue size the transfers ask for (Linux keeps its own tty buffers).
-inline constexpr size_t kSerialQueueSize = 4096;
-
 // "COMn" -> device path: a path starting with '/' as it is; with JVS_COM_DIR
 // set, $JVS_COM_DIR/COMn; else COM1-8 ttyUSB0-7, COM9-12 ttyACM0-3, COM13-16 ttyS0-3.
 // Returns an empty string for a name that maps to nothing.
@@ -52,22 +49,20 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
     virtual ~CSerialPort();
 
-    // Opens the port named by ComSettings (exclusively) with its line parameters,
-    // 4096-byte queues and the standard time-outs. Returns false when the port is
+    // Opens the port named by ComSettings (exclusively) with its line parameters
+    // and the standard time-outs. Returns false when the port is
     // missing or in use; the caller shows kMsgPortOpenFailed. An open port is
     // closed first. Opening also withdraws an earlier Cancel.
     bool Open();
     bool Open(const ComSettingsRecord& settings);
-    // Opens with explicit queue sizes and time-outs (the connection probe).
-    bool Open(const ComSettingsRecord& settings, size_t queueSize, const SerialTimeouts& timeouts);
+    // Opens with explicit time-outs (the connection probe, the transfers). Linux
+    // keeps its own tty buffers, so there are no queue sizes to ask for.
+    bool Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts);
     bool IsOpen() const;
     void Close();
 
     // Bytes waiting in the input queue.
     size_t QueuedBytes() const;
-    // Queries and clears the line's error state (kept for the shared conventions;
-    // Linux latches no line errors, so there is nothing to clear).
-    void ClearError();
     void Purge(bool input, bool output);
     // Blocking read of up to n bytes, bounded by the time-outs. Returns the count read.
     size_t Read(void* buffer, size_t n);

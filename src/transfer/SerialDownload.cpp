@@ -42,7 +42,6 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
     auto deadline = Clock::now() + timeout;
     bool enqSent = false;
     const bool ackNak = cfg.Protol == 1;
-    g_SerialPort.ClearError();
     g_SerialPort.Purge(true, true);
 
     long long received = 0;
@@ -150,11 +149,10 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
 unsigned DownloadQmx210Worker(const CTransferJob& job) {
     g_bTransferDone = true;
     const ComSettingsRecord cfg = ComSettings.Get();
-    if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
+    if (!g_SerialPort.Open(cfg, job.portTimeouts)) {
         job.screen->ShowMessage(kMsgPortOpenFailed);
         return 0;
     }
-    g_SerialPort.ClearError();
     job.screen->AskOperator(cfg.Protol == 1 ? kMsgPromptInstrumentFirst : kMsgPromptPcFirst);
     return Receive(job, cfg, Family::Qmx210);
 }
@@ -162,12 +160,11 @@ unsigned DownloadQmx210Worker(const CTransferJob& job) {
 unsigned DownloadQmx610Worker(const CTransferJob& job) {
     g_bTransferDone = false;
     const ComSettingsRecord cfg = ComSettings.Get();
-    if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
+    if (!g_SerialPort.Open(cfg, job.portTimeouts)) {
         job.screen->ShowMessage(kMsgPortOpenFailed);
         g_bTransferDone = true;
         return 0;
     }
-    g_SerialPort.ClearError();
     job.screen->AskOperator(kMsgPromptPcFirst);
     return Receive(job, cfg, Family::Qmx610);
 }

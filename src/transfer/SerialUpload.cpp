@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "config/LinkSettings.h"
+#include "convert/Converters.h"
 #include "link/SerialPort.h"
-#include "transfer/TransferEncoders.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -27,12 +27,11 @@ unsigned Abandon(UploadBuffer& buffer) {
 // and starts the echo afresh. False: the transfer is over (port message shown
 // or program exiting), flag raised, port closed.
 bool OpenAndPrompt(const CTransferJob& job, const ComSettingsRecord& cfg, UploadBuffer& buffer) {
-    if (!g_SerialPort.Open(cfg, 4096, job.portTimeouts)) {
+    if (!g_SerialPort.Open(cfg, job.portTimeouts)) {
         job.screen->ShowMessage(kMsgPortOpenFailed);
         Abandon(buffer);
         return false;
     }
-    g_SerialPort.ClearError();
     job.screen->AskOperator(kMsgPromptUpload);
     if (g_bTransferCancel) {
         ClosePort();
@@ -69,7 +68,6 @@ unsigned SendSegments(const CTransferJob& job, const ComSettingsRecord& cfg, Upl
             return Finish(screen, buffer, 2);
         }
         g_pSendCursor = data.data() + cursor;
-        g_SerialPort.ClearError();
         g_SerialPort.Write(g_pSendCursor, sent);
         DelayMs(static_cast<unsigned>(std::max<int32_t>(0, cfg.RowDelay)));
         g_szEchoLine.assign(g_pSendCursor, sent);
@@ -88,7 +86,7 @@ unsigned SendSegments(const CTransferJob& job, const ComSettingsRecord& cfg, Upl
                 if (g_bTransferCancel) return Finish(screen, buffer, 0);
                 // The view gets its text back so the user can try again.
                 g_strTransferText.Set(startText);
-                SetViewTextLocked(screen, startText);
+                SetViewTextHoldingTextMutex(screen, startText);
                 screen.ShowMessage(kMsgReplyError);
                 return Finish(screen, buffer, 0);
             }
@@ -110,7 +108,6 @@ unsigned SendLines(const CTransferJob& job, const ComSettingsRecord& cfg, Upload
         if (g_bTransferCancel) return Finish(screen, buffer, 0);
         const size_t n = lineLength(data, cursor);
         g_pSendCursor = data.data() + cursor;
-        g_SerialPort.ClearError();
         if (n > 0) g_SerialPort.Write(g_pSendCursor, n);
         DelayMs(static_cast<unsigned>(std::max<int32_t>(0, cfg.RowDelay)));
         if (n == 0) break;
@@ -153,8 +150,8 @@ unsigned UploadBlocks(const CTransferJob& job, bool pcode) {
     const ComSettingsRecord cfg = ComSettings.Get();
     std::string stream = pcode ? std::string() : std::string(kQmx210Header);
     std::string message;
-    const bool built = pcode ? EncodePcodeBlocks(startText, stream, message)
-                             : EncodeCoordBlocks(startText, stream, message);
+    const bool built = pcode ? BuildPcodeBlocks(startText, stream, &message)
+                             : BuildCoordBlocks(startText, stream, &message);
     if (!built) {
         if (!message.empty()) job.screen->ShowMessage(message);
         return Abandon(buffer);
@@ -179,7 +176,7 @@ unsigned UploadQmx610Worker(const CTransferJob& job) {
     UploadBuffer buffer;
     if (!Begin(job, startText, buffer)) return 0;
     const ComSettingsRecord cfg = ComSettings.Get();
-    const size_t records = CountCoordRecords(startText);
+    const size_t records = static_cast<size_t>(CountTerv210Records(startText));
     // A text that is not a coordinate list would otherwise go out as nothing
     // but the end marker, and the instrument's list would look uploaded.
     if (records == 0 && !startText.empty()) {

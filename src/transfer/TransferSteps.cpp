@@ -4,6 +4,7 @@
 #include <mutex>
 #include <new>
 
+#include "convert/TervLines.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -62,7 +63,7 @@ void SetViewToTransferText(CTransferScreen& screen, bool moveCaret) {
         screen.SetViewText(g_strTransferText.Get());
 }
 
-void SetViewTextLocked(CTransferScreen& screen, const std::string& text) {
+void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& text) {
     std::lock_guard lock(g_viewTextMutex);
     screen.SetViewText(text);
 }
@@ -88,12 +89,9 @@ std::string BuildDgLines(std::string_view text, size_t records) {
         const std::string_view north = TakeUntil(text, pos, ',');
         // The height ends at CR, or at a character that is followed by LF
         // (which is not taken); then the two line-end characters are skipped.
-        const size_t start = pos;
-        while (pos < text.size() && text[pos] != '\r' &&
-               !(pos + 1 < text.size() && text[pos + 1] == '\n'))
-            ++pos;
-        const std::string_view height = text.substr(start, pos - start);
-        pos = std::min(text.size(), pos + 2);
+        const size_t end = FindTervLineEnd(text, pos, ELineEnd::kCrOrBeforeLf);
+        const std::string_view height = text.substr(pos, end - pos);
+        pos = std::min(text.size(), end == std::string_view::npos ? end : end + 2);
         out.append("/Dg ");
         out.append(north).append(",");
         out.append(east).append(",");
@@ -131,17 +129,13 @@ std::string BuildDhLines(std::string_view text) {
 }
 
 size_t Qmx610LineLength(std::string_view data, size_t pos) {
-    for (size_t i = pos; i < data.size(); ++i) {
-        if (data[i] == '\r' || (i + 1 < data.size() && data[i + 1] == '\n'))
-            return std::min(i - pos + 2, data.size() - pos);
-    }
-    return 0;
+    const size_t end = FindTervLineEnd(data, pos, ELineEnd::kCrOrBeforeLf);
+    return end == std::string_view::npos ? 0 : std::min(end - pos + 2, data.size() - pos);
 }
 
 size_t CrLfLineLength(std::string_view data, size_t pos) {
-    for (size_t i = pos; i + 1 < data.size(); ++i)
-        if (data[i] == '\r' && data[i + 1] == '\n') return i - pos + 2;
-    return 0;
+    const size_t end = FindTervLineEnd(data, pos);
+    return end == std::string_view::npos ? 0 : end - pos + 2;
 }
 
 size_t SegmentSendLength(std::string_view data, size_t pos) {

@@ -67,7 +67,7 @@ void LockView(CTransferScreen& screen);
 void UnlockView(CTransferScreen& screen);
 void ShowTransferText(CTransferScreen& screen);
 void SetViewToTransferText(CTransferScreen& screen, bool moveCaret);
-void SetViewTextLocked(CTransferScreen& screen, const std::string& text);
+void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& text);
 // Held around every text the worker or the companion puts into the view.
 std::mutex& ViewTextMutex();
 

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "config/LinkSettings.h"
+#include "convert/Converters.h"
+#include "convert/RecordFormats.h"
 #include "link/UsbDevice.h"
-#include "transfer/TransferEncoders.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -79,7 +80,7 @@ public:
                 break;
             case EndView::Restore:
                 g_strTransferText.Set(m_startText);
-                SetViewTextLocked(m_screen, m_startText);
+                SetViewTextHoldingTextMutex(m_screen, m_startText);
                 break;
             case EndView::Echo:
                 SetViewToTransferText(m_screen, false);
@@ -161,7 +162,7 @@ enum class UsbUpload { Coords, Text, FeatureCodes };
 std::string BuildUsbStream(UsbUpload kind, const std::string& text, const char*& message) {
     std::string stream;
     if (kind == UsbUpload::Coords) {
-        const size_t records = CountCoordRecords(text);
+        const size_t records = static_cast<size_t>(CountTerv210Records(text));
         if (records == 0 && !text.empty()) {
             message = kMsgUploadNotTerv210;
             return {};

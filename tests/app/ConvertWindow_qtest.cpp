@@ -21,6 +21,7 @@
 #include "edit/EditUi.h"
 #include "edit/PrismCorrectDlg.h"
 #include "edit/UpdatePromptDlg.h"
+#include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
 
 namespace {

@@ -117,8 +117,8 @@ private slots:
         QVERIFY(frame->OnCommand(cmd::kDownload610));
         // Handlers return at once; while it runs nothing may start another
         // transfer or replace the text.
+        // The command itself brings the command states up to date.
         QVERIFY(IsTransferRunning());
-        frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::kDownload610)->isEnabled());
         QVERIFY(!frame->OnCommand(cmd::kDownload210));
         QVERIFY(!frame->OnCommand(cmd::kFileNew));

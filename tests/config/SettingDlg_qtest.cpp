@@ -10,8 +10,8 @@
 #include "config/ComSettingDlg.h"
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsUi.h"
 #include "config/UsbSettingDlg.h"
+#include "doc/MessageSeam.h"
 
 class SettingDlgTest : public QObject {
     Q_OBJECT
@@ -46,10 +46,13 @@ private slots:
         m_cwd = std::make_unique<CTempCwd>();
         ResetLinkSettings();
         m_messages.clear();
-        SetSettingsMessageHandler([this](QWidget*, const QString& text) { m_messages << text; });
+        SetMessageHook([this](const QString& text, EButtons) {
+            m_messages << text;
+            return EAnswer::Ok;
+        });
     }
     void cleanup() {
-        SetSettingsMessageHandler({});
+        SetMessageHook({});
         ResetLinkSettings();
         m_cwd.reset();
     }

@@ -1,7 +1,11 @@
 // Validators of the view formats and the TERV210 parser behind the coordinate table.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "convert/RecordFormats.h"
+#include "convert/TervLines.h"
 
 TEST(Validators, CountTerv210Records) {
     EXPECT_EQ(CountTerv210Records(""), 0);
@@ -82,4 +86,36 @@ TEST(Validators, RecordFieldsStayInsideTheirBuffers) {
     code.Assign("12");  // cut off: the rest stays spaces
     EXPECT_EQ(code.Number(), "12 ");
     EXPECT_EQ(code.Code(), std::string(10, ' '));
+}
+
+// One reader serves callers with different rules; each rule is pinned here.
+TEST(TervLines, LineEndsLastLinesAndFields) {
+    const std::string_view text = "a\rb\nc\r\n\r\n  \r\nlast";
+    const auto read = [&](ELastLine last) {
+        std::vector<std::string> out;
+        CTervLineReader reader(text, last);
+        std::string_view line;
+        while (reader.Next(line))
+            out.push_back(std::to_string(reader.LineNumber()) + (reader.Terminated() ? "=" : "~") +
+                          std::string(line));
+        return out;
+    };
+    EXPECT_EQ(read(ELastLine::kLine),
+              (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  ", "4~last"}));
+    EXPECT_EQ(read(ELastLine::kDropped), (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  "}));
+    // A text that ends with its line end has no empty line after it.
+    CTervLineReader once("x\r\n");
+    std::string_view line;
+    EXPECT_TRUE(once.Next(line));
+    EXPECT_FALSE(once.Next(line));
+    EXPECT_EQ(FindTervLineEnd("\r\n\r\n", 1), 2u);
+    EXPECT_EQ(FindTervLineEnd("abc\n", 0), std::string_view::npos);
+    // The instruments' rule ends at a CR, or at the byte before an LF.
+    EXPECT_EQ(FindTervLineEnd("ab\rc", 0, ELineEnd::kCrOrBeforeLf), 2u);
+    EXPECT_EQ(FindTervLineEnd("abc\n", 0, ELineEnd::kCrOrBeforeLf), 2u);
+    EXPECT_EQ(FindTervLineEnd("abc", 0, ELineEnd::kCrOrBeforeLf), std::string_view::npos);
+    std::string_view fields[5];
+    ASSERT_TRUE(SplitTervFields("A,B,1,2,3,x", fields));
+    EXPECT_EQ(fields[4], "3,x");
+    EXPECT_FALSE(SplitTervFields("A,B,1,2", fields));
 }

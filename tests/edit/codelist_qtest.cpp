@@ -11,6 +11,7 @@
 #include "edit/CoordListDlg.h"
 #include "edit/EditListText.h"
 #include "edit/PrismCorrectDlg.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 #include "edit_qtest_support.h"
 

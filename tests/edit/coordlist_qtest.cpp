@@ -10,6 +10,7 @@
 #include "edit/CoordFormatDlg.h"
 #include "edit/CoordListDlg.h"
 #include "edit/EditListText.h"
+#include "edit/RecordTables.h"
 #include "edit/UpdatePromptDlg.h"
 #include "edit_qtest_support.h"
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "doc/MessageSeam.h"
 #include "edit/EditState.h"
 #include "edit/EditUi.h"
 
@@ -24,7 +25,10 @@ public:
         g_bNoUpdatePrompt = false;
         g_nCurRow = 0;
         g_nListRows = 0;
-        SetEditMessageHandler([this](QWidget*, const QString& text) { m_messages << text; });
+        SetMessageHook([this](const QString& text, EButtons) {
+            m_messages << text;
+            return EAnswer::Ok;
+        });
         SetEditDialogRunner([this](QDialog& dialog) {
             if (m_answers.empty()) {
                 m_unexpected << dialog.windowTitle();
@@ -37,7 +41,7 @@ public:
         });
     }
     ~CEditHarness() {
-        SetEditMessageHandler({});
+        SetMessageHook({});
         SetEditDialogRunner({});
     }
 

@@ -4,6 +4,7 @@
 
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
+#include "edit/RecordTables.h"
 
 namespace {
 std::string Cells(const CoordRecord& record, std::uint8_t format) {

@@ -129,7 +129,4 @@ TEST(FieldText, CutKeepsDoubleByteCharactersWhole) {
     EXPECT_EQ(CutToField("\xB5\xE3\xC3\xFB", 3), "\xB5\xE3");
     // A lone lead byte at the end counts as one byte.
     EXPECT_EQ(CutToField("AB\xB5", 3), "AB\xB5");
-    EXPECT_EQ(FindLineEnd("ab\ncd\r\n", 0), 5u);
-    EXPECT_EQ(FindLineEnd("ab\rcd", 0), std::string_view::npos);
-    EXPECT_EQ(FindLineEnd("\r\n\r\n", 1), 2u);
 }

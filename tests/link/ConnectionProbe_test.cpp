@@ -22,7 +22,7 @@ struct CRecordingScreen : CProbeScreen {
     void BetweenPorts() override { ++between; }
 };
 
-const CProbeTiming kFast{20, SerialTimeouts{20, 8, 60, 800, 800}, 40960, 1, 16};
+const CProbeTiming kFast{20, SerialTimeouts{20, 8, 60, 800, 800}, 1, 16};
 
 struct ProbeTest : ::testing::Test {
     CTempComDir dir;

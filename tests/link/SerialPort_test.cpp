@@ -241,8 +241,7 @@ TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
 TEST_F(PortFixture, ReadTimeBounds) {
     CSerialPort port;
     // Shortened versions of the standard time-outs: interval 50, total 100 * n + 300.
-    ASSERT_TRUE(
-        port.Open(PortSettings("COM1"), kSerialQueueSize, SerialTimeouts{50, 100, 300, 800, 800}));
+    ASSERT_TRUE(port.Open(PortSettings("COM1"), SerialTimeouts{50, 100, 300, 800, 800}));
     char buf[8];
 
     // Silent line: a 3-byte read takes the whole total time, no more.

@@ -191,7 +191,7 @@ TEST_F(JvsCli, SimStoresAnUploadAndEndsWithOnce) {
     CSerialPort port;
     ComSettingsRecord s;
     std::snprintf(s.COMPort, sizeof s.COMPort, "COM2");
-    ASSERT_TRUE(port.Open(s, kSerialQueueSize, SerialTimeouts{50, 100, 1000, 800, 800}));
+    ASSERT_TRUE(port.Open(s, SerialTimeouts{50, 100, 1000, 800, 800}));
     const std::string seg =
         "\x02"
         "F00F000\x03\r\n";

@@ -50,7 +50,7 @@ struct Sim : ::testing::Test {
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
     void OpenPort(int n = 1) {
-        ASSERT_TRUE(port.Open(Port(n), kSerialQueueSize, SerialTimeouts{20, 80, 500, 800, 800}));
+        ASSERT_TRUE(port.Open(Port(n), SerialTimeouts{20, 80, 500, 800, 800}));
     }
 };
 

@@ -1,37 +1,21 @@
-// Shared parts of the editing dialogs (in this file so it builds with them).
+// Shared parts of the editing dialogs.
+#include "edit/EditUi.h"
+
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
 
 #include "convert/ViewCodec.h"
-#include "doc/MessageSeam.h"
-#include "edit/EditUi.h"
 
 namespace {
-EditMessageFn& MessageHandler() {
-    static EditMessageFn handler;
-    return handler;
-}
 EditDialogRunner& DialogRunner() {
     static EditDialogRunner runner;
     return runner;
 }
 }  // namespace
 
-void SetEditMessageHandler(EditMessageFn handler) {
-    MessageHandler() = std::move(handler);
-}
 void SetEditDialogRunner(EditDialogRunner runner) {
     DialogRunner() = std::move(runner);
-}
-
-void EditMessage(QWidget* parent, const char* utf8) {
-    const QString text = QString::fromUtf8(utf8);
-    if (MessageHandler()) {
-        MessageHandler()(parent, text);
-        return;
-    }
-    ShowMessageBox(parent, text);
 }
 
 int RunEditDialog(QDialog& dialog) {
