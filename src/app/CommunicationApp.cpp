@@ -194,7 +194,8 @@ void CCommunicationApp::OnHelp() {
     const QString dir = FindHelpDir();
     if (dir.isEmpty()) {
         ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpNotFound) + '\n' +
-                      QString::fromUtf8(apptext::kHelpSearched) + HelpSearchDirs().join(", "));
+                                            QString::fromUtf8(apptext::kHelpSearched) +
+                                            HelpSearchDirs().join(", "));
         return;
     }
     if (m_help && m_help->Dir() != dir) delete m_help.data();

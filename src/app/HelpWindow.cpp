@@ -136,11 +136,13 @@ void CHelpWindow::ShowPage(const QString& file) {
 void CHelpWindow::OnLink(const QUrl& url) {
     const QUrl target = m_browser->source().resolved(url);
     if (!target.isLocalFile()) {
-        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpExternalLink) + '\n' + url.toString());
+        ShowMessageBox(AppMainWindow(),
+                       QString::fromUtf8(apptext::kHelpExternalLink) + '\n' + url.toString());
         return;
     }
     if (!IsRegularFile(target.toLocalFile())) {
-        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kHelpPageMissing) + '\n' + url.toString());
+        ShowMessageBox(AppMainWindow(),
+                       QString::fromUtf8(apptext::kHelpPageMissing) + '\n' + url.toString());
         return;
     }
     m_browser->setSource(target);

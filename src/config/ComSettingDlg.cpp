@@ -197,6 +197,6 @@ void CComSettingDlg::OnOK() {
     // The specified text first, then which file and why.
     if (int error = 0; !SaveComSettings(r, &error))
         ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
-                                QString::fromStdString(SettingsErrorDetail(error)));
+                                 QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

@@ -77,6 +77,6 @@ void CUsbSettingDlg::OnOK() {
     // The specified text first, then which file and why.
     if (int error = 0; !SaveUsbSettings(r, &error))
         ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
-                                QString::fromStdString(SettingsErrorDetail(error)));
+                                 QString::fromStdString(SettingsErrorDetail(error)));
     accept();
 }

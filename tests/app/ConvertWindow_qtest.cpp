@@ -20,8 +20,8 @@
 #include "edit/CoordListDlg.h"
 #include "edit/EditUi.h"
 #include "edit/PrismCorrectDlg.h"
-#include "edit/UpdatePromptDlg.h"
 #include "edit/RecordTables.h"
+#include "edit/UpdatePromptDlg.h"
 #include "transfer/TransferState.h"
 
 namespace {
