@@ -192,7 +192,10 @@ TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
         g_bTransferDone = false;
         ASSERT_TRUE(m_manager.Start(kind, screen));
         EXPECT_EQ(m_manager.Wait(), 0u);
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgPortOpenFailed});
+        // The device the name resolved to and the system's reason on a second line.
+        EXPECT_EQ(screen.Messages(),
+                  std::vector<std::string>{std::string(kMsgPortOpenFailed) + "\nCOM1 -> " +
+                                           m_dir.PortPath(1) + ": No such file or directory"});
         EXPECT_TRUE(screen.Prompts().empty());
         EXPECT_EQ(screen.View(), "keep");
         EXPECT_FALSE(screen.Locked());
