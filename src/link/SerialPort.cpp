@@ -64,6 +64,8 @@ speed_t BaudConstant(int32_t baud, bool& known) {
     }
 }
 
+constexpr unsigned long long kMaxDrainMs = 10000;
+
 int PollTimeoutMs(Clock::time_point deadline) {
     auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
@@ -311,10 +313,12 @@ void CSerialPort::DrainOutput(int fd) {
     int queued = 0;
     if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
     const SerialTimeouts t = m_timeouts;
-    const auto deadline =
-        Later(Clock::now(), static_cast<unsigned long long>(t.writeTotalMultiplier) *
-                                    static_cast<unsigned>(queued) +
-                                t.writeTotalConstant);
+    // Bounded like a write of what is queued, and never longer than a few
+    // seconds: a line held up by flow control must not hold up the close.
+    const unsigned long long bound =
+        static_cast<unsigned long long>(t.writeTotalMultiplier) * static_cast<unsigned>(queued) +
+        t.writeTotalConstant;
+    const auto deadline = Later(Clock::now(), std::min<unsigned long long>(bound, kMaxDrainMs));
     pollfd p{m_wakeFd, POLLIN, 0};
     while (Clock::now() < deadline && !IsCancelled()) {
         if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
