@@ -62,6 +62,7 @@ struct PortWrites : ::testing::Test {
         EXPECT_TRUE(g_bTransferDone);
         EXPECT_FALSE(g_SerialPort.IsOpen());
         EXPECT_EQ(sim.TransfersDone(), 0) << "the instrument never saw the end";
+        EXPECT_TRUE(sim.HasHungUp() || options.stopReadingAfter >= 0) << sim.WireIn().size();
     }
 };
 
@@ -69,16 +70,23 @@ struct PortWrites : ::testing::Test {
 
 TEST_F(PortWrites, InstrumentHangingUpMidUploadIsATimeOut) {
     const std::vector<CCase> cases = {
-        {TransferKind::UploadQmx210, SimFamily::Qmx210, CoordText(3)},
-        {TransferKind::UploadPcode, SimFamily::Qmx210, "1,TREE\r\n2,POLE\r\n3,WALL\r\n"},
-        {TransferKind::UploadQmx610, SimFamily::Qmx610, CoordText(5)},
-        {TransferKind::UploadFeatureCodes, SimFamily::Qmx610, "A,B,C,D,E\r\n"},
-        {TransferKind::UploadAlignment, SimFamily::Qmx610, "L1\r\nL2\r\nL3\r\nL4\r\nL5"},
+        {TransferKind::UploadQmx210, SimFamily::Qmx210, CoordText(24)},
+        {TransferKind::UploadPcode, SimFamily::Qmx210,
+         [] {
+             std::string codes;
+             for (int i = 1; i <= 60; ++i) codes += std::to_string(i) + ",CODE\r\n";
+             return codes;
+         }()},
+        {TransferKind::UploadQmx610, SimFamily::Qmx610, CoordText(10)},
+        {TransferKind::UploadFeatureCodes, SimFamily::Qmx610, "A,B,C,D,E,F,G,H,I,J\r\n"},
+        {TransferKind::UploadAlignment, SimFamily::Qmx610,
+         "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nL9\r\nLast"},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         UseTestComSettings(0);
-        // Long enough between records for the simulator to hang up mid-way.
+        // Ten records or more, far enough apart for the simulator to hang up
+        // long before the end even on a busy machine.
         ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 30; });
         CSimOptions options;
         options.hangUpAfter = c.kind == TransferKind::UploadQmx210 ? 60 : 10;
