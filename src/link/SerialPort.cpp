@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -63,6 +64,8 @@ speed_t BaudConstant(int32_t baud, bool& known) {
     }
 }
 
+constexpr unsigned long long kMaxDrainMs = 10000;
+
 int PollTimeoutMs(Clock::time_point deadline) {
     auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
@@ -81,6 +84,41 @@ bool HungUp(int fd) {
 }
 
 }  // namespace
+
+LineProtocol ProtocolOf(const ComSettingsRecord& settings) {
+    return settings.Protol == 1 ? LineProtocol::AckNak : LineProtocol::None;
+}
+
+std::string PortOpenFailedText(const CPortOpenError& e) {
+    std::string text = kMsgPortOpenFailed;
+    if (e.kind == PortOpenFailure::None) return text;
+    std::string where = e.name;
+    if (!e.device.empty() && e.device != e.name) where += " -> " + e.device;
+    text += "\n" + where + ": ";
+    switch (e.kind) {
+        case PortOpenFailure::None:
+            break;
+        case PortOpenFailure::NoDevice:
+            text += "no device belongs to this port name (COM1-COM16 or a device path)";
+            break;
+        case PortOpenFailure::NotTerminal:
+            text += "not a serial port (not a terminal device)";
+            break;
+        case PortOpenFailure::Busy:
+            text += "busy, in use by another program (端口正被其他程序使用)";
+            break;
+        case PortOpenFailure::System: {
+            char buffer[256];
+            text += strerror_r(e.error, buffer, sizeof buffer);
+            if (e.error == EACCES || e.error == EPERM)
+                text += " - 请把用户加入 dialout 组后重新登录 (sudo usermod -aG dialout $USER)";
+            else if (e.error == EBUSY)
+                text += " - in use by another program (端口正被其他程序使用)";
+            break;
+        }
+    }
+    return text;
+}
 
 void SetTermiosSetterForTest(TermiosSetter setter) {
     g_termiosSetter.store(setter);
@@ -191,6 +229,13 @@ bool CSerialPort::Open(const ComSettingsRecord& settings) {
     return Open(settings, SerialTimeouts{});
 }
 
+bool CSerialPort::Fail(PortOpenFailure kind, int error, const std::string& device) {
+    m_openError.kind = kind;
+    m_openError.error = error;
+    m_openError.device = device;
+    return false;
+}
+
 bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts) {
     Close();
     if (m_wakeFd >= 0) {
@@ -198,32 +243,40 @@ bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& 
         while (eventfd_read(m_wakeFd, &ignored) == 0) {
         }
     }
+    m_writeFailed = false;
     m_name.assign(settings.COMPort, strnlen(settings.COMPort, sizeof settings.COMPort));
     m_device.clear();
+    m_openError = CPortOpenError{};
+    m_openError.name = m_name;
 
     const std::string path = ResolvePortName(m_name);
-    if (path.empty()) return false;
+    if (path.empty()) return Fail(PortOpenFailure::NoDevice, 0, {});
     // The canonical device, so that a link and the device itself are one port.
     char* real = realpath(path.c_str(), nullptr);
-    if (!real) return false;
+    if (!real) return Fail(PortOpenFailure::System, errno, path);
     std::string device(real);
     std::free(real);
 
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return Fail(PortOpenFailure::System, errno, device);
     if (!isatty(fd)) {
         ::close(fd);
-        return false;
+        return Fail(PortOpenFailure::NotTerminal, 0, device);
     }
     // TIOCEXCL keeps other users out but not root; the lock refuses root too.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return Fail(error == EWOULDBLOCK ? PortOpenFailure::Busy : PortOpenFailure::System, error,
+                    device);
     }
     ioctl(fd, TIOCEXCL);
 
     termios tio{};
-    if (tcgetattr(fd, &tio) == 0) {
+    m_haveSavedTermios = tcgetattr(fd, &tio) == 0;
+    if (m_haveSavedTermios) {
+        // Put back at close: the device may be the user's own terminal.
+        m_savedTermios = tio;
         ApplyLineSettings(tio, settings);
         TermiosSetter setter = g_termiosSetter.load();
         (setter ? setter : DefaultSetter)(fd, TCSANOW, &tio);  // what the driver takes is used
@@ -241,9 +294,36 @@ bool CSerialPort::IsOpen() const {
 void CSerialPort::Close() {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return;
+    // Changing the line settings back while bytes are still going out would
+    // send the tail at the wrong speed; bytes nobody waits for are dropped.
+    if (IsCancelled() || m_writeFailed)
+        tcflush(fd, TCOFLUSH);
+    else
+        DrainOutput(fd);
+    if (m_haveSavedTermios) tcsetattr(fd, TCSANOW, &m_savedTermios);
+    m_haveSavedTermios = false;
     // Clear the exclusive flag: the tty may outlive us (a pty whose master stays open).
     ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
     ::close(fd);
+}
+
+void CSerialPort::DrainOutput(int fd) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
+    const SerialTimeouts t = m_timeouts;
+    // Bounded like a write of what is queued, and never longer than a few
+    // seconds: a line held up by flow control must not hold up the close.
+    const unsigned long long bound =
+        static_cast<unsigned long long>(t.writeTotalMultiplier) * static_cast<unsigned>(queued) +
+        t.writeTotalConstant;
+    const auto deadline = Later(Clock::now(), std::min<unsigned long long>(bound, kMaxDrainMs));
+    pollfd p{m_wakeFd, POLLIN, 0};
+    while (Clock::now() < deadline && !IsCancelled()) {
+        if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
+        poll(&p, m_wakeFd >= 0 ? 1 : 0, std::min(10, PollTimeoutMs(deadline)));
+    }
+    tcflush(fd, TCOFLUSH);
 }
 
 size_t CSerialPort::QueuedBytes() const {
@@ -265,8 +345,10 @@ void CSerialPort::Purge(bool input, bool output) {
         tcflush(fd, TCOFLUSH);
 }
 
-void CSerialPort::Cancel() {
+void CSerialPort::Cancel() noexcept {
+    const int saved = errno;  // a signal handler must leave errno alone
     if (m_wakeFd >= 0) eventfd_write(m_wakeFd, 1);
+    errno = saved;
 }
 
 bool CSerialPort::IsCancelled() const {
@@ -361,6 +443,7 @@ size_t CSerialPort::Write(const void* buffer, size_t n) {
         }
         if ((rev & (POLLHUP | POLLERR | POLLNVAL)) && !(rev & POLLOUT)) break;
     }
+    if (done < n) m_writeFailed = true;
     return done;
 }
 

@@ -13,6 +13,29 @@
 
 inline constexpr char kMsgPortOpenFailed[] = "不存在该端口,或者COM端口被占用!";
 
+// How the transfers talk over the line (the settings' `Protol` code).
+enum class LineProtocol { None, AckNak };
+LineProtocol ProtocolOf(const ComSettingsRecord& settings);
+
+// Why an open failed, for the second line of the port message.
+enum class PortOpenFailure {
+    None,
+    NoDevice,     // the name maps to no device
+    System,       // the system refused (error holds errno)
+    NotTerminal,  // the file is not a terminal device
+    Busy          // another program holds the port's lock
+};
+struct CPortOpenError {
+    PortOpenFailure kind = PortOpenFailure::None;
+    int error = 0;
+    std::string name;    // as given ("COM3")
+    std::string device;  // what it resolved to
+};
+// The message every caller shows for a port that would not open: the
+// program's own text, then a line naming the device and the system's reason,
+// with what to do about it where there is something to do.
+std::string PortOpenFailedText(const CPortOpenError& error);
+
 // Read and write time-outs in milliseconds, with the meaning of the classic
 // serial time-out record (interval between bytes, total = multiplier * n + constant).
 // A zero disables that bound; all read fields zero means "wait for all n bytes".
@@ -59,14 +82,23 @@ public:
     // keeps its own tty buffers, so there are no queue sizes to ask for.
     bool Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts);
     bool IsOpen() const;
+    // Waits (bounded by the write time-outs) for written bytes to leave, puts
+    // back the terminal settings the device had before the open, clears
+    // exclusive mode, drops the lock and closes. After a cancel or a failed
+    // write the unsent bytes are discarded instead of waited for.
     void Close();
+    // Why the last Open failed, and the message for it.
+    const CPortOpenError& OpenError() const { return m_openError; }
+    std::string OpenFailedText() const { return PortOpenFailedText(m_openError); }
 
     // Bytes waiting in the input queue.
     size_t QueuedBytes() const;
     void Purge(bool input, bool output);
     // Blocking read of up to n bytes, bounded by the time-outs. Returns the count read.
     size_t Read(void* buffer, size_t n);
-    // Blocking write, bounded by the write time-outs. Returns the count written.
+    // Blocking write, bounded by the write time-outs. Returns the count written;
+    // less than n when the line failed (the far end hung up), the time-outs
+    // ran out (the far end stopped reading) or the port was cancelled.
     size_t Write(const void* buffer, size_t n);
     // Blocks until input is queued or the deadline passes (or Cancel is called).
     // Returns true when input is queued. A line that hung up waits for the
@@ -74,8 +106,9 @@ public:
     bool WaitForInput(std::chrono::steady_clock::time_point deadline);
     // Wakes any thread blocked in Read, Write or WaitForInput, and makes them
     // return at once until the next Open; used when the program exits during a
-    // transfer. Safe from any thread.
-    void Cancel();
+    // transfer. Safe from any thread and from a signal handler (one write to
+    // an eventfd).
+    void Cancel() noexcept;
     bool IsCancelled() const;
 
     void SetTimeouts(const SerialTimeouts& timeouts) { m_timeouts = timeouts; }
@@ -89,12 +122,18 @@ private:
     // Waits for the descriptor to become ready (events) or the deadline, whichever
     // first; returns the revents, 0 on time-out or cancel.
     short WaitFd(short events, std::chrono::steady_clock::time_point deadline, bool untimed);
+    bool Fail(PortOpenFailure kind, int error, const std::string& device);
+    void DrainOutput(int fd);
 
     std::string m_name;
     std::string m_device;
     std::atomic<int> m_fd{-1};
     int m_wakeFd = -1;
     SerialTimeouts m_timeouts;
+    CPortOpenError m_openError;
+    termios m_savedTermios{};
+    bool m_haveSavedTermios = false;
+    std::atomic<bool> m_writeFailed{false};
 };
 
 extern CSerialPort g_SerialPort;

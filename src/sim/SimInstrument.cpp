@@ -5,8 +5,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -16,6 +18,7 @@ constexpr char kEnq = 0x05, kAck = 0x06, kEtx = 0x03, kEot = 0x04, kStx = 0x02;
 const std::string kGreeting = "Connect\r\n";
 const std::string kEndRecord = std::string{kStx, kEot, kEtx, '\r', '\n'};
 const std::string kEndMarker = std::string{kEot, '\r', '\n'};
+const std::string kSegmentEnd = std::string{kEtx, '\r', '\n'};
 
 // Download pieces: under the QMX210 hand-shake each ends after an ETX (with the
 // CR LF that follows it); otherwise the whole data is one piece.
@@ -67,25 +70,311 @@ int MsUntil(Clock::time_point t) {
 
 }  // namespace
 
-// What one opening of the port by the PC has seen and done.
-struct CSimInstrument::Session {
-    std::string front;  // bytes that may still be the greeting
-    bool enqSeen = false;
-    int ackTokens = 0;
-    bool triggered = false;
-    CDeadline triggerAt;
-    CDeadline gapUntil;
+// One opening of the port by the PC: what it has seen and done, with one
+// method per phase (greeting, download sender, upload receiver, faults).
+class CSimSession {
+public:
+    CSimSession(CSimInstrument& sim, const std::vector<std::string>& pieces)
+        : m_sim(sim),
+          m_opt(sim.m_options),
+          m_pieces(pieces),
+          m_qmx210(sim.m_options.family == SimFamily::Qmx210) {
+        if (m_opt.afterMs >= 0) m_afterAt = Clock::now() + std::chrono::milliseconds(m_opt.afterMs);
+    }
 
-    enum class Download { Waiting, Sending, AwaitAck, Finished } download = Download::Waiting;
-    size_t piece = 0, offset = 0;
-    std::string out;  // written to the line as it takes it
-    bool uploading = false;
-    std::string segment;
-    int segmentIndex = 0;
-    CDeadline pieceQuietAt;
-    bool uploadDone = false;
-    long long transferBytes = 0;
+    // Bytes from the PC.
+    void Incoming(const char* data, size_t n);
+    // Reads what the PC wrote, as far as the read fault lets it.
+    void Drain();
+    // Timers and the download: called after every wake-up.
+    void Step();
+    void Trigger(int delayMs) { m_triggerAt = Clock::now() + std::chrono::milliseconds(delayMs); }
+
+    // The poll set and time-out the session needs.
+    short PollEvents() const {
+        return static_cast<short>((StillReading() ? POLLIN : 0) | (m_out.empty() ? 0 : POLLOUT));
+    }
+    void ConsiderDeadlines(int& timeout) const;
+    // The PC closed the port: reports a transfer it cut short.
+    void End();
+
+private:
+    enum class Download { Waiting, Sending, AwaitAck, Finished };
+    bool Idle() const { return !m_uploading && m_download == Download::Waiting; }
+    bool LineGone() const { return m_sim.m_lineClosed; }
+
+    // Greeting: true while the byte may still belong to "Connect\r\n".
+    bool GreetingByte(char c);
+    // Download sender.
+    void AdvanceDownload();
+    void WriteOut();
+    void Send(const std::string& bytes);
+    // Upload receiver.
+    void UploadByte(char c);
+    void AnswerSegment(const std::string& segment);
+    // Fault injection.
+    bool ReachedLimit(long long limit) const { return limit >= 0 && m_transferBytes >= limit; }
+    size_t CutToLimits(size_t n) const;
+    void CheckFaults();
+    bool StillReading() const {
+        return m_opt.stopReadingAfter < 0 || m_bytesIn < m_opt.stopReadingAfter;
+    }
+
+    CSimInstrument& m_sim;
+    const CSimOptions& m_opt;
+    const std::vector<std::string>& m_pieces;
+    const bool m_qmx210;
+
+    std::string m_front;  // bytes that may still be the greeting
+    bool m_enqSeen = false;
+    int m_ackTokens = 0;
+    bool m_triggered = false;
+    CDeadline m_afterAt, m_triggerAt, m_gapUntil;
+
+    Download m_download = Download::Waiting;
+    size_t m_piece = 0, m_offset = 0;
+    std::string m_out;  // written to the line as it takes it
+
+    bool m_uploading = false, m_uploadDone = false;
+    std::string m_segment;
+    int m_segmentIndex = 0;
+    CDeadline m_pieceQuietAt;
+
+    bool m_silent = false;
+    long long m_transferBytes = 0;
+    long long m_bytesIn = 0;
 };
+
+bool CSimSession::GreetingByte(char c) {
+    m_front += c;
+    if (kGreeting.compare(0, m_front.size(), m_front) != 0) return false;
+    if (m_front.size() == kGreeting.size()) {
+        m_front.clear();
+        m_sim.Update([&] { ++m_sim.m_greetings; });
+        if (m_opt.answerGreeting) Send(m_opt.greetingReply);
+        m_sim.Emit(SimEvent::Greeting, "");
+    }
+    return true;
+}
+
+void CSimSession::Incoming(const char* data, size_t n) {
+    m_sim.Update([&] { m_sim.m_wireIn.append(data, n); });
+    for (size_t i = 0; i < n && !LineGone(); ++i) {
+        const char c = data[i];
+        // The greeting is only looked for before a transfer begins.
+        if (Idle()) {
+            if (GreetingByte(c)) continue;
+            std::string pending;
+            pending.swap(m_front);
+            for (char p : pending) {
+                if (m_opt.sendData && (p == kEnq || p == kAck)) {
+                    if (p == kEnq) m_enqSeen = true;
+                    continue;
+                }
+                UploadByte(p);
+                CheckFaults();
+            }
+            continue;
+        }
+        if (m_opt.sendData && !m_uploading && (c == kEnq || c == kAck)) {
+            if (c == kEnq) m_enqSeen = true;
+            if (c == kAck) ++m_ackTokens;
+            continue;
+        }
+        if (m_uploading) {
+            UploadByte(c);
+            CheckFaults();
+        }
+    }
+}
+
+void CSimSession::Drain() {
+    char buf[4096];
+    while (!LineGone() && StillReading()) {
+        size_t want = sizeof buf;
+        if (m_opt.stopReadingAfter >= 0)
+            want = std::min<size_t>(want, static_cast<size_t>(m_opt.stopReadingAfter - m_bytesIn));
+        const ssize_t r = ::read(m_sim.m_pty.Master(), buf, want);
+        if (r <= 0) return;
+        m_bytesIn += r;
+        Incoming(buf, static_cast<size_t>(r));
+    }
+}
+
+// Sends the next bytes of the download when the line is ready for them.
+void CSimSession::AdvanceDownload() {
+    if (m_silent || LineGone() || !m_opt.sendData || m_uploading) return;
+    if (m_download == Download::Waiting) {
+        if (!m_triggered || (m_opt.ackNak && !m_enqSeen)) return;
+        m_download = Download::Sending;
+        m_sim.Emit(SimEvent::SendingStarted, std::to_string(m_opt.sendData->size()));
+    }
+    if (m_download == Download::AwaitAck) {
+        if (m_ackTokens == 0) return;
+        --m_ackTokens;
+        m_download = Download::Sending;
+    }
+    while (m_download == Download::Sending && m_out.empty()) {
+        if (m_gapUntil && Clock::now() < *m_gapUntil) return;
+        m_gapUntil.reset();
+        if (m_piece >= m_pieces.size()) {
+            m_download = Download::Finished;
+            m_sim.CompleteTransfer(SimEvent::DownloadSent, std::to_string(m_opt.sendData->size()));
+            return;
+        }
+        const std::string& p = m_pieces[m_piece];
+        // Unpaced data goes out in slices, so the line takes it without copying much.
+        size_t n = std::min(p.size() - m_offset, m_opt.chunkSize > 0 ? m_opt.chunkSize : 65536);
+        n = CutToLimits(n);
+        m_out = p.substr(m_offset, n);
+        m_offset += n;
+        m_transferBytes += static_cast<long long>(n);
+        if (m_offset >= p.size()) {
+            m_offset = 0;
+            ++m_piece;
+            // After EOT the PC stops listening: no ACK will come for that piece.
+            const bool awaitsAck =
+                p.find(kEtx) != std::string::npos && p.find(kEot) == std::string::npos;
+            if (m_qmx210 && m_opt.ackNak && m_opt.waitForAck && awaitsAck)
+                m_download = Download::AwaitAck;
+        }
+        if (m_opt.chunkSize > 0 && m_opt.chunkGapMs > 0)
+            m_gapUntil = Clock::now() + std::chrono::milliseconds(m_opt.chunkGapMs);
+        if (m_out.empty()) break;  // cut to nothing by a fault limit
+    }
+}
+
+void CSimSession::WriteOut() {
+    if (m_out.empty() || LineGone()) return;
+    const ssize_t r = ::write(m_sim.m_pty.Master(), m_out.data(), m_out.size());
+    if (r <= 0) return;
+    const std::string sent = m_out.substr(0, static_cast<size_t>(r));
+    m_out.erase(0, static_cast<size_t>(r));
+    m_sim.Update([&] { m_sim.m_wireOut += sent; });
+}
+
+void CSimSession::Send(const std::string& bytes) {
+    if (m_silent || LineGone() || bytes.empty()) return;
+    m_out += bytes;
+    WriteOut();
+}
+
+void CSimSession::UploadByte(char c) {
+    if (!m_uploading) {
+        m_uploading = true;
+        m_sim.Update([&] { m_sim.m_received.clear(); });
+    }
+    if (m_uploadDone) return;
+    ++m_transferBytes;
+    m_segment += c;
+    if (!m_qmx210) {
+        // Lines up to EOT CR LF at the start of a line.
+        if (c != '\n') return;
+        if (m_segment == kEndMarker) {
+            m_uploadDone = true;
+            m_sim.CompleteTransfer(SimEvent::UploadComplete,
+                                   std::to_string(m_sim.Received().size()));
+        } else {
+            m_sim.Update([&] { m_sim.m_received += m_segment; });
+        }
+        m_segment.clear();
+        return;
+    }
+    m_sim.Update([&] { m_sim.m_received += c; });
+    if (m_segment.ends_with(kSegmentEnd)) {
+        std::string segment;
+        segment.swap(m_segment);
+        if (segment.ends_with(kEndRecord)) {
+            m_uploadDone = true;
+            m_sim.CompleteTransfer(SimEvent::UploadComplete,
+                                   std::to_string(m_sim.Received().size()));
+            return;
+        }
+        AnswerSegment(segment);
+    } else if (m_segment.size() >= kPieceSize) {
+        // Maybe a 128-byte piece of an overlong segment: answered when the PC pauses.
+        m_pieceQuietAt = Clock::now() + std::chrono::milliseconds(kPieceQuietMs);
+    }
+}
+
+void CSimSession::AnswerSegment(const std::string& segment) {
+    m_pieceQuietAt.reset();
+    std::string answer;
+    if (m_opt.reply)
+        answer = m_opt.reply(m_segmentIndex, segment);
+    else if (m_opt.ackNak)
+        answer = std::string{kAck, '\r', '\n'};
+    ++m_segmentIndex;
+    if (!m_silent && !ReachedLimit(m_opt.silentAfter)) Send(answer);
+}
+
+size_t CSimSession::CutToLimits(size_t n) const {
+    for (long long limit : {m_opt.silentAfter, m_opt.hangUpAfter}) {
+        if (limit >= 0)
+            n = static_cast<size_t>(std::min<long long>(static_cast<long long>(n),
+                                                        std::max(0LL, limit - m_transferBytes)));
+    }
+    return n;
+}
+
+void CSimSession::CheckFaults() {
+    if (LineGone()) return;
+    // Limits count from the start of a transfer.
+    if (Idle()) return;
+    if (ReachedLimit(m_opt.hangUpAfter) && m_out.empty()) {
+        m_silent = true;
+        if (m_uploading) {
+            m_sim.HangUp();
+        } else if (m_sim.m_hangUpAt == Clock::time_point::max()) {
+            // Hanging up flushes what the PC has not read yet: give it time to read.
+            m_sim.m_hangUpAt = Clock::now() + std::chrono::milliseconds(kHangUpGraceMs);
+        }
+    } else if (ReachedLimit(m_opt.silentAfter)) {
+        m_silent = true;
+    }
+}
+
+void CSimSession::Step() {
+    if (LineGone()) return;
+    const auto now = Clock::now();
+    if (m_pieceQuietAt && now >= *m_pieceQuietAt && !m_uploadDone) {
+        std::string piece;
+        piece.swap(m_segment);
+        AnswerSegment(piece);
+    }
+    if (m_afterAt && now >= *m_afterAt) {
+        m_afterAt.reset();
+        m_triggered = true;
+    }
+    if (m_triggerAt && now >= *m_triggerAt) {
+        m_triggerAt.reset();
+        m_triggered = true;
+    }
+    // Write what the line takes; when a piece is out, go on with the next.
+    for (;;) {
+        WriteOut();
+        if (LineGone() || !m_out.empty()) break;
+        AdvanceDownload();
+        if (m_out.empty()) break;
+    }
+    CheckFaults();
+}
+
+void CSimSession::ConsiderDeadlines(int& timeout) const {
+    for (const CDeadline* t : {&m_afterAt, &m_triggerAt, &m_gapUntil, &m_pieceQuietAt}) {
+        if (!*t) continue;
+        const int ms = MsUntil(**t);
+        timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+}
+
+void CSimSession::End() {
+    Drain();  // what the PC wrote just before it closed
+    const bool midDownload = m_download == Download::Sending || m_download == Download::AwaitAck;
+    const bool midUpload = m_uploading && !m_uploadDone;
+    if (midDownload || midUpload)
+        m_sim.Emit(SimEvent::TransferAborted, midUpload ? "upload" : "download");
+}
 
 CSimInstrument::CSimInstrument(CSimOptions options) : m_options(std::move(options)) {}
 
@@ -189,242 +478,58 @@ void CSimInstrument::Emit(SimEvent event, const std::string& detail) {
     if (handler) handler(event, detail);
 }
 
+void CSimInstrument::CompleteTransfer(SimEvent event, const std::string& detail) {
+    Update([&] { ++m_transfersDone; });
+    Emit(event, detail);
+}
+
+void CSimInstrument::HangUp() {
+    m_pty.CloseMaster();
+    m_lineClosed = true;
+    Update([&] { m_hungUp = true; });
+    Emit(SimEvent::HungUp, "");
+}
+
+void CSimInstrument::ReadOpenEvents(std::optional<CSimSession>& session, int& opens) {
+    alignas(inotify_event) char buf[4096];
+    ssize_t len;
+    while ((len = ::read(m_inotifyFd, buf, sizeof buf)) > 0) {
+        for (char* p = buf; p < buf + len;) {
+            auto* ev = reinterpret_cast<inotify_event*>(p);
+            if ((ev->mask & IN_OPEN) && opens++ == 0 && !m_lineClosed) {
+                session.emplace(*this, m_pieces);
+                Update([&] { ++m_sessions; });
+                Emit(SimEvent::PortOpened, "");
+            }
+            if ((ev->mask & IN_CLOSE) && opens > 0 && --opens == 0 && session) {
+                session->End();
+                session.reset();
+                Emit(SimEvent::PortClosed, "");
+            }
+            p += sizeof(inotify_event) + ev->len;
+        }
+    }
+}
+
+bool CSimInstrument::TakeTrigger(int& delayMs) {
+    eventfd_t ignored;
+    eventfd_read(m_wakeFd, &ignored);
+    std::lock_guard lock(m_mutex);
+    const bool trigger = m_triggerPending && !m_stop;
+    delayMs = m_triggerDelayMs;
+    m_triggerPending = false;
+    return trigger;
+}
+
 void CSimInstrument::Run() {
-    const CSimOptions& opt = m_options;
-    const bool qmx210 = opt.family == SimFamily::Qmx210;
-    const std::vector<std::string> pieces =
-        opt.sendData ? SplitPieces(*opt.sendData, qmx210 && opt.ackNak && opt.waitForAck)
-                     : std::vector<std::string>{};
+    const bool qmx210 = m_options.family == SimFamily::Qmx210;
+    if (m_options.sendData)
+        m_pieces =
+            SplitPieces(*m_options.sendData, qmx210 && m_options.ackNak && m_options.waitForAck);
     // Without a way to see opens, the PC is taken to be there all the time.
     int opens = m_inotifyFd >= 0 ? 0 : 1;
-    std::optional<Session> s;
-    if (opens > 0) s.emplace();
-    CDeadline afterAt;
-    bool silent = false;
-    bool hungUp = false;
-    CDeadline hangUpAt;
-
-    auto lockedUpdate = [&](auto&& change) {
-        {
-            std::lock_guard lock(m_mutex);
-            change();
-        }
-        m_changed.notify_all();
-    };
-    auto completeTransfer = [&](SimEvent event, const std::string& detail) {
-        lockedUpdate([&] { ++m_transfersDone; });
-        Emit(event, detail);
-    };
-    auto hangUp = [&] {
-        m_pty.CloseMaster();
-        hungUp = true;
-        lockedUpdate([&] { m_hungUp = true; });
-        Emit(SimEvent::HungUp, "");
-    };
-    auto reachedLimit = [&](long long limit) { return limit >= 0 && s->transferBytes >= limit; };
-
-    // Sends the next bytes of the download when the line is ready for them.
-    auto advanceDownload = [&] {
-        if (!s || silent || hungUp || !opt.sendData || s->uploading) return;
-        if (s->download == Session::Download::Waiting) {
-            if (!s->triggered || (opt.ackNak && !s->enqSeen)) return;
-            s->download = Session::Download::Sending;
-            Emit(SimEvent::SendingStarted, std::to_string(opt.sendData->size()));
-        }
-        if (s->download == Session::Download::AwaitAck) {
-            if (s->ackTokens == 0) return;
-            --s->ackTokens;
-            s->download = Session::Download::Sending;
-        }
-        while (s->download == Session::Download::Sending && s->out.empty()) {
-            if (s->gapUntil && Clock::now() < *s->gapUntil) return;
-            s->gapUntil.reset();
-            if (s->piece >= pieces.size()) {
-                s->download = Session::Download::Finished;
-                completeTransfer(SimEvent::DownloadSent, std::to_string(opt.sendData->size()));
-                return;
-            }
-            const std::string& p = pieces[s->piece];
-            size_t n = p.size() - s->offset;
-            // Unpaced data goes out in slices, so the line takes it without copying much.
-            n = std::min(n, opt.chunkSize > 0 ? opt.chunkSize : size_t{65536});
-            for (long long limit : {opt.silentAfter, opt.hangUpAfter}) {
-                if (limit >= 0)
-                    n = static_cast<size_t>(std::min<long long>(
-                        static_cast<long long>(n), std::max(0LL, limit - s->transferBytes)));
-            }
-            s->out = p.substr(s->offset, n);
-            s->offset += n;
-            s->transferBytes += static_cast<long long>(n);
-            if (s->offset >= p.size()) {
-                s->offset = 0;
-                ++s->piece;
-                // After EOT the PC stops listening: no ACK will come for that piece.
-                bool awaitsAck =
-                    p.find(kEtx) != std::string::npos && p.find(kEot) == std::string::npos;
-                if (qmx210 && opt.ackNak && opt.waitForAck && awaitsAck)
-                    s->download = Session::Download::AwaitAck;
-            }
-            if (opt.chunkSize > 0 && opt.chunkGapMs > 0)
-                s->gapUntil = Clock::now() + std::chrono::milliseconds(opt.chunkGapMs);
-            if (s->out.empty()) break;  // cut to nothing by a fault limit
-        }
-    };
-
-    auto writeOut = [&] {
-        if (!s || s->out.empty() || hungUp) return;
-        ssize_t r = ::write(m_pty.Master(), s->out.data(), s->out.size());
-        if (r > 0) {
-            std::string sent = s->out.substr(0, static_cast<size_t>(r));
-            s->out.erase(0, static_cast<size_t>(r));
-            lockedUpdate([&] { m_wireOut += sent; });
-        }
-    };
-    auto send = [&](const std::string& bytes) {
-        if (!s || silent || hungUp || bytes.empty()) return;
-        s->out += bytes;
-        writeOut();
-    };
-    auto checkFaults = [&] {
-        if (!s || hungUp) return;
-        // Limits count from the start of a transfer.
-        if (!s->uploading && s->download == Session::Download::Waiting) return;
-        if (reachedLimit(opt.hangUpAfter) && s->out.empty()) {
-            // Hanging up flushes what the PC has not read yet: give it time to read.
-            silent = true;
-            if (!hangUpAt) hangUpAt = Clock::now() + std::chrono::milliseconds(kHangUpGraceMs);
-        } else if (reachedLimit(opt.silentAfter) && !silent) {
-            silent = true;
-        }
-    };
-
-    auto answerSegment = [&](const std::string& seg) {
-        s->pieceQuietAt.reset();
-        std::string answer;
-        if (opt.reply)
-            answer = opt.reply(s->segmentIndex, seg);
-        else if (opt.ackNak)
-            answer = std::string{kAck, '\r', '\n'};
-        ++s->segmentIndex;
-        if (!silent && !reachedLimit(opt.silentAfter)) send(answer);
-    };
-
-    auto uploadByte = [&](char c) {
-        if (!s->uploading) {
-            s->uploading = true;
-            lockedUpdate([&] { m_received.clear(); });
-        }
-        if (s->uploadDone) return;
-        ++s->transferBytes;
-        s->segment += c;
-        if (qmx210) {
-            lockedUpdate([&] { m_received += c; });
-            if (s->segment.size() >= 3 &&
-                s->segment.compare(s->segment.size() - 3, 3, std::string{kEtx, '\r', '\n'}) == 0) {
-                std::string seg;
-                seg.swap(s->segment);
-                if (seg.size() >= kEndRecord.size() &&
-                    seg.compare(seg.size() - kEndRecord.size(), kEndRecord.size(), kEndRecord) ==
-                        0) {
-                    s->uploadDone = true;
-                    completeTransfer(SimEvent::UploadComplete, std::to_string(Received().size()));
-                    return;
-                }
-                answerSegment(seg);
-            } else if (s->segment.size() >= kPieceSize) {
-                // Maybe a 128-byte piece of an overlong segment: answered when the PC pauses.
-                s->pieceQuietAt = Clock::now() + std::chrono::milliseconds(kPieceQuietMs);
-            }
-        } else {
-            // Lines up to EOT CR LF at the start of a line.
-            if (c == '\n') {
-                if (s->segment == kEndMarker) {
-                    s->uploadDone = true;
-                    completeTransfer(SimEvent::UploadComplete, std::to_string(Received().size()));
-                } else {
-                    std::string line;
-                    line.swap(s->segment);
-                    lockedUpdate([&] { m_received += line; });
-                }
-                s->segment.clear();
-            }
-        }
-    };
-
-    auto incoming = [&](const char* data, size_t n) {
-        lockedUpdate([&] { m_wireIn.append(data, n); });
-        for (size_t i = 0; i < n && s && !hungUp; ++i) {
-            char c = data[i];
-            // The greeting is only looked for before a transfer begins.
-            bool idle = !s->uploading && s->download == Session::Download::Waiting;
-            if (idle) {
-                s->front += c;
-                if (kGreeting.compare(0, s->front.size(), s->front) == 0) {
-                    if (s->front.size() == kGreeting.size()) {
-                        s->front.clear();
-                        lockedUpdate([&] { ++m_greetings; });
-                        if (opt.answerGreeting) send(opt.greetingReply);
-                        Emit(SimEvent::Greeting, "");
-                    }
-                    continue;
-                }
-                std::string pending;
-                pending.swap(s->front);
-                for (char p : pending) {
-                    if (opt.sendData && (p == kEnq || p == kAck)) {
-                        if (p == kEnq) s->enqSeen = true;
-                        continue;
-                    }
-                    uploadByte(p);
-                    checkFaults();
-                }
-                continue;
-            }
-            if (opt.sendData && !s->uploading && (c == kEnq || c == kAck)) {
-                if (c == kEnq) s->enqSeen = true;
-                if (c == kAck) ++s->ackTokens;
-                continue;
-            }
-            if (s->uploading) {
-                uploadByte(c);
-                checkFaults();
-            }
-        }
-    };
-
-    auto drainMaster = [&] {
-        char buf[4096];
-        for (;;) {
-            if (hungUp) return;
-            ssize_t r = ::read(m_pty.Master(), buf, sizeof buf);
-            if (r > 0) {
-                incoming(buf, static_cast<size_t>(r));
-                continue;
-            }
-            return;
-        }
-    };
-
-    auto beginSession = [&] {
-        s.emplace();
-        silent = false;
-        lockedUpdate([&] { ++m_sessions; });
-        if (opt.afterMs >= 0) afterAt = Clock::now() + std::chrono::milliseconds(opt.afterMs);
-        Emit(SimEvent::PortOpened, "");
-    };
-    auto endSession = [&] {
-        drainMaster();  // what the PC wrote just before it closed
-        if (s) {
-            bool midDownload = s->download == Session::Download::Sending ||
-                               s->download == Session::Download::AwaitAck;
-            bool midUpload = s->uploading && !s->uploadDone;
-            if (midDownload || midUpload)
-                Emit(SimEvent::TransferAborted, midUpload ? "upload" : "download");
-        }
-        s.reset();
-        afterAt.reset();
-        Emit(SimEvent::PortClosed, "");
-    };
+    std::optional<CSimSession> session;
+    if (opens > 0) session.emplace(*this, m_pieces);
 
     for (;;) {
         {
@@ -439,82 +544,23 @@ void CSimInstrument::Run() {
             inotifyIndex = n;
             fds[n++] = {m_inotifyFd, POLLIN, 0};
         }
-        if (s && !hungUp) {
+        if (session && !m_lineClosed) {
             masterIndex = n;
-            fds[n++] = {m_pty.Master(), static_cast<short>(POLLIN | (s->out.empty() ? 0 : POLLOUT)),
-                        0};
+            fds[n++] = {m_pty.Master(), session->PollEvents(), 0};
         }
         int timeout = -1;
-        auto consider = [&](const CDeadline& t) {
-            if (!t) return;
-            int ms = MsUntil(*t);
-            timeout = timeout < 0 ? ms : std::min(timeout, ms);
-        };
-        consider(afterAt);
-        if (!hungUp) consider(hangUpAt);
-        if (s) {
-            consider(s->triggerAt);
-            consider(s->gapUntil);
-            consider(s->pieceQuietAt);
-        }
-        if (hungUp && !s) timeout = -1;
-        int r = poll(fds, static_cast<nfds_t>(n), timeout);
+        if (!m_lineClosed && m_hangUpAt != Clock::time_point::max()) timeout = MsUntil(m_hangUpAt);
+        if (session) session->ConsiderDeadlines(timeout);
+        const int r = poll(fds, static_cast<nfds_t>(n), timeout);
         if (r < 0 && errno != EINTR) return;
 
-        if (inotifyIndex >= 0 && (fds[inotifyIndex].revents & POLLIN)) {
-            alignas(inotify_event) char buf[4096];
-            ssize_t len;
-            while ((len = ::read(m_inotifyFd, buf, sizeof buf)) > 0) {
-                for (char* p = buf; p < buf + len;) {
-                    auto* ev = reinterpret_cast<inotify_event*>(p);
-                    if (ev->mask & IN_OPEN) {
-                        if (opens++ == 0 && !hungUp) beginSession();
-                    }
-                    if (ev->mask & IN_CLOSE) {
-                        if (opens > 0 && --opens == 0 && s) endSession();
-                    }
-                    p += sizeof(inotify_event) + ev->len;
-                }
-            }
-        }
-        if (fds[0].revents & POLLIN) {
-            eventfd_t ignored;
-            eventfd_read(m_wakeFd, &ignored);
-            bool trigger = false;
-            int delay = 0;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_stop) return;
-                trigger = m_triggerPending;
-                delay = m_triggerDelayMs;
-                m_triggerPending = false;
-            }
-            if (trigger && s) s->triggerAt = Clock::now() + std::chrono::milliseconds(delay);
-        }
-        if (hangUpAt && !hungUp && Clock::now() >= *hangUpAt) hangUp();
-        if (!s || hungUp) continue;
-        if (masterIndex >= 0 && (fds[masterIndex].revents & POLLIN)) drainMaster();
-        if (!s || hungUp) continue;
-        if (s->pieceQuietAt && Clock::now() >= *s->pieceQuietAt && !s->uploadDone) {
-            std::string piece;
-            piece.swap(s->segment);
-            answerSegment(piece);
-        }
-        if (afterAt && Clock::now() >= *afterAt) {
-            afterAt.reset();
-            s->triggered = true;
-        }
-        if (s->triggerAt && Clock::now() >= *s->triggerAt) {
-            s->triggerAt.reset();
-            s->triggered = true;
-        }
-        // Write what the line takes; when a piece is out, go on with the next.
-        for (;;) {
-            writeOut();
-            if (!s || hungUp || !s->out.empty()) break;
-            advanceDownload();
-            if (s->out.empty()) break;
-        }
-        checkFaults();
+        if (inotifyIndex >= 0 && (fds[inotifyIndex].revents & POLLIN))
+            ReadOpenEvents(session, opens);
+        int delayMs = 0;
+        if ((fds[0].revents & POLLIN) && TakeTrigger(delayMs) && session) session->Trigger(delayMs);
+        if (!m_lineClosed && Clock::now() >= m_hangUpAt) HangUp();
+        if (!session || m_lineClosed) continue;
+        if (masterIndex >= 0 && (fds[masterIndex].revents & POLLIN)) session->Drain();
+        session->Step();
     }
 }

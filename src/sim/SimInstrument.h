@@ -12,10 +12,12 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/Pty.h"
 
 enum class SimFamily { Qmx210, Qmx610 };
+class CSimSession;
 
 // Download data, or nothing to send. (A plain holder: GCC 12 warns falsely
 // about std::optional<std::string> copies in optimised builds.)
@@ -73,9 +75,13 @@ struct CSimOptions {
 
     // Faults: after this many bytes of a transfer (sent in a download, received
     // in an upload) go silent (send and answer nothing more) or hang up (close
-    // the line). Negative: never.
+    // the line: the PC's writes then fail). A download hangs up a moment later,
+    // once the PC has read what was sent; an upload at once. Negative: never.
     long long silentAfter = -1;
     long long hangUpAfter = -1;
+    // Stop reading once this many bytes came from the PC in a session: its
+    // bytes stay in the line, which fills, and the PC's writes block.
+    long long stopReadingAfter = -1;
 };
 
 enum class SimEvent {
@@ -129,11 +135,27 @@ public:
     const std::string& SlavePath() const { return m_pty.SlavePath(); }
 
 private:
-    struct Session;
+    friend class CSimSession;
     void Run();
     void Emit(SimEvent event, const std::string& detail);
+    // Shared-state updates made on the simulator's thread; waiters are woken.
+    template <typename Change>
+    void Update(Change&& change) {
+        {
+            std::lock_guard lock(m_mutex);
+            change();
+        }
+        m_changed.notify_all();
+    }
+    void CompleteTransfer(SimEvent event, const std::string& detail);
+    void HangUp();
+    // Port opens and closes seen through inotify.
+    void ReadOpenEvents(std::optional<CSimSession>& session, int& opens);
+    // The instrument operator's Enter, handed to the current session.
+    bool TakeTrigger(int& delayMs);
 
     CSimOptions m_options;
+    std::vector<std::string> m_pieces;  // the download, as the instrument sends it
     CPty m_pty;
     int m_wakeFd = -1;
     int m_inotifyFd = -1;
@@ -147,5 +169,7 @@ private:
     std::string m_received, m_wireIn, m_wireOut;
     int m_transfersDone = 0, m_greetings = 0, m_sessions = 0;
     bool m_hungUp = false;
+    bool m_lineClosed = false;  // simulator thread only
+    std::chrono::steady_clock::time_point m_hangUpAt = std::chrono::steady_clock::time_point::max();
     std::function<void(SimEvent, const std::string&)> m_eventHandler;
 };

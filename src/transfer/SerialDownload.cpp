@@ -22,26 +22,21 @@ constexpr milliseconds kSettle{5};
 // 2 Mbaud): no pause is needed to gather a chunk.
 constexpr double kFastLineBytesPerSecond = 200000.0;
 
-void ClosePort() {
-    if (g_SerialPort.IsOpen()) g_SerialPort.Close();
-}
-
 enum class Family { Qmx210, Qmx610 };
 
-unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family family) {
+// Listens after the operator confirmed. A cancel (program exit, an interrupt
+// of the console) leaves what arrived in g_strTransferText.
+unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family family,
+                 CWorkerEnd& end) {
     CTransferScreen& screen = *job.screen;
-    if (g_bTransferCancel) {
-        ClosePort();
-        g_bTransferDone = true;
-        return 0;
-    }
-    LockView(screen);
+    if (g_bTransferCancel) return end.Finish(0);
+    end.LockView();
     g_strTransferText.Clear();
     std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
     const milliseconds timeout{std::max<int32_t>(0, cfg.ReceiveTimeOut)};
     auto deadline = Clock::now() + timeout;
     bool enqSent = false;
-    const bool ackNak = cfg.Protol == 1;
+    const bool ackNak = ProtocolOf(cfg) == LineProtocol::AckNak;
     g_SerialPort.Purge(true, true);
 
     long long received = 0;
@@ -49,23 +44,14 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
     auto lastChunkAt = Clock::now();
     auto lastShown = Clock::now() - kRefreshInterval;
     for (;;) {
-        if (g_bTransferCancel) {
-            ClosePort();
-            UnlockView(screen);
-            g_bTransferDone = true;
-            return 0;
-        }
+        if (g_bTransferCancel) return end.Finish(0);
         if (Clock::now() > deadline) {
             // Whatever arrived is shown and kept, so nothing received is lost.
             if (g_strTransferText.Size() > 0) {
                 SetViewToTransferText(screen, true);
                 screen.MarkModified();
             }
-            screen.ShowMessage(kMsgCommTimeout);
-            UnlockView(screen);
-            ClosePort();
-            g_bTransferDone = true;
-            return 0;
+            return end.Finish(0, kMsgCommTimeout);
         }
         if (ackNak && !enqSent) {
             const char enq = kENQ;
@@ -135,11 +121,7 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
         if (finished) {
             SetViewToTransferText(screen, true);
             screen.MarkModified();
-            screen.ShowMessage(kMsgReceiveComplete);
-            ClosePort();
-            UnlockView(screen);
-            g_bTransferDone = true;
-            return 1;
+            return end.Finish(1, kMsgReceiveComplete);
         }
     }
 }
@@ -148,23 +130,21 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
 
 unsigned DownloadQmx210Worker(const CTransferJob& job) {
     g_bTransferDone = true;
+    CWorkerEnd end(*job.screen);
     const ComSettingsRecord cfg = ComSettings.Get();
-    if (!g_SerialPort.Open(cfg, job.portTimeouts)) {
-        job.screen->ShowMessage(kMsgPortOpenFailed);
-        return 0;
-    }
-    job.screen->AskOperator(cfg.Protol == 1 ? kMsgPromptInstrumentFirst : kMsgPromptPcFirst);
-    return Receive(job, cfg, Family::Qmx210);
+    if (!g_SerialPort.Open(cfg, job.portTimeouts))
+        return end.Finish(0, g_SerialPort.OpenFailedText());
+    job.screen->AskOperator(ProtocolOf(cfg) == LineProtocol::AckNak ? kMsgPromptInstrumentFirst
+                                                                    : kMsgPromptPcFirst);
+    return Receive(job, cfg, Family::Qmx210, end);
 }
 
 unsigned DownloadQmx610Worker(const CTransferJob& job) {
     g_bTransferDone = false;
+    CWorkerEnd end(*job.screen);
     const ComSettingsRecord cfg = ComSettings.Get();
-    if (!g_SerialPort.Open(cfg, job.portTimeouts)) {
-        job.screen->ShowMessage(kMsgPortOpenFailed);
-        g_bTransferDone = true;
-        return 0;
-    }
+    if (!g_SerialPort.Open(cfg, job.portTimeouts))
+        return end.Finish(0, g_SerialPort.OpenFailedText());
     job.screen->AskOperator(kMsgPromptPcFirst);
-    return Receive(job, cfg, Family::Qmx610);
+    return Receive(job, cfg, Family::Qmx610, end);
 }

@@ -41,7 +41,12 @@ extern std::atomic<bool> g_bTransferDone;
 // Raised when the program exits during a transfer: every wait of a worker and
 // of its companion ends at once, and the worker gives up at its next step.
 extern std::atomic<bool> g_bTransferCancel;
-void CancelTransferWaits();
+void CancelTransferWaits() noexcept;
+// For a signal handler (async-signal-safe): cancels the running transfer's
+// waits and wakes g_SerialPort, so the worker ends through its normal path,
+// closing and releasing the port. A cancelled download leaves what arrived
+// in g_strTransferText.
+void CancelTransferFromSignal() noexcept;
 void ResetTransferCancel();
 
 // Waits the given milliseconds by blocking on the clock; never returns early

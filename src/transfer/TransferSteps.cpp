@@ -5,6 +5,7 @@
 #include <new>
 
 #include "convert/TervLines.h"
+#include "link/SerialPort.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -68,6 +69,42 @@ void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& tex
     screen.SetViewText(text);
 }
 
+CWorkerEnd::~CWorkerEnd() {
+    if (!m_ended) End(0, {}, m_restore);
+}
+
+void CWorkerEnd::LockView() {
+    ::LockView(m_screen);
+    m_locked = true;
+}
+
+void CWorkerEnd::RestoreOnFailure(std::string text) {
+    m_restoreText = std::move(text);
+    m_restore = true;
+}
+
+unsigned CWorkerEnd::Finish(unsigned code, std::string_view message) {
+    return End(code, message, false);
+}
+
+unsigned CWorkerEnd::Fail(std::string_view message) {
+    return End(0, message, m_restore);
+}
+
+unsigned CWorkerEnd::End(unsigned code, std::string_view message, bool restore) {
+    if (m_ended) return code;
+    m_ended = true;
+    if (g_SerialPort.IsOpen()) g_SerialPort.Close();
+    if (restore) {
+        g_strTransferText.Set(m_restoreText);
+        SetViewTextHoldingTextMutex(m_screen, m_restoreText);
+    }
+    if (!message.empty()) m_screen.ShowMessage(std::string(message));
+    if (m_locked) ::UnlockView(m_screen);
+    g_bTransferDone = true;
+    return code;
+}
+
 namespace {
 // A field ends at the stop character; never reads past the text.
 std::string_view TakeUntil(std::string_view text, size_t& pos, char stop) {
@@ -125,6 +162,12 @@ std::string BuildDhLines(std::string_view text) {
         if (lineEnded) break;
         ++pos;  // the comma
     }
+    return out;
+}
+
+std::string AlignmentStream(std::string_view text) {
+    std::string out(text);
+    if (!out.empty() && !out.ends_with("\r\n")) out.append("\r\n");
     return out;
 }
 

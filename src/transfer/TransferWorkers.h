@@ -71,9 +71,42 @@ void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& tex
 // Held around every text the worker or the companion puts into the view.
 std::mutex& ViewTextMutex();
 
+// The one way a serial worker ends, whichever exit it takes: close the port,
+// put the view's text back (failures, when asked), show the closing message,
+// unlock the view (when it was locked), raise the flag, in this order. A worker
+// that returns without calling Finish or Fail still gets every step.
+class CWorkerEnd {
+public:
+    explicit CWorkerEnd(CTransferScreen& screen) : m_screen(screen) {}
+    ~CWorkerEnd();
+    CWorkerEnd(const CWorkerEnd&) = delete;
+    CWorkerEnd& operator=(const CWorkerEnd&) = delete;
+
+    // Locks the view; from now on the end unlocks it.
+    void LockView();
+    // A failure gives the view this text back (the text before an upload).
+    void RestoreOnFailure(std::string text);
+    // Ends with the exit code; a message (UTF-8) is shown when given.
+    unsigned Finish(unsigned code, std::string_view message = {});
+    // Ends a failed transfer: the text is put back, the message shown, code 0.
+    unsigned Fail(std::string_view message);
+
+private:
+    unsigned End(unsigned code, std::string_view message, bool restore);
+
+    CTransferScreen& m_screen;
+    std::string m_restoreText;
+    bool m_restore = false;
+    bool m_locked = false;
+    bool m_ended = false;
+};
+
 // Rewrites of the view text into the streams the QMX610/710 uploads send.
 std::string BuildDgLines(std::string_view viewText, size_t records);
 std::string BuildDhLines(std::string_view viewText);
+// The alignment upload's stream: the text, with CR LF added to a last line
+// that has none.
+std::string AlignmentStream(std::string_view viewText);
 // Length of the line at pos: QMX610/710 rule (a CR, or a character followed by
 // LF, ends it) and the plain CR LF rule. 0 when no line is left.
 size_t Qmx610LineLength(std::string_view data, size_t pos);

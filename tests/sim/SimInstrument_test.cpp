@@ -351,3 +351,34 @@ TEST_F(Sim, LargeDownloadArrivesWhole) {
     EXPECT_EQ(ReadAll(port, data.size()), data);
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(2000)));
 }
+
+TEST_F(Sim, StopsReadingAfterNBytesAndHangsUpMidUpload) {
+    CSimOptions o;
+    o.family = SimFamily::Qmx610;
+    o.stopReadingAfter = 10;
+    StartSim(o);
+    ASSERT_TRUE(port.Open(Port(1), SerialTimeouts{20, 80, 500, 0, 300}));
+    ASSERT_EQ(port.Write("/Dh A\r\n/Dh B\r\n", 14), 14u);
+    EXPECT_TRUE(sim->WaitForBytesIn(10, milliseconds(1000)));
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(sim->WireIn(), "/Dh A\r\n/Dh") << "exactly N bytes are taken";
+    // The line fills; the write ends at its time-out with bytes left over.
+    const std::string big(300000, 'x');
+    const auto t = Clock::now();
+    EXPECT_LT(port.Write(big.data(), big.size()), big.size());
+    EXPECT_LT(Clock::now() - t, milliseconds(3000));
+    port.Close();
+
+    CSimOptions h;
+    h.family = SimFamily::Qmx610;
+    h.hangUpAfter = 5;
+    h.linkPath = dir.PortPath(2);
+    CSimInstrument hanging(h);
+    ASSERT_TRUE(hanging.Start());
+    OpenPort(2);
+    ASSERT_EQ(port.Write("/Dg 1,2,3,A\r\n", 13), 13u);
+    EXPECT_TRUE(hanging.WaitUntilDone(milliseconds(1000)));
+    EXPECT_TRUE(hanging.HasHungUp());
+    // An upload hangs up at once: the PC's next write fails.
+    EXPECT_EQ(port.Write("/Dg 4,5,6,B\r\n", 13), 0u);
+}

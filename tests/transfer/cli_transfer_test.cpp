@@ -104,3 +104,18 @@ TEST_F(CliTransfer, UploadPrintsTheEchoAndRefusesAMissingPort) {
     EXPECT_EQ(RunJvs(m_dir, "upload nosuch").status, 2);
     EXPECT_EQ(RunJvs(m_dir, "download qmx210 --bogus").status, 2);
 }
+
+TEST_F(CliTransfer, UploadToAnInstrumentThatHangsUpFails) {
+    const std::string input = m_dir.Path() + "/lines.txt";
+    std::ofstream(input, std::ios::binary) << "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\n";
+    auto peer = std::async(std::launch::async, [&] {
+        m_pty.ReadFor(3000, 4);
+        m_pty.CloseMaster();
+    });
+    const CRun run = RunJvs(m_dir, "upload alignment " + input + " --yes --row-delay 50");
+    peer.get();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "") << "no echo of lines that never left";
+    EXPECT_NE(run.err.find("通讯超时!"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("通讯结束!"), std::string::npos) << run.err;
+}

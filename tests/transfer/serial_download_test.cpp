@@ -1,6 +1,9 @@
 // Serial downloads end to end over a pseudo-terminal: what the PC sends, what
 // ends up in the view, and every failure path.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -192,7 +195,10 @@ TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
         g_bTransferDone = false;
         ASSERT_TRUE(m_manager.Start(kind, screen));
         EXPECT_EQ(m_manager.Wait(), 0u);
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgPortOpenFailed});
+        // The device the name resolved to and the system's reason on a second line.
+        EXPECT_EQ(screen.Messages(),
+                  std::vector<std::string>{std::string(kMsgPortOpenFailed) + "\nCOM1 -> " +
+                                           m_dir.PortPath(1) + ": No such file or directory"});
         EXPECT_TRUE(screen.Prompts().empty());
         EXPECT_EQ(screen.View(), "keep");
         EXPECT_FALSE(screen.Locked());
@@ -211,6 +217,51 @@ TEST_F(SerialDownload, ExitWhileListeningClosesThePort) {
     EXPECT_FALSE(g_SerialPort.IsOpen());
     EXPECT_FALSE(m_screen.Locked());
     EXPECT_TRUE(m_screen.Messages().empty());
+}
+
+extern "C" void CancelOnSignal(int) {
+    CancelTransferFromSignal();
+}
+
+TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
+    // The device's own settings before the program opens it: a cooked terminal.
+    termios before{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &before), 0);
+    before.c_lflag |= ICANON | ECHO | ISIG;
+    before.c_oflag |= OPOST | ONLCR;
+    cfsetispeed(&before, B9600);
+    cfsetospeed(&before, B9600);
+    ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &before), 0);
+
+    struct sigaction action {
+    }, old{};
+    action.sa_handler = CancelOnSignal;
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
+    UseTestComSettings(0, 60000);
+    Start(TransferKind::DownloadQmx610);
+    WaitListening();
+    const std::string part = "P1,,1.000,2.000,3.000\r\nP2,,4.0";
+    m_pty.WriteAll(part);
+    const auto until = Clock::now() + 2s;
+    while (g_strTransferText.Size() < part.size() && Clock::now() < until)
+        std::this_thread::sleep_for(2ms);
+    const auto start = Clock::now();
+    ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
+    ExpectCleanEnd(0);
+    EXPECT_LT(Clock::now() - start, 1s);
+    sigaction(SIGUSR1, &old, nullptr);
+    EXPECT_EQ(g_strTransferText.Get(), part) << "what arrived is kept";
+    EXPECT_TRUE(m_screen.Messages().empty());
+
+    termios after{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+    CSerialPort again;
+    EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
 }
 
 TEST_F(SerialDownload, FlagValuesWhileTheOperatorIsAsked) {

@@ -239,14 +239,20 @@ TEST_F(SerialUpload, FeatureCodesFromTheFirstLineOnly) {
     EXPECT_EQ(Run(TransferKind::UploadFeatureCodes, empty, 2), "\x04\r\n");
 }
 
-TEST_F(SerialUpload, AlignmentSendsTheTextByteForByte) {
+TEST_F(SerialUpload, AlignmentSendsTheTextByteForByteAndEndsTheLastLine) {
     UseTestComSettings(0);
     static const char raw[] = "L1\r\n\r\nL2\nstill\rsame\x00z\r\nlast";
     const std::string text(raw, sizeof raw - 1);
-    CRecordingScreen screen(text);
-    const std::string sent = text.substr(0, text.size() - 4);  // not the unfinished last line
-    EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), sent + "\x04\r\n");
-    EXPECT_EQ(screen.View(), sent);
+    // The unterminated last line goes out with CR LF added, like the others.
+    for (const std::string& view : {text, text + "\r"}) {
+        CRecordingScreen screen(view);
+        const std::string sent = view + "\r\n";
+        EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), sent + "\x04\r\n");
+        EXPECT_EQ(screen.View(), sent);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+    }
+    CRecordingScreen ended("a\r\n");
+    EXPECT_EQ(Run(TransferKind::UploadAlignment, ended, 2), "a\r\n\x04\r\n");
 }
 
 TEST_F(SerialUpload, RowDelayPacesEveryLine) {
@@ -267,7 +273,9 @@ TEST_F(SerialUpload, MissingPortReleasesEverything) {
           TransferKind::UploadFeatureCodes, TransferKind::UploadAlignment}) {
         CRecordingScreen screen(kind == TransferKind::UploadPcode ? "1,A\r\n" : kTerv);
         Run(kind, screen, 0);
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgPortOpenFailed});
+        ASSERT_EQ(screen.Messages().size(), 1u);
+        EXPECT_EQ(screen.Messages()[0].rfind(std::string(kMsgPortOpenFailed) + "\nCOM1 -> ", 0),
+                  0u);
         EXPECT_TRUE(screen.Prompts().empty());
     }
 }
