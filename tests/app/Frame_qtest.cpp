@@ -170,7 +170,7 @@ private slots:
         QTest::keyClick(m_view, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(m_view->GetBytes(), std::string());
         QCOMPARE(m_calls.value(cmd::kDownload610), 0);
-        QCOMPARE(m_view->toPlainText(), QString());
+        QCOMPARE(m_view->text(), QString());
     }
 
     void toolbarOrderAndSpareButtons() {
@@ -308,7 +308,7 @@ private slots:
             screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
             step = 1;
             screen.LockView();
-            lockedSeen = !m_view->isEnabled() && m_view->isReadOnly();
+            lockedSeen = m_view->IsLocked() && m_view->isReadOnly();
             for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
             screen.MarkModified();
             screen.ShowText("final\r\n");
@@ -319,7 +319,7 @@ private slots:
             step = 2;
         });
         int refreshes = 0;
-        auto counter = connect(m_view, &QPlainTextEdit::textChanged, [&] { ++refreshes; });
+        auto counter = connect(m_view, &QsciScintilla::textChanged, [&] { ++refreshes; });
         QElapsedTimer clock;
         clock.start();
         QTRY_COMPARE_WITH_TIMEOUT(step.load(), 2, 5000);
@@ -336,10 +336,8 @@ private slots:
         QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
         // Progress text leaves the caret at its end; a plain replacement
         // (the companion's copy) keeps it where it was.
-        QCOMPARE(m_view->textCursor().position(), m_view->CharacterCount());
-        QTextCursor start = m_view->textCursor();
-        start.setPosition(2);
-        m_view->setTextCursor(start);
+        QCOMPARE(m_view->CaretPosition(), m_view->CharacterCount());
+        m_view->SetCaretPosition(2);
         std::atomic<bool> replaced{false};
         std::thread companion([&] {
             screen.SetViewText("final\r\nmore\r\n");
@@ -347,9 +345,9 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(replaced.load(), 5000);
         companion.join();
-        QCOMPARE(m_view->textCursor().position(), 2);
+        QCOMPARE(m_view->CaretPosition(), 2);
         QCOMPARE(m_view->GetBytes(), std::string("final\r\nmore\r\n"));
-        QVERIFY(m_view->isEnabled() && !m_view->isReadOnly());
+        QVERIFY(!m_view->IsLocked() && !m_view->isReadOnly());
         QVERIFY(m_app->Doc()->IsModified());
         // Coalesced: not one refresh per call.
         QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,

@@ -51,7 +51,7 @@ private slots:
         m_ports = std::make_unique<CTempComDir>();
         SetMessageHook([this](const QString& text, EButtons) {
             m_messages << text;
-            if (m_messages.size() == 1) m_lockedAtPrompt = !m_app->View()->isEnabled();
+            if (m_messages.size() == 1) m_lockedAtPrompt = m_app->View()->IsLocked();
             return EAnswer::Ok;
         });
         m_app = std::make_unique<CCommunicationApp>();
@@ -97,7 +97,7 @@ private slots:
         QVERIFY(!m_lockedAtPrompt);  // the view is locked only after the hand-shake
         QCOMPARE(m_messages.last(), U("数据接收完成!"));
         QCOMPARE(m_app->View()->GetBytes(), data);
-        QVERIFY(m_app->View()->isEnabled() && !m_app->View()->isReadOnly());
+        QVERIFY(!m_app->View()->IsLocked() && !m_app->View()->isReadOnly());
         // Received data is not lost by a careless New.
         QVERIFY(m_app->Doc()->IsModified());
         m_messages.clear();
