@@ -17,6 +17,7 @@
 
 namespace {
 constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+constexpr size_t kLargeInsert = 256 * 1024;
 
 std::string EscapeUtf8(unsigned byte) {
     return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
@@ -167,12 +168,25 @@ qsizetype CCommunicationView::ByteCount() const {
 }
 
 template <typename Fn>
-void CCommunicationView::Place(Fn&& change) {
+void CCommunicationView::Place(bool large, Fn&& change) {
     const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
     m_placing = true;
     if (readOnly) SendScintilla(SCI_SETREADONLY, 0L);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    // Text inserted while wrapping is on is wrapped at once, line by line;
+    // a large text is wrapped later, a screen at a time, while the user can
+    // already work. Small pieces (a transfer's refresh) are cheaper wrapped
+    // at once than by wrapping everything again.
+    const long wrap = SendScintilla(SCI_GETWRAPMODE);
+    if (large) SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
+    // The editor's own listeners of changes count the characters before
+    // every change, which costs a scan of the whole text per refresh; our
+    // own placements need no notice.
+    const long events = SendScintilla(SCI_GETMODEVENTMASK);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
     change();
+    SendScintilla(SCI_SETMODEVENTMASK, events);
+    if (large) SendScintilla(SCI_SETWRAPMODE, wrap);
     // What was there before cannot be undone into the new text.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
@@ -191,7 +205,7 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
         }
     }
     const std::string utf8 = DecodeViewUtf8(bytes);
-    Place([&] {
+    Place(true, [&] {
         SendScintilla(SCI_CLEARALL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
     });
@@ -215,7 +229,7 @@ void CCommunicationView::AppendBytes(std::string_view more) {
     piece.append(more);
     const std::string utf8 = DecodeViewUtf8(piece);
     const long end = SendScintilla(SCI_GETLENGTH);
-    Place([&] {
+    Place(utf8.size() > kLargeInsert, [&] {
         if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
     });

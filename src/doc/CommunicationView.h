@@ -67,7 +67,7 @@ private:
     std::string FitInput(const QString& text) const;
     // Runs a change of our own: no undo record, no modified flag, no limit.
     template <typename Fn>
-    void Place(Fn&& change);
+    void Place(bool large, Fn&& change);
     std::string EditorUtf8() const;
     QsciPrinter& Printer();
 
