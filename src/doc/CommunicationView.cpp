@@ -205,7 +205,7 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
         }
     }
     const std::string utf8 = DecodeViewUtf8(bytes);
-    Place(true, [&] {
+    Place(utf8.size() > kLargeInsert, [&] {
         SendScintilla(SCI_CLEARALL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
     });
