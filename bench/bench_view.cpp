@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <string>
 
@@ -167,6 +168,31 @@ static void BM_RawReplace1MiB(benchmark::State& state) {
         if (ReplaceFile(files.path, Sample()) != 0) state.SkipWithError("replace");
 }
 BENCHMARK(BM_RawReplace1MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One key typed at the end of a 1 MiB text, until painted: ordinary lines,
+// and one line without any break (a hostile file that still opens).
+static void TypeAtEnd(benchmark::State& state, const std::string& text) {
+    CCommunicationView view;
+    view.resize(800, 600);
+    view.show();
+    view.SetBytes(text);
+    for (int i = 0; i < 400; ++i) QCoreApplication::processEvents();
+    view.SetCaretPosition(view.CharacterCount());
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+        QCoreApplication::sendEvent(&view, &press);
+        QCoreApplication::processEvents();
+        view.repaint();
+    }
+}
+static void BM_TypeAtEndOfLines(benchmark::State& state) {
+    TypeAtEnd(state, Sample().substr(0, (1 << 20) - 4096));
+}
+static void BM_TypeAtEndOfOneLongLine(benchmark::State& state) {
+    TypeAtEnd(state, std::string((1 << 20) - 4096, 'A'));
+}
+BENCHMARK(BM_TypeAtEndOfLines)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_TypeAtEndOfOneLongLine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

@@ -297,6 +297,9 @@ void CCommunicationView::OnModified(int, int type, const char* text, int length)
 }
 
 qsizetype CCommunicationView::Room() const {
+    // A rectangular selection is not replaced whole: count none of it.
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE))
+        return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes);
     const QString selected = selectedText();
     const auto selectedBytes =
         static_cast<qsizetype>(EncodeViewUtf8(selected.toUtf8().toStdString()).size());
