@@ -242,6 +242,11 @@ void CCommunicationView::AppendBytes(std::string_view more) {
 }
 
 void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
+    if (m_shownValid && bytes.size() >= m_shown.size() &&
+        bytes.substr(0, m_shown.size()) == m_shown) {
+        SetBytes(bytes);  // the same or more at the end: caret and scroll stay by themselves
+        return;
+    }
     const int caret = CaretPosition();
     const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     SetBytes(bytes);
