@@ -256,6 +256,14 @@ void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
 
 void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
     SetBytes(bytes);
+    if (m_locked) {
+        // While a transfer runs the caret is hidden and every move of it
+        // costs the editor a count of the whole text: only scroll to the
+        // end, and put the caret there once the view is unlocked.
+        SendScintilla(SCI_SCROLLTOEND);
+        m_caretToEnd = true;
+        return;
+    }
     SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
 }
 
@@ -263,6 +271,8 @@ void CCommunicationView::SetLocked(bool locked) {
     // Read-only, not disabled: the user can still scroll through what arrives.
     m_locked = locked;
     setReadOnly(locked);
+    if (!locked && m_caretToEnd) SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
+    m_caretToEnd = false;
     SendScintilla(SCI_SETCARETSTYLE, locked ? CARETSTYLE_INVISIBLE : CARETSTYLE_LINE);
     update();
 }

@@ -82,4 +82,5 @@ private:
     bool m_placing = false;
     bool m_modified = false;
     bool m_locked = false;
+    bool m_caretToEnd = false;  // shown at the end while locked: the caret follows on unlock
 };
