@@ -4,12 +4,15 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciprinter.h>
 
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QResizeEvent>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -21,6 +24,47 @@ constexpr size_t kLargeInsert = 256 * 1024;
 
 std::string EscapeUtf8(unsigned byte) {
     return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
+}
+
+// The widest any character of a kind can be drawn, so that a line judged
+// narrow enough never needs wrapping.
+struct CCharWidths {
+    int ascii = 0, wide = 0, blob = 0, tab = 0;
+    explicit CCharWidths(const QFont& font) {
+        const QFontMetrics fm(font);
+        for (char16_t c = 0x20; c < 0x7F; ++c)
+            ascii = std::max(ascii, fm.horizontalAdvance(QChar(c)));
+        wide = std::max({fm.maxWidth(), 2 * ascii, 2 * fm.height()});
+        blob = fm.horizontalAdvance(QStringLiteral("WWW")) + 2 * fm.height();
+        tab = 8 * ascii;
+    }
+};
+
+// Widest line of a UTF-8 text whose first line continues one already
+// `start` wide; also the width of its last line.
+std::pair<long long, long long> LineWidths(std::string_view utf8, const CCharWidths& w,
+                                           long long start) {
+    long long widest = start, line = start;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b == '\r' || b == '\n') {
+            line = 0;
+            continue;
+        }
+        if (b >= 0x80 && (b & 0xC0) == 0x80) continue;  // inside a character
+        if (b >= 0xF0)
+            line += w.blob;
+        else if (b >= 0x80)
+            line += w.wide;
+        else if (b == '\t')
+            line += w.tab;
+        else if (b < 0x20 || b == 0x7F)
+            line += w.blob;
+        else
+            line += w.ascii;
+        widest = std::max(widest, line);
+    }
+    return {widest, line};
 }
 
 bool IsLead(char byte) {
@@ -177,8 +221,11 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     // a large text is wrapped later, a screen at a time, while the user can
     // already work. Small pieces (a transfer's refresh) are cheaper wrapped
     // at once than by wrapping everything again.
-    const long wrap = SendScintilla(SCI_GETWRAPMODE);
-    if (large) SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
+    // Lines that all fit the window need no wrapping, which saves measuring
+    // every line of a long text.
+    const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    if (large || wrap == SC_WRAP_NONE)
+        SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
     // The editor's own listeners of changes count the characters before
     // every change, which costs a scan of the whole text per refresh; our
     // own placements need no notice.
@@ -186,7 +233,8 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     SendScintilla(SCI_SETMODEVENTMASK, 0L);
     change();
     SendScintilla(SCI_SETMODEVENTMASK, events);
-    if (large) SendScintilla(SCI_SETWRAPMODE, wrap);
+    if (wrap != SC_WRAP_NONE && SendScintilla(SCI_GETWRAPMODE) != wrap)
+        SendScintilla(SCI_SETWRAPMODE, wrap);
     // What was there before cannot be undone into the new text.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
@@ -205,6 +253,7 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
         }
     }
     const std::string utf8 = DecodeViewUtf8(bytes);
+    m_widest = LineWidths(utf8, CCharWidths(font()), 0).first;
     Place(utf8.size() > kLargeInsert, [&] {
         SendScintilla(SCI_CLEARALL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
@@ -229,6 +278,7 @@ void CCommunicationView::AppendBytes(std::string_view more) {
     piece.append(more);
     const std::string utf8 = DecodeViewUtf8(piece);
     const long end = SendScintilla(SCI_GETLENGTH);
+    m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
     Place(utf8.size() > kLargeInsert, [&] {
         if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
@@ -297,7 +347,7 @@ void CCommunicationView::SetCaretPosition(int characters) {
     SendScintilla(SCI_GOTOPOS, position);
 }
 
-void CCommunicationView::OnModified(int, int type, const char* text, int length) {
+void CCommunicationView::OnModified(int position, int type, const char* text, int length) {
     if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_placing || length <= 0) return;
     m_modified = true;
     m_shownValid = false;
@@ -309,6 +359,60 @@ void CCommunicationView::OnModified(int, int type, const char* text, int length)
     const auto bytes = static_cast<qsizetype>(
         EncodeViewUtf8(std::string_view(text, static_cast<size_t>(length))).size());
     m_bytes += (type & SC_MOD_INSERTTEXT) ? bytes : -bytes;
+    if ((type & SC_MOD_INSERTTEXT) && !m_wrapCheckPosted) {
+        // The lines typed into may now be too wide; look once the change is done.
+        m_wrapCheckPosted = true;
+        QTimer::singleShot(0, this, [this] {
+            m_wrapCheckPosted = false;
+            m_widest = std::max(m_widest, WidestEditedLine());
+            UpdateWrap();
+        });
+        m_editedFrom = std::min(m_editedFrom, static_cast<long>(position));
+        m_editedTo = std::max(m_editedTo, static_cast<long>(position + length));
+    }
+}
+
+int CCommunicationView::TextWidth() const {
+    return std::max(1, viewport()->width() - 8);
+}
+
+long long CCommunicationView::LastLineWidth() const {
+    const long end = SendScintilla(SCI_GETLENGTH);
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, end));
+    return RangeWidth(start, end);
+}
+
+long long CCommunicationView::RangeWidth(long from, long to) const {
+    if (to <= from) return 0;
+    const auto* text = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), to - from));
+    if (!text) return 0;
+    return LineWidths(std::string_view(text, static_cast<size_t>(to - from)), CCharWidths(font()),
+                      0)
+        .first;
+}
+
+long long CCommunicationView::WidestEditedLine() {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const long from = std::min(m_editedFrom, length), to = std::min(m_editedTo, length);
+    m_editedFrom = LONG_MAX;
+    m_editedTo = 0;
+    if (from > to) return 0;
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, from));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, to));
+    return RangeWidth(start, end);
+}
+
+void CCommunicationView::UpdateWrap() {
+    const long wanted = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    if (SendScintilla(SCI_GETWRAPMODE) != wanted) SendScintilla(SCI_SETWRAPMODE, wanted);
+}
+
+void CCommunicationView::resizeEvent(QResizeEvent* event) {
+    QsciScintilla::resizeEvent(event);
+    UpdateWrap();
 }
 
 qsizetype CCommunicationView::Room() const {

@@ -4,6 +4,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +56,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
@@ -69,6 +71,12 @@ private:
     template <typename Fn>
     void Place(bool large, Fn&& change);
     std::string EditorUtf8() const;
+    // Wrapping: on only while some line may be wider than the window.
+    int TextWidth() const;
+    long long LastLineWidth() const;
+    long long RangeWidth(long from, long to) const;
+    long long WidestEditedLine();
+    void UpdateWrap();
     QsciPrinter& Printer();
 
     std::unique_ptr<QsciPrinter> m_printer;
@@ -82,5 +90,8 @@ private:
     bool m_placing = false;
     bool m_modified = false;
     bool m_locked = false;
+    long long m_widest = 0;  // estimated pixels of the widest line, never less
+    bool m_wrapCheckPosted = false;
+    long m_editedFrom = LONG_MAX, m_editedTo = 0;
     bool m_caretToEnd = false;  // shown at the end while locked: the caret follows on unlock
 };

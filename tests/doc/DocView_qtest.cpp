@@ -139,7 +139,35 @@ private slots:
         f.view.SetBytes(std::string("\x81\x20\xFF\0\r\n\n\r\x02", 9));
         QCOMPARE(f.view.CharacterCount(), 9);
         QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETHSCROLLBAR), 0L);
-        QCOMPARE(f.view.wrapMode(), QsciScintilla::WrapWord);
+    }
+
+    void longLinesWrapAtTheWindowEdge() {
+        // Wrapping is switched on exactly when some line may not fit.
+        CFixture f;
+        f.view.resize(300, 200);
+        f.view.show();
+        auto wraps = [&f] {
+            QCoreApplication::processEvents();
+            return f.view.SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE) != 0;
+        };
+        f.view.SetBytes(std::string(3000, 'x') + "\r\nshort\r\n");
+        QVERIFY(wraps());
+        QVERIFY(f.view.SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0L) > 1);
+        f.view.SetBytes("short\r\nlines\r\n");
+        QVERIFY(!wraps());
+        f.view.ShowBytesAtEnd("short\r\nlines\r\n" + std::string(3000, '\x81'));  // blobs
+        QVERIFY(wraps());
+        f.view.SetBytes("short\r\n");
+        QVERIFY(!wraps());
+        f.view.SetCaretPosition(2);
+        QTest::keyClicks(&f.view, QString(200, 'y'));
+        QVERIFY(wraps());
+        f.view.resize(2000, 200);
+        f.view.SetBytes(std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
+        QVERIFY(!wraps());
+        f.view.resize(100, 200);  // a narrower window wraps what fitted before
+        QVERIFY(wraps());
+        QCOMPARE(f.view.GetBytes(), std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
     }
 
     void gbkShowsAsQtDecodesIt() {
