@@ -86,11 +86,11 @@ static void Refresh(benchmark::State& state, bool append) {
     view.SetBytes(text);
     view.SetLocked(true);  // as during a transfer
     for (int i = 0; i < 3000; ++i) QCoreApplication::processEvents();
-    size_t from = 0;
+    size_t from = start;  // the data goes on where it stopped
     for (auto _ : state) {
         state.PauseTiming();
         text.append(Sample(), from, 1200);
-        from = (from + 1200) % (Sample().size() - 1200);
+        from += 1200;
         if (!append) text[0] = text[0] == '#' ? 'P' : '#';  // not an extension: replaced whole
         state.ResumeTiming();
         view.ShowBytesAtEnd(text);

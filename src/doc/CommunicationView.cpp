@@ -220,11 +220,10 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     // Text inserted while wrapping is on is wrapped at once, line by line;
     // a large text is wrapped later, a screen at a time, while the user can
     // already work. Small pieces (a transfer's refresh) are cheaper wrapped
-    // at once than by wrapping everything again.
-    // Lines that all fit the window need no wrapping, which saves measuring
-    // every line of a long text.
+    // at once than by wrapping everything again. Lines that all fit the
+    // window need no wrapping at all, which saves measuring every line.
     const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
-    if (large || wrap == SC_WRAP_NONE)
+    if ((large || wrap == SC_WRAP_NONE) && SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE)
         SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
     // The editor's own listeners of changes count the characters before
     // every change, which costs a scan of the whole text per refresh; our
