@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -229,6 +231,18 @@ std::pair<char32_t, size_t> GetUtf8(const unsigned char* s, size_t i, size_t n) 
     return {c, len};
 }
 
+// End of the run of bytes below 0x80 that starts at i: the same in both forms.
+size_t AsciiRunEnd(const unsigned char* s, size_t i, size_t n) {
+    while (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+        i += 8;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
 }  // namespace
 
 std::string DecodeViewUtf8(std::string_view bytes) {
@@ -240,7 +254,9 @@ std::string DecodeViewUtf8(std::string_view bytes) {
     for (size_t i = 0; i < n; ++i) {
         const unsigned b = in[i];
         if (b < 0x80) {
-            out += static_cast<char>(b);
+            const size_t end = AsciiRunEnd(in, i, n);
+            out.append(bytes.data() + i, end - i);
+            i = end - 1;
             continue;
         }
         if (b >= kLeadFirst && b <= kLeadLast && i + 1 < n) {
@@ -268,7 +284,9 @@ std::string EncodeViewUtf8(std::string_view utf8) {
     out.reserve(n);
     for (size_t i = 0; i < n;) {
         if (s[i] < 0x80) {
-            out += static_cast<char>(s[i++]);
+            const size_t end = AsciiRunEnd(s, i, n);
+            out.append(utf8.data() + i, end - i);
+            i = end;
             continue;
         }
         const auto [c, len] = GetUtf8(s, i, n);
