@@ -14,6 +14,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "convert/ViewCodec.h"
@@ -44,27 +45,32 @@ struct CCharWidths {
 // `start` wide; also the width of its last line.
 std::pair<long long, long long> LineWidths(std::string_view utf8, const CCharWidths& w,
                                            long long start) {
-    long long widest = start, line = start;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b == '\r' || b == '\n') {
-            line = 0;
-            continue;
-        }
-        if (b >= 0x80 && (b & 0xC0) == 0x80) continue;  // inside a character
-        if (b >= 0xF0)
-            line += w.blob;
-        else if (b >= 0x80)
-            line += w.wide;
+    // Width added by each byte: a character's width on its first byte,
+    // nothing on the bytes inside it; -1 ends a line.
+    std::array<int, 256> add{};
+    for (int b = 0; b < 256; ++b) {
+        if (b == '\r' || b == '\n')
+            add[b] = -1;
         else if (b == '\t')
-            line += w.tab;
-        else if (b < 0x20 || b == 0x7F)
-            line += w.blob;
-        else
-            line += w.ascii;
-        widest = std::max(widest, line);
+            add[b] = w.tab;
+        else if (b < 0x20 || b == 0x7F || b >= 0xF0)
+            add[b] = w.blob;
+        else if (b < 0x80)
+            add[b] = w.ascii;
+        else if (b >= 0xC0)
+            add[b] = w.wide;
     }
-    return {widest, line};
+    long long widest = start, line = start;
+    for (const char c : utf8) {
+        const int a = add[static_cast<unsigned char>(c)];
+        if (a < 0) {
+            widest = std::max(widest, line);
+            line = 0;
+        } else {
+            line += a;
+        }
+    }
+    return {std::max(widest, line), line};
 }
 
 bool IsLead(char byte) {
