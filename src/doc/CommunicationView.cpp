@@ -434,10 +434,12 @@ std::string CCommunicationView::FitInput(const QString& text) const {
     // What the user types, pastes or drops is held to the bytes it will be
     // saved as: code page 936 ('?' where it has no character), every line
     // break CR LF, and no more than the room left.
-    QString in = text;
+    const qsizetype room = Room();
+    // Every character takes a byte at least, a CR LF pair two: no more
+    // than this can fit, however much was given.
+    QString in = text.left(2 * room + 2);
     in.replace("\r\n", "\n");
     in.replace('\r', '\n');
-    const qsizetype room = Room();
     std::string out;
     qsizetype used = 0;
     for (qsizetype i = 0; i < in.size();) {
