@@ -20,6 +20,15 @@ std::string EncodeViewText(const QString& text);
 QString DecodeViewDisplay(std::string_view bytes);
 std::string EncodeViewDisplay(const QString& display);
 
+// The form a UTF-8 editor holds: bytes below 0x80 stay themselves (control
+// bytes, NUL and lone CR or LF included), valid code page 936 becomes its
+// character, and every other byte b becomes U+10FE00 + b, a private-use
+// character outside the basic plane that no GBK sequence produces.
+// Characters code page 936 cannot hold become '?'; a byte that is not
+// UTF-8 is kept as it is.
+std::string DecodeViewUtf8(std::string_view bytes);
+std::string EncodeViewUtf8(std::string_view utf8);
+
 // UTF-8 <-> code page 936 for the program's own messages and texts.
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
@@ -28,3 +37,4 @@ std::string GbkToUtf8(std::string_view gbk);
 inline constexpr char16_t kControlSymbolBase = 0x2400;  // U+2400 + byte for 0x00..0x1F
 inline constexpr char16_t kDeleteSymbol = 0x2421;       // 0x7F
 inline constexpr char16_t kEscapeBase = 0xDC00;         // lone surrogate U+DC80..U+DCFF
+inline constexpr char32_t kUtf8EscapeBase = 0x10FE00;   // U+10FE80..U+10FEFF

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextDocument>
 #include <cerrno>
 #include <string>
 
@@ -23,11 +22,11 @@ QString CCommunicationDoc::Title() const {
 }
 
 bool CCommunicationDoc::IsModified() const {
-    return m_view.document()->isModified();
+    return m_view.IsModified();
 }
 
 void CCommunicationDoc::SetModified(bool modified) {
-    m_view.document()->setModified(modified);
+    m_view.SetModified(modified);
 }
 
 void CCommunicationDoc::Report(const char* text, const QString& path) {

@@ -1,130 +1,512 @@
 #include "doc/CommunicationView.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qsciprinter.h>
+
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QScrollBar>
-#include <QTextBlock>
+#include <QResizeEvent>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cstdio>
 
 #include "convert/ViewCodec.h"
 
-CCommunicationView::CCommunicationView(QWidget* parent) : QPlainTextEdit(parent) {
-    // Long lines wrap at the window's edge; there is nothing to scroll sideways.
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setTabChangesFocus(false);
+namespace {
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+constexpr size_t kLargeInsert = 256 * 1024;
+
+std::string EscapeUtf8(unsigned byte) {
+    return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
+}
+
+// The widest any character of a kind can be drawn, so that a line judged
+// narrow enough never needs wrapping.
+struct CCharWidths {
+    int ascii = 0, wide = 0, blob = 0, tab = 0;
+    explicit CCharWidths(const QFont& font) {
+        const QFontMetrics fm(font);
+        for (char16_t c = 0x20; c < 0x7F; ++c)
+            ascii = std::max(ascii, fm.horizontalAdvance(QChar(c)));
+        wide = std::max({fm.maxWidth(), 2 * ascii, 2 * fm.height()});
+        blob = fm.horizontalAdvance(QStringLiteral("WWW")) + 2 * fm.height();
+        tab = 8 * ascii;
+    }
+};
+
+// Widest line of a UTF-8 text whose first line continues one already
+// `start` wide; also the width of its last line.
+std::pair<long long, long long> LineWidths(std::string_view utf8, const CCharWidths& w,
+                                           long long start) {
+    // Width added by each byte: a character's width on its first byte,
+    // nothing on the bytes inside it; -1 ends a line.
+    std::array<int, 256> add{};
+    for (int b = 0; b < 256; ++b) {
+        if (b == '\r' || b == '\n')
+            add[b] = -1;
+        else if (b == '\t')
+            add[b] = w.tab;
+        else if (b < 0x20 || b == 0x7F || b >= 0xF0)
+            add[b] = w.blob;
+        else if (b < 0x80)
+            add[b] = w.ascii;
+        else if (b >= 0xC0)
+            add[b] = w.wide;
+    }
+    long long widest = start, line = start;
+    for (const char c : utf8) {
+        const int a = add[static_cast<unsigned char>(c)];
+        if (a < 0) {
+            widest = std::max(widest, line);
+            line = 0;
+        } else {
+            line += a;
+        }
+    }
+    return {std::max(widest, line), line};
+}
+
+bool IsLead(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return b >= kLeadFirst && b <= kLeadLast;
+}
+}  // namespace
+
+CCommunicationView::CCommunicationView(QWidget* parent) : QsciScintilla(parent) {
     setObjectName("CommunicationView");
-    // Any change to the document, the user's or ours, makes the remembered bytes stale.
-    connect(document(), &QTextDocument::contentsChange, this, [this] { m_shownValid = false; });
+    setUtf8(true);
+    setEolMode(EolWindows);  // a typed line break is CR LF
+    setEolVisibility(false);
+    // Long lines wrap at the window's edge; there is nothing to scroll sideways.
+    setWrapMode(WrapWord);
+    SendScintilla(SCI_SETHSCROLLBAR, 0L);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (int margin = 0; margin < 5; ++margin) setMarginWidth(margin, 0);
+    setFont(font());
+    setAutoIndent(false);
+    setTabIndents(false);
+    setBackspaceUnindents(false);
+    setIndentationsUseTabs(true);
+    SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
+    // A byte that is not code page 936 shows as a blob with its value, as
+    // control bytes show with their names.
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        const std::string key = EscapeUtf8(b);
+        if (key.size() != 4) continue;  // the byte is a character of its own
+        char blob[4];
+        std::snprintf(blob, sizeof blob, "x%02X", b);
+        SendScintilla(SCI_SETREPRESENTATION, key.c_str(), blob);
+    }
+    SendScintilla(SCI_SETREPRESENTATION, "\x7F", "DEL");
+    ResetKeyMap();
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char* text, int length, int, int, int, int, int,
+                   int) { OnModified(position, type, text, length); });
 }
 
 CCommunicationView::~CCommunicationView() = default;
 
+void CCommunicationView::ResetKeyMap() {
+    // Only what a plain multi-line edit control does with keys: moving,
+    // selecting, deleting, line breaks, undo and the clipboard. Everything
+    // else (Ctrl+T, Ctrl+L, Ctrl+D, Ctrl+U, ...) does nothing here.
+    QsciCommandSet* commands = standardCommands();
+    commands->clearKeys();
+    commands->clearAlternateKeys();
+    const int ctrl = Qt::CTRL, shift = Qt::SHIFT, alt = Qt::ALT;
+    const struct {
+        QsciCommand::Command command;
+        int key, alternate;
+    } map[] = {
+        {QsciCommand::LineDown, Qt::Key_Down, 0},
+        {QsciCommand::LineDownExtend, Qt::Key_Down | shift, 0},
+        {QsciCommand::LineUp, Qt::Key_Up, 0},
+        {QsciCommand::LineUpExtend, Qt::Key_Up | shift, 0},
+        {QsciCommand::CharLeft, Qt::Key_Left, 0},
+        {QsciCommand::CharLeftExtend, Qt::Key_Left | shift, 0},
+        {QsciCommand::CharRight, Qt::Key_Right, 0},
+        {QsciCommand::CharRightExtend, Qt::Key_Right | shift, 0},
+        {QsciCommand::WordLeft, Qt::Key_Left | ctrl, 0},
+        {QsciCommand::WordLeftExtend, Qt::Key_Left | ctrl | shift, 0},
+        {QsciCommand::WordRight, Qt::Key_Right | ctrl, 0},
+        {QsciCommand::WordRightExtend, Qt::Key_Right | ctrl | shift, 0},
+        {QsciCommand::HomeDisplay, Qt::Key_Home, 0},
+        {QsciCommand::HomeDisplayExtend, Qt::Key_Home | shift, 0},
+        {QsciCommand::LineEndDisplay, Qt::Key_End, 0},
+        {QsciCommand::LineEndDisplayExtend, Qt::Key_End | shift, 0},
+        {QsciCommand::DocumentStart, Qt::Key_Home | ctrl, 0},
+        {QsciCommand::DocumentStartExtend, Qt::Key_Home | ctrl | shift, 0},
+        {QsciCommand::DocumentEnd, Qt::Key_End | ctrl, 0},
+        {QsciCommand::DocumentEndExtend, Qt::Key_End | ctrl | shift, 0},
+        {QsciCommand::PageUp, Qt::Key_PageUp, 0},
+        {QsciCommand::PageUpExtend, Qt::Key_PageUp | shift, 0},
+        {QsciCommand::PageDown, Qt::Key_PageDown, 0},
+        {QsciCommand::PageDownExtend, Qt::Key_PageDown | shift, 0},
+        {QsciCommand::Delete, Qt::Key_Delete, 0},
+        {QsciCommand::DeleteBack, Qt::Key_Backspace, Qt::Key_Backspace | shift},
+        {QsciCommand::Newline, Qt::Key_Return, Qt::Key_Enter},
+        {QsciCommand::Undo, Qt::Key_Z | ctrl, Qt::Key_Backspace | alt},
+        {QsciCommand::SelectionCut, Qt::Key_X | ctrl, Qt::Key_Delete | shift},
+        {QsciCommand::SelectionCopy, Qt::Key_C | ctrl, Qt::Key_Insert | ctrl},
+        {QsciCommand::Paste, Qt::Key_V | ctrl, Qt::Key_Insert | shift},
+        {QsciCommand::SelectAll, Qt::Key_A | ctrl, 0},
+    };
+    for (const auto& entry : map) {
+        if (QsciCommand* command = commands->find(entry.command)) {
+            command->setKey(entry.key);
+            if (entry.alternate) command->setAlternateKey(entry.alternate);
+        }
+    }
+}
+
+void CCommunicationView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const int key = event->key();
+    // A control-key chord bound to nothing does nothing, and types nothing.
+    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) &&
+        !standardCommands()->boundTo(key | mods.toInt())) {
+        event->ignore();
+        return;
+    }
+    if (isReadOnly() || (mods & Qt::ControlModifier)) {
+        QsciScintilla::keyPressEvent(event);
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) {
+        // A line break is CR LF, a tab is a character (never an indent):
+        // either fits whole or is refused.
+        const std::string typed = FitInput(key == Qt::Key_Tab ? QString("\t") : QString("\n"));
+        if (!typed.empty()) SendScintilla(SCI_REPLACESEL, typed.c_str());
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).isPrint()) {
+        const std::string typed = FitInput(text);
+        if (QString::fromStdString(typed) != text) {
+            if (!typed.empty()) SendScintilla(SCI_REPLACESEL, typed.c_str());
+            event->accept();
+            return;
+        }
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+std::string CCommunicationView::EditorUtf8() const {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return text ? std::string(text, static_cast<size_t>(length)) : std::string();
+}
+
 std::string CCommunicationView::GetBytes() const {
     if (m_shownValid) return m_shown;
-    return EncodeViewDisplay(toPlainText());
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return text ? EncodeViewUtf8(std::string_view(text, static_cast<size_t>(length)))
+                : std::string();
+}
+
+qsizetype CCommunicationView::ByteCount() const {
+    return m_bytes;
+}
+
+template <typename Fn>
+void CCommunicationView::Place(bool large, Fn&& change) {
+    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    m_placing = true;
+    if (readOnly) SendScintilla(SCI_SETREADONLY, 0L);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    // Text inserted while wrapping is on is wrapped at once, line by line;
+    // a large text is wrapped later, a screen at a time, while the user can
+    // already work. Small pieces (a transfer's refresh) are cheaper wrapped
+    // at once than by wrapping everything again. Lines that all fit the
+    // window need no wrapping at all, which saves measuring every line.
+    const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    if ((large || wrap == SC_WRAP_NONE) && SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE)
+        SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
+    // The editor's own listeners of changes count the characters before
+    // every change, which costs a scan of the whole text per refresh; our
+    // own placements need no notice.
+    const long events = SendScintilla(SCI_GETMODEVENTMASK);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
+    change();
+    SendScintilla(SCI_SETMODEVENTMASK, events);
+    if (wrap != SC_WRAP_NONE && SendScintilla(SCI_GETWRAPMODE) != wrap)
+        SendScintilla(SCI_SETWRAPMODE, wrap);
+    // What was there before cannot be undone into the new text.
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    if (readOnly) SendScintilla(SCI_SETREADONLY, 1L);
+    m_placing = false;
 }
 
 void CCommunicationView::SetBytes(std::string_view bytes) {
-    // Transfers and refreshes often place the text that is already shown;
-    // laying out a large text again costs far more than comparing it.
-    if (m_shownValid && bytes == m_shown) return;
-    const bool modified = document()->isModified();
-    setPlainText(DecodeViewDisplay(bytes));
-    document()->setModified(modified);
+    if (m_shownValid) {
+        // Transfers and refreshes often place the text already shown, or that
+        // text and more: only the difference is worth touching.
+        if (bytes == m_shown) return;
+        if (bytes.size() > m_shown.size() && bytes.substr(0, m_shown.size()) == m_shown) {
+            AppendBytes(bytes.substr(m_shown.size()));
+            return;
+        }
+    }
+    const std::string utf8 = DecodeViewUtf8(bytes);
+    m_widest = LineWidths(utf8, CCharWidths(font()), 0).first;
+    Place(utf8.size() > kLargeInsert, [&] {
+        SendScintilla(SCI_CLEARALL);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+    });
     m_shown.assign(bytes);
     m_shownValid = true;
+    m_bytes = static_cast<qsizetype>(bytes.size());
+    m_openLead =
+        !bytes.empty() && IsLead(bytes.back()) && utf8.size() >= 4 &&
+        utf8.compare(utf8.size() - 4, 4, EscapeUtf8(static_cast<unsigned char>(bytes.back()))) == 0;
+}
+
+void CCommunicationView::AppendBytes(std::string_view more) {
+    if (more.empty()) return;
+    std::string piece;
+    long replaceFrom = SendScintilla(SCI_GETLENGTH);
+    if (m_shownValid && m_openLead) {
+        // The lone lead byte shown last may pair with the first new byte.
+        piece.assign(1, m_shown.back());
+        replaceFrom -= 4;
+    }
+    piece.append(more);
+    const std::string utf8 = DecodeViewUtf8(piece);
+    const long end = SendScintilla(SCI_GETLENGTH);
+    m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
+    Place(utf8.size() > kLargeInsert, [&] {
+        if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+    });
+    m_bytes += static_cast<qsizetype>(more.size());
+    if (!m_shownValid) return;
+    m_shown.append(more);
+    m_openLead = IsLead(m_shown.back()) && utf8.size() >= 4 &&
+                 utf8.compare(utf8.size() - 4, 4,
+                              EscapeUtf8(static_cast<unsigned char>(m_shown.back()))) == 0;
 }
 
 void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
-    const int caret = textCursor().position();
-    const int scroll = verticalScrollBar()->value();
+    if (m_shownValid && bytes.size() >= m_shown.size() &&
+        bytes.substr(0, m_shown.size()) == m_shown) {
+        SetBytes(bytes);  // the same or more at the end: caret and scroll stay by themselves
+        return;
+    }
+    const int caret = CaretPosition();
+    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     SetBytes(bytes);
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(std::min(caret, CharacterCount()));
-    setTextCursor(cursor);
-    verticalScrollBar()->setValue(std::min(scroll, verticalScrollBar()->maximum()));
+    SetCaretPosition(std::min(caret, CharacterCount()));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, firstLine);
 }
 
 void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
     SetBytes(bytes);
-    moveCursor(QTextCursor::End);
-    ensureCursorVisible();
+    if (m_locked) {
+        // While a transfer runs the caret is hidden and every move of it
+        // costs the editor a count of the whole text: only scroll to the
+        // end, and put the caret there once the view is unlocked.
+        SendScintilla(SCI_SCROLLTOEND);
+        m_caretToEnd = true;
+        return;
+    }
+    SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
 }
 
 void CCommunicationView::SetLocked(bool locked) {
-    setEnabled(!locked);
+    // Read-only, not disabled: the user can still scroll through what arrives.
+    m_locked = locked;
     setReadOnly(locked);
-    repaint();
+    if (!locked && m_caretToEnd) SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
+    m_caretToEnd = false;
+    SendScintilla(SCI_SETCARETSTYLE, locked ? CARETSTYLE_INVISIBLE : CARETSTYLE_LINE);
+    update();
+}
+
+void CCommunicationView::SetModified(bool modified) {
+    m_modified = modified;
 }
 
 int CCommunicationView::CharacterCount() const {
-    return document()->characterCount() - 1;
+    return static_cast<int>(SendScintilla(SCI_COUNTCHARACTERS, 0UL, SendScintilla(SCI_GETLENGTH)));
 }
 
-int CCommunicationView::Room() const {
-    return kMaxTypedChars - CharacterCount() + static_cast<int>(textCursor().selectedText().size());
+int CCommunicationView::CaretPosition() const {
+    return static_cast<int>(
+        SendScintilla(SCI_COUNTCHARACTERS, 0UL, SendScintilla(SCI_GETCURRENTPOS)));
 }
 
-void CCommunicationView::keyPressEvent(QKeyEvent* event) {
-    const QString text = event->text();
-    const bool inserts =
-        !isReadOnly() && !text.isEmpty() && (text.at(0).isPrint() || text == "\r" || text == "\t");
-    if (inserts && Room() < text.size()) {
-        event->accept();  // full: like the edit control, refuse the keystroke
+void CCommunicationView::SetCaretPosition(int characters) {
+    long position = SendScintilla(SCI_GETLENGTH);
+    if (characters < CharacterCount())
+        position = SendScintilla(SCI_POSITIONRELATIVE, 0UL, static_cast<long>(characters));
+    SendScintilla(SCI_GOTOPOS, position);
+}
+
+void CCommunicationView::OnModified(int position, int type, const char* text, int length) {
+    if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_placing || length <= 0) return;
+    m_modified = true;
+    m_shownValid = false;
+    m_openLead = false;
+    if (!text) {
+        m_bytes = static_cast<qsizetype>(EncodeViewUtf8(EditorUtf8()).size());
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    const auto bytes = static_cast<qsizetype>(
+        EncodeViewUtf8(std::string_view(text, static_cast<size_t>(length))).size());
+    m_bytes += (type & SC_MOD_INSERTTEXT) ? bytes : -bytes;
+    if ((type & SC_MOD_INSERTTEXT) && !m_wrapCheckPosted) {
+        // The lines typed into may now be too wide; look once the change is done.
+        m_wrapCheckPosted = true;
+        QTimer::singleShot(0, this, [this] {
+            m_wrapCheckPosted = false;
+            m_widest = std::max(m_widest, WidestEditedLine());
+            UpdateWrap();
+        });
+        m_editedFrom = std::min(m_editedFrom, static_cast<long>(position));
+        m_editedTo = std::max(m_editedTo, static_cast<long>(position + length));
+    }
 }
 
-void CCommunicationView::insertFromMimeData(const QMimeData* source) {
-    if (!source || !source->hasText() || isReadOnly()) {
-        QPlainTextEdit::insertFromMimeData(source);
-        return;
+int CCommunicationView::TextWidth() const {
+    return std::max(1, viewport()->width() - 8);
+}
+
+long long CCommunicationView::LastLineWidth() const {
+    const long end = SendScintilla(SCI_GETLENGTH);
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, end));
+    return RangeWidth(start, end);
+}
+
+long long CCommunicationView::RangeWidth(long from, long to) const {
+    if (to <= from) return 0;
+    const auto* text = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), to - from));
+    if (!text) return 0;
+    return LineWidths(std::string_view(text, static_cast<size_t>(to - from)), CCharWidths(font()),
+                      0)
+        .first;
+}
+
+long long CCommunicationView::WidestEditedLine() {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const long from = std::min(m_editedFrom, length), to = std::min(m_editedTo, length);
+    m_editedFrom = LONG_MAX;
+    m_editedTo = 0;
+    if (from > to) return 0;
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, from));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, to));
+    return RangeWidth(start, end);
+}
+
+void CCommunicationView::UpdateWrap() {
+    const long wanted = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    if (SendScintilla(SCI_GETWRAPMODE) != wanted) SendScintilla(SCI_SETWRAPMODE, wanted);
+}
+
+void CCommunicationView::resizeEvent(QResizeEvent* event) {
+    QsciScintilla::resizeEvent(event);
+    UpdateWrap();
+}
+
+qsizetype CCommunicationView::Room() const {
+    // A rectangular selection is not replaced whole: count none of it.
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE))
+        return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes);
+    const QString selected = selectedText();
+    const auto selectedBytes =
+        static_cast<qsizetype>(EncodeViewUtf8(selected.toUtf8().toStdString()).size());
+    return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes + selectedBytes);
+}
+
+std::string CCommunicationView::FitInput(const QString& text) const {
+    // What the user types, pastes or drops is held to the bytes it will be
+    // saved as: code page 936 ('?' where it has no character), every line
+    // break CR LF, and no more than the room left.
+    const qsizetype room = Room();
+    // Every character takes a byte at least, a CR LF pair two: no more
+    // than this can fit, however much was given.
+    QString in = text.left(2 * room + 2);
+    in.replace("\r\n", "\n");
+    in.replace('\r', '\n');
+    std::string out;
+    qsizetype used = 0;
+    for (qsizetype i = 0; i < in.size();) {
+        std::string utf8;
+        if (in.at(i) == u'\n') {
+            utf8 = "\r\n";
+            ++i;
+        } else {
+            const qsizetype n =
+                (in.at(i).isHighSurrogate() && i + 1 < in.size() && in.at(i + 1).isLowSurrogate())
+                    ? 2
+                    : 1;
+            utf8 = QStringView(in).mid(i, n).toUtf8().toStdString();
+            i += n;
+        }
+        const std::string bytes = EncodeViewUtf8(utf8);
+        if (bytes == "?" && utf8 != "?") utf8 = "?";
+        const auto cost = static_cast<qsizetype>(bytes.size());
+        if (used + cost > room) break;
+        used += cost;
+        out += utf8;
     }
-    QString text = source->text();
-    text.replace("\r\n", "\n");
-    text.replace('\r', '\n');
-    const int room = std::max(0, Room());
-    if (text.size() > room) text.truncate(room);
-    if (!text.isEmpty()) insertPlainText(text);
+    return out;
+}
+
+QByteArray CCommunicationView::fromMimeData(const QMimeData* source, bool& rectangular) const {
+    // Paste and drop both come through here.
+    rectangular = false;
+    if (!source || !source->hasText()) return {};
+    return QByteArray::fromStdString(FitInput(source->text()));
 }
 
 void CCommunicationView::inputMethodEvent(QInputMethodEvent* event) {
-    // Chinese is mostly typed through an input method: its committed text
-    // counts against the limit like keys do.
+    // Chinese is mostly typed through an input method: its committed text is
+    // held to the limit like keys are.
     const QString commit = event->commitString();
-    const int room = std::max(0, Room());
-    if (!isReadOnly() && commit.size() > room) {
-        QInputMethodEvent trimmed(event->preeditString(), event->attributes());
-        trimmed.setCommitString(commit.left(room), event->replacementStart(),
-                                event->replacementLength());
-        QPlainTextEdit::inputMethodEvent(&trimmed);
+    if (isReadOnly() || commit.isEmpty()) {
+        QsciScintilla::inputMethodEvent(event);
         return;
     }
-    QPlainTextEdit::inputMethodEvent(event);
+    const QString fitted = QString::fromStdString(FitInput(commit));
+    if (fitted == commit) {
+        QsciScintilla::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent trimmed(event->preeditString(), event->attributes());
+    trimmed.setCommitString(fitted, event->replacementStart(), event->replacementLength());
+    QsciScintilla::inputMethodEvent(&trimmed);
 }
 
-QPrinter& CCommunicationView::Printer() {
-    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+QsciPrinter& CCommunicationView::Printer() {
+    if (!m_printer) {
+        m_printer = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
+        m_printer->setWrapMode(WrapWord);
+    }
     return *m_printer;
 }
 
 void CCommunicationView::OnFilePrint() {
     QPrintDialog dialog(&Printer(), this);
-    if (dialog.exec() == QDialog::Accepted) document()->print(&Printer());
+    if (dialog.exec() == QDialog::Accepted) Printer().printRange(this);
 }
 
 void CCommunicationView::OnFilePrintPreview() {
     QPrintPreviewDialog preview(&Printer(), this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* printer) { document()->print(printer); });
+            [this](QPrinter*) { Printer().printRange(this); });
     preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
     preview.exec();
 }

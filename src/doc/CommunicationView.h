@@ -1,19 +1,22 @@
-// The one edit view: a plain-text editor whose text is the program's bytes
-// (code page 936), shown through the lossless view codec.
+// The one edit view: an editor made for large texts (QScintilla) whose text is
+// the program's bytes (code page 936), held as UTF-8 through the view codec.
 #pragma once
 
-#include <QPlainTextEdit>
+#include <Qsci/qsciscintilla.h>
+
+#include <climits>
 #include <memory>
 #include <string>
 #include <string_view>
 
-class QPrinter;
+class QsciPrinter;
 
-class CCommunicationView : public QPlainTextEdit {
+class CCommunicationView : public QsciScintilla {
     Q_OBJECT
 public:
-    // Most characters the user can type or paste in.
-    static constexpr int kMaxTypedChars = 0xFFFFF;
+    // Most bytes (as saved: code page 936, CR LF) the user can type or paste in.
+    static constexpr int kMaxTypedBytes = 0xFFFFF;
+    static constexpr int kMaxTypedChars = kMaxTypedBytes;  // the older name
 
     explicit CCommunicationView(QWidget* parent = nullptr);
     ~CCommunicationView() override;
@@ -24,12 +27,28 @@ public:
     // Replaces the text but keeps the caret and the scroll position where
     // they were (as far as the new text reaches).
     void ReplaceBytesInPlace(std::string_view bytes);
-    // Progress display: replaces the text and puts the caret at its end.
+    // Progress display: shows the text and puts the caret at its end. A text
+    // that extends the one shown is appended, so a growing text costs only
+    // what is new.
     void ShowBytesAtEnd(std::string_view bytes);
-    // Inert while a transfer shows its text.
+    // Adds bytes at the end, as if the whole text had been set; the caret and
+    // the modified flag stay.
+    void AppendBytes(std::string_view more);
+    // Read-only while a transfer shows its text; still scrolls.
     void SetLocked(bool locked);
+    bool IsLocked() const { return m_locked; }
 
+    // Changed by the user since the last save (text placed by the program is not).
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified);
+
+    // Bytes the text is saved as.
+    qsizetype ByteCount() const;
+    // Characters shown (each undecodable byte, lone CR and lone LF is one).
     int CharacterCount() const;
+    // The caret, counted in characters.
+    int CaretPosition() const;
+    void SetCaretPosition(int characters);
 
     void OnFilePrint();
     void OnFilePrintPreview();
@@ -37,15 +56,42 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void insertFromMimeData(const QMimeData* source) override;
+    void resizeEvent(QResizeEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
 private:
-    int Room() const;
-    QPrinter& Printer();
+    void ResetKeyMap();
+    void OnModified(int position, int type, const char* text, int length);
+    // Bytes the user may still add (a selection's bytes count as room).
+    qsizetype Room() const;
+    // The UTF-8 to insert for text the user gave: as much as fits.
+    std::string FitInput(const QString& text) const;
+    // Runs a change of our own: no undo record, no modified flag, no limit.
+    template <typename Fn>
+    void Place(bool large, Fn&& change);
+    std::string EditorUtf8() const;
+    // Wrapping: on only while some line may be wider than the window.
+    int TextWidth() const;
+    long long LastLineWidth() const;
+    long long RangeWidth(long from, long to) const;
+    long long WidestEditedLine();
+    void UpdateWrap();
+    QsciPrinter& Printer();
 
-    std::unique_ptr<QPrinter> m_printer;
-    // The bytes last placed by SetBytes, while the document still holds exactly them.
+    std::unique_ptr<QsciPrinter> m_printer;
+    // The bytes last placed, while the editor still holds exactly them.
     std::string m_shown;
-    bool m_shownValid = false;
+    bool m_shownValid = true;
+    // The last byte placed was a lead byte with nothing after it: shown alone
+    // for now, it may pair with the next byte appended.
+    bool m_openLead = false;
+    qsizetype m_bytes = 0;  // ByteCount, kept up to date with every change
+    bool m_placing = false;
+    bool m_modified = false;
+    bool m_locked = false;
+    long long m_widest = 0;  // estimated pixels of the widest line, never less
+    bool m_wrapCheckPosted = false;
+    long m_editedFrom = LONG_MAX, m_editedTo = 0;
+    bool m_caretToEnd = false;  // shown at the end while locked: the caret follows on unlock
 };

@@ -187,7 +187,7 @@ private slots:
         QTest::keyClick(m_view, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(m_view->GetBytes(), std::string());
         QCOMPARE(m_calls.value(cmd::kDownload610), 0);
-        QCOMPARE(m_view->toPlainText(), QString());
+        QCOMPARE(m_view->text(), QString());
     }
 
     void toolbarOrderAndSpareButtons() {
@@ -341,7 +341,7 @@ private slots:
         m_onMessage = [&] {
             boxOnUiThread = QThread::currentThread() == uiThread;
             if (m_messages.last() == "locked?")
-                lockedSeen = !m_view->isEnabled() && m_view->isReadOnly();
+                lockedSeen = m_view->IsLocked() && m_view->isReadOnly();
         };
         std::atomic<int> step{0};
         std::string readBack;
@@ -360,7 +360,7 @@ private slots:
             step = 2;
         });
         int refreshes = 0;
-        auto counter = connect(m_view, &QPlainTextEdit::textChanged, [&] { ++refreshes; });
+        auto counter = connect(m_view, &QsciScintilla::textChanged, [&] { ++refreshes; });
         QElapsedTimer clock;
         clock.start();
         QTRY_COMPARE_WITH_TIMEOUT(step.load(), 2, 5000);
@@ -377,10 +377,8 @@ private slots:
         QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
         // Progress text leaves the caret at its end; a plain replacement
         // (the companion's copy) keeps it where it was.
-        QCOMPARE(m_view->textCursor().position(), m_view->CharacterCount());
-        QTextCursor start = m_view->textCursor();
-        start.setPosition(2);
-        m_view->setTextCursor(start);
+        QCOMPARE(m_view->CaretPosition(), m_view->CharacterCount());
+        m_view->SetCaretPosition(2);
         std::atomic<bool> replaced{false};
         std::thread companion([&] {
             screen.SetViewText("final\r\nmore\r\n");
@@ -388,9 +386,9 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(replaced.load(), 5000);
         companion.join();
-        QCOMPARE(m_view->textCursor().position(), 2);
+        QCOMPARE(m_view->CaretPosition(), 2);
         QCOMPARE(m_view->GetBytes(), std::string("final\r\nmore\r\n"));
-        QVERIFY(m_view->isEnabled() && !m_view->isReadOnly());
+        QVERIFY(!m_view->IsLocked() && !m_view->isReadOnly());
         QVERIFY(m_app->Doc()->IsModified());
         // Coalesced: not one refresh per call.
         QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,

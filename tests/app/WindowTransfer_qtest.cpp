@@ -83,7 +83,7 @@ private slots:
         });
         SetMessageHook([this](const QString& text, EButtons) {
             m_messages << text;
-            if (m_messages.size() == 1) m_lockedAtPrompt = !m_app->View()->isEnabled();
+            if (m_messages.size() == 1) m_lockedAtPrompt = m_app->View()->IsLocked();
             return EAnswer::Ok;
         });
         m_app = std::make_unique<CCommunicationApp>();
@@ -130,7 +130,7 @@ private slots:
         QVERIFY(!m_lockedAtPrompt);  // the view is locked only after the hand-shake
         QCOMPARE(m_messages.last(), U("数据接收完成!"));
         QCOMPARE(m_app->View()->GetBytes(), data);
-        QVERIFY(m_app->View()->isEnabled() && !m_app->View()->isReadOnly());
+        QVERIFY(!m_app->View()->IsLocked() && !m_app->View()->isReadOnly());
         // Received data is not lost by a careless New, nor saved over the file.
         SaveAsksAndFileKeeps(source, "old text");
         m_messages.clear();
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(!IsTransferRunning());
         QCOMPARE(m_messages.last(), U("将改动保存到 无标题？"));
         QCOMPARE(m_app->View()->GetBytes(), std::string("PT1,,1,2,3\r\n"));
-        QVERIFY(m_app->View()->isEnabled() && !m_app->View()->isReadOnly());
+        QVERIFY(!m_app->View()->IsLocked() && !m_app->View()->isReadOnly());
         QCOMPARE(ReadAll(source), std::string("mine\r\n"));
         m_app->Doc()->SetModified(false);
         UseCom1();

@@ -16,6 +16,10 @@ std::string Bytes(std::initializer_list<int> values) {
 void ExpectRoundTrip(const std::string& bytes) {
     ASSERT_EQ(EncodeViewText(DecodeViewText(bytes)), bytes);
     ASSERT_EQ(EncodeViewDisplay(DecodeViewDisplay(bytes)), bytes);
+    // The editor's form is always valid UTF-8 and gives the same bytes back.
+    const std::string utf8 = DecodeViewUtf8(bytes);
+    ASSERT_EQ(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toUtf8().toStdString(), utf8);
+    ASSERT_EQ(EncodeViewUtf8(utf8), bytes);
 }
 
 }  // namespace
@@ -108,6 +112,19 @@ TEST(ViewCodec, TypedTextBecomesCodePage936WithCrLf) {
     EXPECT_EQ(EncodeViewText(QString(QChar(0xD800))), "?");
     // Pasted raw control characters keep their bytes.
     EXPECT_EQ(EncodeViewText(QString("\t\x01")), "\t\x01");
+}
+
+TEST(ViewCodec, EditorFormKeepsBytesAndChinese) {
+    // ASCII, controls, NUL and lone line ends stay themselves; GBK becomes its
+    // character; each undecodable byte is one private-use character.
+    EXPECT_EQ(DecodeViewUtf8(std::string("a\0\x02\r\n\r", 6)), std::string("a\0\x02\r\n\r", 6));
+    EXPECT_EQ(DecodeViewUtf8("\xB5\xE3\x80"), "\xE7\x82\xB9\xE2\x82\xAC");  // 点€
+    EXPECT_EQ(DecodeViewUtf8("\x81\x20"), "\xF4\x8F\xBA\x81 ");             // U+10FE81, space
+    // Typed or pasted characters code page 936 lacks become '?'; so do
+    // characters outside the basic plane other than the byte escapes.
+    EXPECT_EQ(EncodeViewUtf8("\xF0\x9F\x98\x80\xE0\xB8\x81\xE7\x82\xB9"), "??\xB5\xE3");
+    // Bytes that are not UTF-8 at all are kept as they are.
+    EXPECT_EQ(EncodeViewUtf8("\xC0\xFF"), "\xC0\xFF");
 }
 
 TEST(ViewCodec, MessagesConvertBothWays) {

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -34,6 +35,33 @@ void WriteAll(const QString& path, const std::string& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
              static_cast<qint64>(bytes.size()));
+}
+// What the editor itself holds (UTF-8), NUL bytes included.
+std::string Editor(const CCommunicationView& view) {
+    const long n = view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    const auto* p = static_cast<const char*>(
+        view.SendScintillaPtrResult(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+    return std::string(p, static_cast<size_t>(n));
+}
+void CaretToEnd(CCommunicationView& view) {
+    view.SetCaretPosition(view.CharacterCount());
+}
+void Commit(CCommunicationView& view, const char* utf8) {
+    QInputMethodEvent ime;
+    ime.setCommitString(QString::fromUtf8(utf8));
+    QCoreApplication::sendEvent(&view, &ime);
+}
+// n bytes of ordinary lines, ending in the middle of one.
+std::string Filler(int n) {
+    std::string text;
+    while (text.size() < size_t(n)) text += std::string(78, 'x') + "\r\n";
+    text.resize(size_t(n));
+    text.back() = 'x';
+    return text;
+}
+void Paste(CCommunicationView& view, const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+    view.paste();
 }
 }  // namespace
 
@@ -106,11 +134,63 @@ private slots:
             QVERIFY2(ReadAll(out) == bytes, qPrintable(in));
             // The save may come from the bytes the view remembers; what the
             // widget itself holds must give the same bytes back.
-            QVERIFY2(EncodeViewDisplay(f.view.toPlainText()) == bytes, qPrintable(in));
+            QVERIFY2(EncodeViewUtf8(Editor(f.view)) == bytes, qPrintable(in));
+            QCOMPARE(f.view.ByteCount(), static_cast<qsizetype>(bytes.size()));
         }
         QVERIFY(m_messages.isEmpty());
-        QCOMPARE(f.view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(f.view.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        // Every undecodable byte is one character of its own (a blob), as is
+        // each control byte, NUL, lone CR and lone LF.
+        f.view.SetBytes(std::string("\x81\x20\xFF\0\r\n\n\r\x02", 9));
+        QCOMPARE(f.view.CharacterCount(), 9);
+        QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETHSCROLLBAR), 0L);
+    }
+
+    void longLinesWrapAtTheWindowEdge() {
+        // Wrapping is switched on exactly when some line may not fit.
+        CFixture f;
+        f.view.resize(300, 200);
+        f.view.show();
+        auto wraps = [&f] {
+            QCoreApplication::processEvents();
+            return f.view.SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE) != 0;
+        };
+        f.view.SetBytes(std::string(3000, 'x') + "\r\nshort\r\n");
+        QVERIFY(wraps());
+        QVERIFY(f.view.SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0L) > 1);
+        f.view.SetBytes("short\r\nlines\r\n");
+        QVERIFY(!wraps());
+        f.view.ShowBytesAtEnd("short\r\nlines\r\n" + std::string(3000, '\x81'));  // blobs
+        QVERIFY(wraps());
+        f.view.SetBytes("short\r\n");
+        QVERIFY(!wraps());
+        f.view.SetCaretPosition(2);
+        QTest::keyClicks(&f.view, QString(200, 'y'));
+        QVERIFY(wraps());
+        f.view.resize(2000, 200);
+        f.view.SetBytes(std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
+        QVERIFY(!wraps());
+        f.view.resize(100, 200);  // a narrower window wraps what fitted before
+        QVERIFY(wraps());
+        QCOMPARE(f.view.GetBytes(), std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
+    }
+
+    void gbkShowsAsQtDecodesIt() {
+        // All of GB2312, the euro sign and some ASCII lines.
+        std::string bytes = "PT1,\x80,1.0\r\n";
+        for (int lead = 0xB0; lead <= 0xF7; ++lead)
+            for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+                bytes += static_cast<char>(lead);
+                bytes += static_cast<char>(trail);
+            }
+        bytes += "\r\nend";
+        QStringDecoder gbk("GBK");
+        QVERIFY(gbk.isValid());
+        const QString expected = gbk.decode(QByteArray(bytes.data(), qsizetype(bytes.size())));
+        QVERIFY(!expected.contains(QChar(0xFFFD)));
+        CCommunicationView view;
+        view.SetBytes(bytes);
+        QCOMPARE(view.text(), expected);
+        QCOMPARE(view.GetBytes(), bytes);
     }
 
     void typedLinesEndInCrLfAndOtherLinesStay() {
@@ -118,7 +198,7 @@ private slots:
         const std::string bytes = "a\nb\xB5\xE3\r\n";
         f.view.SetBytes(bytes);
         QVERIFY(!f.doc.IsModified());  // placing text is not a change by the user
-        f.view.moveCursor(QTextCursor::End);
+        CaretToEnd(f.view);
         QTest::keyClicks(&f.view, "c");
         QTest::keyClick(&f.view, Qt::Key_Return);
         QTest::keyClicks(&f.view, "d");
@@ -126,10 +206,102 @@ private slots:
         QCOMPARE(f.view.GetBytes(), bytes + "c\r\nd");
         // Placing the earlier text again really replaces what was typed.
         f.view.SetBytes(bytes);
-        QCOMPARE(f.view.toPlainText(), DecodeViewDisplay(bytes));
+        QCOMPARE(Editor(f.view), DecodeViewUtf8(bytes));
         QCOMPARE(f.view.GetBytes(), bytes);
         f.view.undo();
-        QCOMPARE(EncodeViewDisplay(f.view.toPlainText()), f.view.GetBytes());
+        QCOMPARE(f.view.GetBytes(), bytes);  // nothing to undo into the placed text
+        // Typed and undone: back to the placed bytes, and still counted right.
+        CaretToEnd(f.view);
+        QTest::keyClicks(&f.view, "xy");
+        f.view.undo();
+        QCOMPARE(f.view.GetBytes(), bytes);
+        QCOMPARE(f.view.ByteCount(), static_cast<qsizetype>(bytes.size()));
+    }
+
+    void deadKeysDoNothing() {
+        CFixture f;
+        f.view.show();
+        f.view.setFocus();
+        const std::string bytes = "ab\r\ncd\r\nef";
+        f.view.SetBytes(bytes);
+        f.view.SetCaretPosition(5);
+        for (Qt::Key key : {Qt::Key_T, Qt::Key_M, Qt::Key_Y, Qt::Key_Q, Qt::Key_L, Qt::Key_D,
+                            Qt::Key_U, Qt::Key_J, Qt::Key_K, Qt::Key_W}) {
+            QTest::keyClick(&f.view, key, Qt::ControlModifier);
+            QTest::keyClick(&f.view, key, Qt::ControlModifier | Qt::ShiftModifier);
+        }
+        QTest::keyClick(&f.view, Qt::Key_Insert);  // no overtype
+        QCOMPARE(f.view.GetBytes(), bytes);
+        QCOMPARE(f.view.CaretPosition(), 5);
+        QVERIFY(!f.doc.IsModified());
+        QTest::keyClicks(&f.view, "Z");
+        QTest::keyClick(&f.view, Qt::Key_Tab);
+        QCOMPARE(QString::fromStdString(f.view.GetBytes()), QString("ab\r\ncZ\td\r\nef"));
+        // The keys an edit control knows still work.
+        QTest::keyClick(&f.view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&f.view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("ab\r\ncZ\td\r\nef"));
+        QTest::keyClick(&f.view, Qt::Key_Backspace);
+        QCOMPARE(f.view.GetBytes(), std::string());
+        QTest::keyClick(&f.view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.view.GetBytes(), std::string("ab\r\ncZ\td\r\nef"));
+    }
+
+    void lockedViewScrollsButDoesNotChange() {
+        CFixture f;
+        f.view.resize(300, 200);
+        f.view.show();
+        f.view.setFocus();
+        std::string bytes;
+        for (int i = 0; i < 500; ++i) bytes += "line " + std::to_string(i) + "\r\n";
+        f.view.SetBytes(bytes);
+        f.view.SetLocked(true);
+        QVERIFY(f.view.IsLocked() && f.view.isReadOnly() && f.view.isEnabled());
+        QTest::keyClicks(&f.view, "typed");
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QTest::keyClick(&f.view, Qt::Key_Delete);
+        Paste(f.view, "pasted");
+        Commit(f.view, "点");
+        QCOMPARE(f.view.GetBytes(), bytes);
+        QVERIFY(!f.doc.IsModified());
+        const long top = f.view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+        QTest::keyClick(&f.view, Qt::Key_PageDown);
+        QTest::keyClick(&f.view, Qt::Key_PageDown);
+        QVERIFY(f.view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) > top);
+        f.view.verticalScrollBar()->setValue(f.view.verticalScrollBar()->maximum());
+        QVERIFY(f.view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) > 400);
+        // The program still shows what arrives; the user's keys count again once unlocked.
+        f.view.ShowBytesAtEnd(bytes + "more");
+        QCOMPARE(f.view.GetBytes(), bytes + "more");
+        f.view.SetLocked(false);
+        QTest::keyClicks(&f.view, "!");
+        QCOMPARE(f.view.GetBytes(), bytes + "more!");
+    }
+
+    void growingTextIsAppendedExactly() {
+        // A transfer's text grows in pieces that may split a character, a
+        // CR LF or an invalid sequence; the view always shows the whole.
+        CCommunicationView view;
+        std::string all;
+        const std::string pieces[] = {
+            "A\xB5", "\xE3\r", "\n\x81", "\x20\xFE", "", std::string("\0\xD6", 2), "\xD0\x81"};
+        for (const std::string& piece : pieces) {
+            all += piece;
+            view.ShowBytesAtEnd(all);
+            QCOMPARE(view.GetBytes(), all);
+            QCOMPARE(Editor(view), DecodeViewUtf8(all));
+            QCOMPARE(view.CaretPosition(), view.CharacterCount());
+            QCOMPARE(view.ByteCount(), static_cast<qsizetype>(all.size()));
+        }
+        // A text that does not extend the shown one replaces it.
+        view.ShowBytesAtEnd("new");
+        QCOMPARE(Editor(view), std::string("new"));
+        // After the user's own edit, a longer text still replaces everything.
+        view.SetCaretPosition(0);
+        QTest::keyClicks(&view, "x");
+        view.ShowBytesAtEnd("new and more");
+        QCOMPARE(Editor(view), std::string("new and more"));
+        QCOMPARE(view.GetBytes(), std::string("new and more"));
     }
 
     void fileSizeLimit() {
@@ -146,28 +318,68 @@ private slots:
         QCOMPARE(f.doc.Title(), QString("limit"));  // still the file that opened
     }
 
-    void typingStopsAtTheLimit() {
+    void typingAndPastingStopAtTheSavedSize() {
         CFixture f;
-        // Other parts may place more; only the user's own input is limited.
-        f.view.SetBytes(std::string(CCommunicationView::kMaxTypedChars - 2, 'x'));
-        f.view.moveCursor(QTextCursor::End);
+        const int limit = CCommunicationView::kMaxTypedBytes;
+        // A file of the largest size that opens: typing at its end adds nothing.
+        WriteAll(Path("full"), Filler(limit - 2) + "\r\n");
+        QVERIFY(f.doc.OpenDocument(Path("full")));
+        CaretToEnd(f.view);
+        QTest::keyClicks(&f.view, "a");
+        QVERIFY(!f.doc.IsModified());
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QVERIFY(!f.doc.IsModified());
+        Commit(f.view, "点");
+        QVERIFY(!f.doc.IsModified());
+        Paste(f.view, "b");
+        QVERIFY(!f.doc.IsModified());
+        QVERIFY(f.doc.SaveDocument(Path("full2")));
+        QCOMPARE(ReadAll(Path("full2")).size(), size_t(limit));
+
+        // ASCII: exactly the room left.
+        f.view.SetBytes(Filler(limit - 2));
+        CaretToEnd(f.view);
         QTest::keyClicks(&f.view, "yyyy");
-        QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
-        // Text committed by an input method is held to the same limit.
-        f.view.SetBytes(std::string(CCommunicationView::kMaxTypedChars - 1, 'x'));
-        f.view.moveCursor(QTextCursor::End);
-        QInputMethodEvent ime;
-        ime.setCommitString(QString::fromUtf8("点名"));
-        QCoreApplication::sendEvent(&f.view, &ime);
-        QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
-        QCOMPARE(f.view.toPlainText().right(2), QString::fromUtf8("x点"));
-        QGuiApplication::clipboard()->setText("0123456789");
-        f.view.paste();
-        QCOMPARE(f.view.CharacterCount(), CCommunicationView::kMaxTypedChars);
+        QCOMPARE(f.view.GetBytes(), Filler(limit - 2) + "yy");
+        // A line break is CR LF: two bytes or none.
+        f.view.SetBytes(Filler(limit - 1));
+        CaretToEnd(f.view);
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QCOMPARE(f.view.ByteCount(), qsizetype(limit - 1));
+        f.view.SetBytes(Filler(limit - 2));
+        CaretToEnd(f.view);
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QCOMPARE(f.view.GetBytes(), Filler(limit - 2) + "\r\n");
+        // Chinese from an input method: two bytes each, never half of one.
+        f.view.SetBytes(Filler(limit - 3));
+        CaretToEnd(f.view);
+        Commit(f.view, "点名");
+        QCOMPARE(f.view.GetBytes(), Filler(limit - 3) + "\xB5\xE3");
+
+        // 20,000 Chinese characters pasted where 15,000 and a half fit.
+        const int room = 30001;
+        f.view.SetBytes(Filler(limit - room));
+        CaretToEnd(f.view);
+        Paste(f.view, QString(20000, QChar(0x70B9)));  // 点
+        QCOMPARE(f.view.ByteCount(), qsizetype(limit - 1));
+        std::string want = Filler(limit - room);
+        for (int i = 0; i < 15000; ++i) want += "\xB5\xE3";
+        QCOMPARE(f.view.GetBytes(), want);
+        // Save and open again: what can be saved can be opened.
+        QVERIFY(f.doc.SaveDocument(Path("pasted")));
+        QVERIFY(f.doc.OpenDocument(Path("pasted")));
+        QCOMPARE(f.view.GetBytes(), want);
+
+        // Pasted line breaks become CR LF; what code page 936 lacks becomes '?'.
+        f.view.SetBytes({});
+        Paste(f.view, QString::fromUtf8("a\nb\rc\r\nd\xF0\x9F\x98\x80\xE0\xB8\x81\xE2\x82\xAC"));
+        QCOMPARE(f.view.GetBytes(), std::string("a\r\nb\r\nc\r\nd??\x80"));
         // Replacing a selection has the selection's room.
+        f.view.SetBytes(Filler(limit));
         f.view.selectAll();
-        f.view.paste();
+        Paste(f.view, "0123456789");
         QCOMPARE(f.view.GetBytes(), std::string("0123456789"));
+        QVERIFY(f.doc.IsModified());
     }
 
     void savePromptOnModifiedDocument() {
