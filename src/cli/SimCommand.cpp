@@ -13,6 +13,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
+#include "link/SerialPort.h"
 #include "cli/SimLink.h"
 #include "config/SafeFile.h"
 #include "sim/SimInstrument.h"
@@ -52,7 +53,7 @@ int RunSim(const std::vector<std::string>& arguments) {
     if (!parse.ok) return Usage(parse.usageError);
 
     CSimOptions options;
-    options.ackNak = line.Protol == 1;
+    options.ackNak = ProtocolOf(line) == LineProtocol::AckNak;
     std::string value, link, sendFile, receiveFile, reply;
     bool missing = false;
     long long number = 0;
