@@ -1,5 +1,5 @@
-// The main window as the user meets it: menus, keys, toolbar, command bar,
-// the command pre-step, the model selector, the worker interface and exit.
+// The main window as the user meets it: keys, prompts, the command pre-step,
+// the model selector, the worker interface, help and exit.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,22 +9,18 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
-#include <QLabel>
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
 #include <thread>
 
-#include "app/AboutDlg.h"
+#include "AppTest_support.h"
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
@@ -38,12 +34,6 @@
 #include "link/UsbModelIds.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
-
-namespace {
-QString U(const char* s) {
-    return QString::fromUtf8(s);
-}
-}  // namespace
 
 // Counts every request to the desktop's URL opener.
 class CUrlTrap : public QObject {
@@ -82,19 +72,14 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
-        QDir::setCurrent(m_dir.path());
         SetMessageHook([this](const QString& text, EButtons) {
             m_messages << text;
             if (m_onMessage) m_onMessage();
             return m_answers.isEmpty() ? EAnswer::Ok : m_answers.takeFirst();
         });
         SetFileDialogHook([](bool, const QString&) { return QString(); });
-        m_app = std::make_unique<CCommunicationApp>();
-        StartOptions options;
-        options.showSplash = false;
-        options.startupWait = false;
-        QVERIFY(m_app->InitInstance(options));
+        m_app = StartTestApp(m_dir.path());
+        QVERIFY(m_app);
         m_frame = m_app->Frame();
         m_view = m_app->View();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame));
@@ -110,63 +95,40 @@ private slots:
         m_seenText.clear();
         m_app->Doc()->OnNewDocument();
     }
-    void cleanupTestCase() {
-        m_answers = {EAnswer::No};
-        m_app.reset();
-    }
+    void cleanup() { m_app->Doc()->SetModified(false); }
+    void cleanupTestCase() { m_app.reset(); }
 
-    void captionFollowsTheDocumentAndSwitches() {
-        QVERIFY(m_frame->CommandBar()->isVisible());
-        // The framework's form once the document changes.
-        m_app->Doc()->OnNewDocument();
+    void startOptionsAndStandardButtons() {
         QCOMPARE(m_frame->windowTitle(), U("无标题 - Communication"));
         QCOMPARE(ParseCommandLine({"jvs-transfer", "-Embedding"}).showSplash, false);
         QCOMPARE(ParseCommandLine({"jvs-transfer", "/Automation"}).showSplash, false);
         const StartOptions plain = ParseCommandLine({"jvs-transfer", "data.txt"});
         QVERIFY(plain.showSplash);
         QCOMPARE(plain.file, QString("data.txt"));
-        // Standard buttons speak Chinese.
         if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
             QSKIP("Qt's zh_CN translations are not installed");
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), U("取消"));
     }
 
-    void menuTextsOrderAndSeparators() {
-        const QStringList expected = {
-            "文件(&F)|新建(&N)\tCtrl+N|打开(&O)...\tCtrl+O|保存(&S)\tCtrl+S|另存为(&A)...|-|"
-            "打印(&P)...\tCtrl+P|打印预览(&V)|打印设置(&R)...|-|最近文件|-|退出(&X)",
-            "编辑(&E)|撤消(&U)\tCtrl+Z|-|剪切(&T)\tCtrl+X|复制(&C)\tCtrl+C|粘贴(&P)\tCtrl+V",
-            "查看(&V)|工具栏(&T)|状态栏(&S)",
-            "传输(&C)|连接仪器(&T)\tCtrl+T|-|下传QMX210数据(&M)\tCtrl+M|下传QMX610/"
-            "710数据(&N)\tCtrl+N|-|"
-            "上传QMX210数据(&Z)\tCtrl+Z|上传QMX610/710数据(&Y)\tCtrl+Y|-|上传QMX210 "
-            "PCODE(&O)\tCtrl+O|"
-            "上传QMX610/710特征码(&P)\tCtrl+P|上传定线数据(&Q)\tCtrl+Q",
-            "转换(&T)|ZeltaMap坐标(&K)|TERV坐标(QMX210)(&T)|TERV坐标(QMX610/710)(&M)|"
-            "TERV坐标(QMX610/710边角数据)(&N)|-|PCODE编码(&Y)",
-            "帮助(&H)|关于...(&A)|帮助文档...(&E)\tF1",
-        };
-        QStringList actual;
-        for (QAction* top : m_frame->menuBar()->actions()) {
-            QStringList parts{top->text()};
-            for (QAction* a : top->menu()->actions())
-                if (a->isVisible()) parts << (a->isSeparator() ? QString("-") : a->text());
-            actual << parts.join('|');
-        }
-        QCOMPARE(actual.size(), expected.size());
-        for (int i = 0; i < expected.size(); ++i) QCOMPARE(actual[i], U(expected[i].toUtf8()));
+    void everyCommandHasAPrompt() {
         // Labels are text only: no menu item carries a key binding.
         for (QAction* top : m_frame->menuBar()->actions())
-            for (QAction* a : top->menu()->actions()) QVERIFY(a->shortcut().isEmpty());
-        // Prompts and tooltips from the string table.
+            for (QAction* a : top->menu()->actions())
+                QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
         QCOMPARE(m_frame->Action(cmd::kFileNew)->statusTip(), U("建立新文档"));
-        QCOMPARE(m_frame->Action(cmd::kFileNew)->toolTip(), U("新建"));
-        QCOMPARE(m_frame->Action(cmd::kAppExit)->statusTip(), U("退出应用程序；提示保存文档"));
-        QCOMPARE(m_frame->Action(cmd::kViewStatusBar)->toolTip(), U("显隐状态栏"));
-        QCOMPARE(m_frame->IdleLabel()->text(), U("就绪"));
-        QStringList panes;
-        for (QLabel* l : m_frame->statusBar()->findChildren<QLabel*>()) panes << l->text();
-        QCOMPARE(panes, (QStringList{U("就绪"), U("大写"), U("数字"), U("滚动")}));
+        // The command bar's prompts reach the status bar under the pointer.
+        const auto buttons = m_frame->CommandBar()->findChildren<QToolButton*>();
+        QSet<QString> prompts;
+        for (QToolButton* b : buttons) {
+            QVERIFY2(!b->toolTip().isEmpty() && !b->statusTip().isEmpty(),
+                     qPrintable(b->objectName()));
+            QEvent enter(QEvent::Enter);
+            QCoreApplication::sendEvent(b, &enter);
+            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
+            prompts << b->statusTip();
+        }
+        QVERIFY(buttons.size() >= 25);
+        QVERIFY(prompts.size() > buttons.size() / 2);  // not one text for all
     }
 
     void acceleratorsFollowTheTableNotTheLabels() {
@@ -187,52 +149,27 @@ private slots:
         QTest::keyClick(m_view, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(m_view->GetBytes(), std::string());
         QCOMPARE(m_calls.value(cmd::kDownload610), 0);
-        QCOMPARE(m_view->toPlainText(), QString());
-    }
-
-    void toolbarOrderAndSpareButtons() {
-        QList<unsigned> ids;
-        for (QAction* a : m_frame->ToolBar()->actions())
-            ids << (a->isSeparator() ? 0u : a->data().toUInt());
-        const QList<unsigned> expected = {cmd::kFileNew,       cmd::kFileOpen,
-                                          cmd::kFileSave,      0,
-                                          cmd::kEditCut,       cmd::kEditCopy,
-                                          cmd::kEditPaste,     0,
-                                          cmd::kFilePrint,     0,
-                                          cmd::kAppAbout,      cmd::kModelSelector,
-                                          cmd::kToolbarSpare1, cmd::kToolbarSpare2};
-        QCOMPARE(ids, expected);
-        QCOMPARE(m_frame->ModelSelector()->width(), 120);
-        RegisterCommand(cmd::kToolbarSpare1, [] {});
-        m_frame->UpdateCommandUI();
-        QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
-        QVERIFY(!m_frame->Action(cmd::kToolbarSpare2)->isEnabled());
-        QVERIFY(m_frame->Action(cmd::kFileNew)->isEnabled());
     }
 
     void modelSelectorShowsMessageThenSetsIds() {
         QComboBox* combo = m_frame->ModelSelector();
-        QCOMPARE(combo->count(), 2);
         UsbModelIds.Set({});
         UsbModelIdsRecord seenDuringMessage{1, 1, 1, 1};
         m_onMessage = [&] { seenDuringMessage = UsbModelIds.Get(); };
-        combo->setCurrentIndex(0);
-        emit combo->activated(0);
-        QCOMPARE(m_messages, QStringList{U("您选择的是QMX640系列仪器！")});
-        QCOMPARE(seenDuringMessage, UsbModelIdsRecord{});  // changed only after the box
-        QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
-        QCOMPARE(m_messages.last(), U("您选择的是QMX660系列仪器！"));
+        QCOMPARE(m_messages, QStringList{U("您选择的是QMX660系列仪器！")});
+        QCOMPARE(seenDuringMessage, UsbModelIdsRecord{});  // changed only after the box
         QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0x3D18, 0x3D02, 0x83, 0x04}));
         combo->setCurrentIndex(0);
-        emit combo->activated(0);  // again: shown again, same values
         emit combo->activated(0);
-        QCOMPARE(m_messages.size(), 4);
+        emit combo->activated(0);  // again: shown again, same values
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(m_messages.last(), U("您选择的是QMX640系列仪器！"));
         QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
     }
 
-    void preStepCopiesTheViewText() {
+    void preStepCopiesTheViewTextAndPostedCommandsTakeTheLatest() {
         Spy(cmd::kTervCoords210);
         g_strTransferText.Set("left over");
         m_view->SetBytes({});
@@ -246,56 +183,28 @@ private slots:
         m_view->SetBytes("x");
         QVERIFY(!m_frame->OnCommand(cmd::kNextPane));
         QCOMPARE(g_strTransferText.Get(), std::string("x"));
-    }
-
-    void frameCommandsArePostedAndPassThePreStep() {
+        // Frame commands run after the current message, with the text then.
         Spy(cmd::kFileSave, false);
         Spy(cmd::kEditCodeList);
-        m_view->SetBytes("before");
         QVERIFY(m_frame->OnCommand(cmd::kFrameSave));
-        QCOMPARE(m_calls.value(cmd::kFileSave), 0);  // not before the current message ends
+        QCOMPARE(m_calls.value(cmd::kFileSave), 0);
         m_view->SetBytes("after");
         QTRY_COMPARE(m_calls.value(cmd::kFileSave), 1);
         QCOMPARE(m_seenText.value(cmd::kFileSave), std::string("after"));
-        // The command bar's button issues its own id.
         auto* button = m_frame->CommandBar()->findChild<QToolButton*>(
             QString("cmd%1").arg(cmd::kFrameEditCodeList));
-        QVERIFY(button);
-        QVERIFY(button->isEnabled());
+        QVERIFY(button && button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE(m_calls.value(cmd::kEditCodeList), 1);
-        // Every command without a menu item has a button with a tooltip, and
-        // its prompt reaches the status bar under the pointer.
-        QSet<QString> prompts;
-        for (unsigned id : {1026u,  1027u,  1028u,  1029u,  1030u,  1031u,  1032u,  1033u,  32773u,
-                            32791u, 32790u, 32774u, 32793u, 32794u, 32775u, 32795u, 32799u, 32802u,
-                            32796u, 32778u, 32804u, 32781u, 32779u, 32780u, 32806u}) {
-            auto* b = m_frame->CommandBar()->findChild<QToolButton*>(QString("cmd%1").arg(id));
-            QVERIFY2(b && !b->toolTip().isEmpty(), qPrintable(QString::number(id)));
-            QEvent enter(QEvent::Enter);
-            QCoreApplication::sendEvent(b, &enter);
-            QVERIFY2(!b->statusTip().isEmpty(), qPrintable(QString::number(id)));
-            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
-            prompts << b->statusTip();
-        }
-        QVERIFY(prompts.size() > 12);  // not one text for all
-        // The look-alike pairs tell that they are one command.
-        const auto tip = [this](unsigned id) {
-            return m_frame->CommandBar()
-                ->findChild<QToolButton*>(QString("cmd%1").arg(id))
-                ->toolTip();
-        };
-        QVERIFY(tip(cmd::kFrameEditCoordList).contains(U("坐标列表编辑")));
-        QVERIFY(tip(cmd::kEditCoordList).contains(U("编辑坐标列表")));
-        QVERIFY(tip(cmd::kFrameEditCodeList).contains(U("编码列表编辑")));
-        QVERIFY(tip(cmd::kEditCodeList).contains(U("编辑编码列表")));
     }
 
-    void commandsWithoutHandlerAreDisabled() {
+    void commandsWithoutHandlerAndSparesAreDisabled() {
         RegisterCommand(cmd::kDxfExport, nullptr);
+        RegisterCommand(cmd::kToolbarSpare1, [] {});
         m_frame->UpdateCommandUI();
         QVERIFY(!m_frame->Action(cmd::kDxfExport)->isEnabled());
         QVERIFY(!m_frame->OnCommand(cmd::kDxfExport));
+        QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
         Spy(cmd::kDxfExport);
         QVERIFY(m_frame->Action(cmd::kDxfExport)->isEnabled());
     }
@@ -310,7 +219,6 @@ private slots:
                 return 1u;
             },
             false, m_app->Screen()));
-        QVERIFY(IsTransferRunning());
         m_frame->UpdateCommandUI();
         for (unsigned id : {cmd::kTervCoords610, cmd::kDownload210, cmd::kFileNew, cmd::kFileOpen,
                             cmd::kFrameOpen, cmd::kEditPaste})
@@ -347,7 +255,6 @@ private slots:
         std::string readBack;
         std::thread worker([&] {
             screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
-            step = 1;
             screen.LockView();
             screen.ShowMessage("locked?");
             for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
@@ -395,7 +302,6 @@ private slots:
         // Coalesced: not one refresh per call.
         QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,
                  qPrintable(QString::number(refreshes)));
-        m_app->Doc()->SetModified(false);
     }
 
     void backToBackTransfersNeverWaitOnTheWindow() {
@@ -440,7 +346,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 5000);
         QVERIFY(doneStayedDown);
         QVERIFY(TheTransferManager().Wait() == 1u);
-        m_app->Doc()->SetModified(false);
     }
 
     void abandonReleasesAWaitingWorker() {
@@ -465,14 +370,12 @@ private slots:
     void exitAsksToSaveAChangedDocument() {
         m_view->setFocus();
         QTest::keyClicks(m_view, "typed");
-        QVERIFY(m_app->Doc()->IsModified());
         m_answers = {EAnswer::Cancel};
         QVERIFY(!m_app->CanExit());
         QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
         QCOMPARE(m_view->GetBytes(), std::string("typed"));
         m_answers = {EAnswer::No};
         QVERIFY(m_app->CanExit());
-        m_app->Doc()->SetModified(false);
     }
 
     void helpOpensItsOwnWindowWithoutAnyViewer() {
@@ -481,8 +384,7 @@ private slots:
         for (const char* scheme : {"file", "http", "https"})
             QDesktopServices::setUrlHandler(scheme, &trap, "open");
         const QString none = m_dir.filePath("no-help");
-        const QString built = QString(JVS_BINARY_DIR) + "/bin/help";
-        SetHelpSearchDirs({none, built});
+        SetHelpSearchDirs({none, QString(JVS_BINARY_DIR) + "/bin/help"});
         QTest::keyClick(m_view, Qt::Key_F1);
         auto* help = m_frame->findChild<CHelpWindow*>();
         QVERIFY(help && help->isVisible());
@@ -493,37 +395,25 @@ private slots:
             QDir(QString(JVS_SOURCE_DIR) + "/help").entryList({"*.html"}, QDir::Files, QDir::Name);
         QListWidget* contents = help->Contents();
         QCOMPARE(contents->count(), pages.size());
-        QCOMPARE(contents->currentRow(), 0);
-        QCOMPARE(contents->item(0)->text(), help->Browser()->documentTitle());
         QTest::mouseClick(contents->viewport(), Qt::LeftButton, {},
                           contents->visualItemRect(contents->item(2)).center());
         QCOMPARE(help->CurrentPage(), pages.at(2));
         QCOMPARE(contents->item(2)->text(), help->Browser()->documentTitle());
-        // Back and forward, the contents following.
         help->Browser()->backward();
-        QCOMPARE(help->CurrentPage(), pages.at(0));
         QCOMPARE(contents->currentRow(), 0);
-        help->Browser()->forward();
-        QCOMPARE(help->CurrentPage(), pages.at(2));
-        QCOMPARE(contents->currentRow(), 2);
         // A link to a page that is there is followed; a missing one is reported.
         emit help->Browser()->anchorClicked(QUrl(pages.at(1)));
         QCOMPARE(help->CurrentPage(), pages.at(1));
         emit help->Browser()->anchorClicked(QUrl("gone.html"));
-        QCOMPARE(help->CurrentPage(), pages.at(1));
         emit help->Browser()->anchorClicked(QUrl("https://example.org/"));
         QCOMPARE(help->CurrentPage(), pages.at(1));
         QCOMPARE(m_messages,
                  (QStringList{U("帮助页面不存在!\ngone.html"),
                               U("帮助窗口只打开本机的帮助页面:\nhttps://example.org/")}));
-        m_messages.clear();
-        // The menu command reaches the same window.
-        help->close();
-        QVERIFY(m_frame->OnCommand(cmd::kHelp));
-        QTRY_VERIFY(help && help->isVisible());
         help->close();
         // No pages anywhere: a message says so and where it looked.
         SetHelpSearchDirs({none});
+        m_messages.clear();
         QVERIFY(m_frame->OnCommand(cmd::kHelp));
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.first().startsWith(U("找不到帮助文档!\n")));
@@ -551,7 +441,6 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         SetHelpSearchDirs({m_dir.filePath("odd")});
-        m_messages.clear();
         QVERIFY(m_frame->OnCommand(cmd::kHelp));
         const qint64 took = clock.elapsed();
         done = true;
@@ -568,39 +457,19 @@ private slots:
             QDesktopServices::unsetUrlHandler(scheme);
     }
 
-    void aboutBox() {
-        CAboutDlg dialog;
-        QCOMPARE(dialog.windowTitle(), U("关于 恒钧全站仪传输软件"));
-        QCOMPARE(dialog.findChild<QLabel*>("version")->text(), U("恒钧全站仪传输软件 3.0版"));
-        QVERIFY(!dialog.findChild<QLabel*>("secondLine")->text().isEmpty());
-        auto* ok = dialog.findChild<QPushButton*>("ok");
-        QCOMPARE(ok->text(), U("确定"));
-        dialog.show();
-        QTest::mouseClick(ok, Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    }
-
     void splashClosesOnFirstKeyWhichIsSwallowed() {
-        CSplashWnd::EnableSplashScreen(false);
-        CSplashWnd::ShowSplashScreen(m_frame);
-        QVERIFY(!CSplashWnd::Current());
         CSplashWnd::EnableSplashScreen(true);
         CSplashWnd::ShowSplashScreen(m_frame);
         QVERIFY(CSplashWnd::Current());
-        QCOMPARE(CSplashWnd::Current()->size(), QSize(240, 180));
-        m_view->SetBytes({});
         m_view->setFocus();
         QTest::keyClick(m_view, Qt::Key_A);
         QVERIFY(!CSplashWnd::Current());
-        QCOMPARE(m_view->GetBytes(), std::string());  // the key did nothing else
         QTest::keyClick(m_view, Qt::Key_B);
-        QCOMPARE(m_view->GetBytes(), std::string("b"));
+        QCOMPARE(m_view->GetBytes(), std::string("b"));  // the first key did nothing else
         // Without a key, the timer closes it.
         CSplashWnd::ShowSplashScreen(m_frame);
-        QVERIFY(CSplashWnd::Current());
         QTRY_VERIFY_WITH_TIMEOUT(!CSplashWnd::Current(), 2000);
         CSplashWnd::EnableSplashScreen(false);
-        m_app->Doc()->SetModified(false);
     }
 };
 
