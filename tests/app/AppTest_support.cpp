@@ -7,17 +7,6 @@
 #include "app/CommunicationApp.h"
 #include "doc/CommunicationDoc.h"
 
-std::unique_ptr<CCommunicationApp> StartTestApp(const QString& dir) {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir + "/cfg");
-    QDir::setCurrent(dir);
-    auto app = std::make_unique<CCommunicationApp>();
-    StartOptions options;
-    options.showSplash = false;
-    options.startupWait = false;
-    if (!app->InitInstance(options)) return nullptr;
-    return app;
-}
-
 std::string ReadAll(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -25,11 +14,30 @@ std::string ReadAll(const QString& path) {
     return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
-QString OpenSource(CCommunicationApp& app, const QString& dir, const std::string& text) {
-    const QString path = dir + "/source.txt";
+bool CAppTest::Start() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
+    QDir::setCurrent(m_dir.path());
+    SetMessageHook([this](const QString& text, EButtons) {
+        m_messages << text;
+        if (m_onMessage) m_onMessage();
+        return m_answers.isEmpty() ? EAnswer::Ok : m_answers.takeFirst();
+    });
+    SetFileDialogHook([this](bool save, const QString& suggested) {
+        if (save) m_saveAsked << suggested;
+        return QString();
+    });
+    m_app = std::make_unique<CCommunicationApp>();
+    StartOptions options;
+    options.showSplash = false;
+    options.startupWait = false;
+    return m_dir.isValid() && m_app->InitInstance(options);
+}
+
+QString CAppTest::OpenSource(const std::string& text) {
+    const QString path = m_dir.filePath("source.txt");
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
     f.write(text.data(), static_cast<qint64>(text.size()));
     f.close();
-    return app.Doc()->OpenDocument(path) ? path : QString();
+    return m_app->Doc()->OpenDocument(path) ? path : QString();
 }

@@ -1,20 +1,34 @@
 // What the window's tests share: the program started as a test wants it
-// (settings and working folder in a temporary place, no splash, no pause)
-// and files written and read back byte for byte.
+// (settings and working folder in a temporary place, no splash, no pause),
+// every message box and file dialog answered here, files read back whole.
 #pragma once
 
-#include <QString>
+#include <QObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "doc/MessageSeam.h"
 
 class CCommunicationApp;
 
 inline QString U(const char* s) {
     return QString::fromUtf8(s);
 }
-
-// Keeps the settings under dir and works there; null if start-up failed.
-std::unique_ptr<CCommunicationApp> StartTestApp(const QString& dir);
 std::string ReadAll(const QString& path);
-// Writes text to dir/source.txt and opens it as the document; empty on failure.
-QString OpenSource(CCommunicationApp& app, const QString& dir, const std::string& text);
+
+class CAppTest : public QObject {
+protected:
+    QTemporaryDir m_dir;
+    std::unique_ptr<CCommunicationApp> m_app;
+    QStringList m_messages;             // every box shown
+    QList<EAnswer> m_answers;           // their answers in turn, then OK
+    std::function<void()> m_onMessage;  // runs while a box shows
+    QStringList m_saveAsked;            // names Save offered (always cancelled)
+
+    bool Start();
+    // Writes text to source.txt and opens it as the document; empty on failure.
+    QString OpenSource(const std::string& text);
+};

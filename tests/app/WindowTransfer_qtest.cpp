@@ -4,7 +4,6 @@
 // put there; leaving in the middle of a download keeps what arrived; only
 // the uploads run the companion that copies the text into the view.
 #include <QAction>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
 
@@ -21,15 +20,10 @@
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 
-class CWindowTransferTest : public QObject {
+class CWindowTransferTest : public CAppTest {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<CTempComDir> m_ports;  // empty unless an instrument runs
-    std::unique_ptr<CCommunicationApp> m_app;
-    QStringList m_messages;
-    QStringList m_saveAsked;
-    std::function<void()> m_onMessage;
 
     // Save asks for a name (the dialog is cancelled) and the file keeps its bytes.
     void SaveAsksAndFileKeeps(const QString& path, const std::string& bytes, bool modified = true) {
@@ -40,7 +34,6 @@ private:
         QCOMPARE(m_app->Doc()->Title(), U("无标题"));
         QCOMPARE(m_app->Doc()->IsModified(), modified);
     }
-    QString Source(const std::string& text) { return OpenSource(*m_app, m_dir.path(), text); }
     CSimOptions Sim(SimFamily family, int port, std::string data = {}) {
         CSimOptions sim;
         sim.family = family;
@@ -52,23 +45,12 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_dir.isValid());
         m_ports = std::make_unique<CTempComDir>();
-        SetFileDialogHook([this](bool save, const QString& suggested) {
-            if (save) m_saveAsked << suggested;
-            return QString();
-        });
-        // The save prompt is cancelled, every other box confirmed.
-        SetMessageHook([this](const QString& text, EButtons buttons) {
-            m_messages << text;
-            if (m_onMessage) m_onMessage();
-            return buttons == EButtons::YesNoCancel ? EAnswer::Cancel : EAnswer::Ok;
-        });
-        m_app = StartTestApp(m_dir.path());  // no settings file there: defaults
-        QVERIFY(m_app);
+        QVERIFY(Start());  // no settings file there: defaults
     }
     void init() {
         m_messages.clear();
+        m_answers.clear();
         m_onMessage = nullptr;
         ComSettings.Update([](ComSettingsRecord& r) {
             r = ComSettingsRecord{};
@@ -99,7 +81,7 @@ private slots:
             if (m_messages.size() == 1) lockedAtPrompt = !m_app->View()->isEnabled();
         };
         CMainFrame* frame = m_app->Frame();
-        const QString source = Source("old text");
+        const QString source = OpenSource("old text");
         QVERIFY(frame->OnCommand(cmd::kDownload610));
         // Handlers return at once; while it runs nothing may start another
         // transfer or replace the text, and the command states say so at once.
@@ -117,6 +99,7 @@ private slots:
         // Received data is not lost by a careless New, nor saved over the file.
         SaveAsksAndFileKeeps(source, "old text");
         m_messages.clear();
+        m_answers = {EAnswer::Cancel};
         QVERIFY(frame->OnCommand(cmd::kFileNew));
         QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
         QCOMPARE(m_app->View()->GetBytes(), data);
@@ -126,7 +109,7 @@ private slots:
         const std::string coords = "KZ1,KZ,1000.000,5000.000,45.123\r\n";
         CSimInstrument instrument(Sim(SimFamily::Qmx610, 1));
         QVERIFY(instrument.Start());
-        QString source = Source(coords);
+        QString source = OpenSource(coords);
         QVERIFY(m_app->Frame()->OnCommand(cmd::kUpload610));
         QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 10000);
         QCOMPARE(m_messages.last(), U("通讯结束!"));
@@ -140,7 +123,7 @@ private slots:
         SaveAsksAndFileKeeps(source, coords);
         // The probe with no instrument anywhere leaves the view empty.
         instrument.Stop();
-        source = Source(coords);
+        source = OpenSource(coords);
         QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
         QCOMPARE(m_messages.last(), U("与仪器链接失败!"));
         QCOMPARE(m_app->View()->GetBytes(), std::string());
@@ -151,7 +134,7 @@ private slots:
         // Never finishes: no ETX.
         CSimInstrument instrument(Sim(SimFamily::Qmx610, 1, "PT1,,1,2,3\r\n"));
         QVERIFY(instrument.Start());
-        const QString source = Source("mine\r\n");
+        const QString source = OpenSource("mine\r\n");
         ComSettings.Update([](ComSettingsRecord& r) { r.ReceiveTimeOut = 60000; });
         QVERIFY(m_app->Frame()->OnCommand(cmd::kDownload610));
         QTRY_VERIFY_WITH_TIMEOUT(g_strTransferText.Get().find("PT1") != std::string::npos, 5000);
@@ -160,6 +143,7 @@ private slots:
         clock.start();
         // Leaving stops the download at once; the save prompt offers what
         // arrived, and Cancel keeps the window with it, usable.
+        m_answers = {EAnswer::Cancel};
         QVERIFY(!m_app->CanExit());
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!IsTransferRunning());
