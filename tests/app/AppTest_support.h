@@ -29,6 +29,13 @@ protected:
     QStringList m_saveAsked;            // names Save offered (always cancelled)
 
     bool Start();
+    // Before each test: no boxes seen, none to answer, nothing offered.
+    void Forget() {
+        m_messages.clear();
+        m_answers.clear();
+        m_onMessage = nullptr;
+        m_saveAsked.clear();
+    }
     // Writes text to source.txt and opens it as the document; empty on failure.
     QString OpenSource(const std::string& text);
 };

@@ -36,10 +36,7 @@ private:
 
 private slots:
     void initTestCase() { QVERIFY(Start()); }
-    void init() {
-        m_messages.clear();
-        m_saveAsked.clear();
-    }
+    void init() { Forget(); }
     void cleanupTestCase() {
         m_app->Doc()->SetModified(false);
         m_app.reset();
