@@ -92,6 +92,10 @@ private slots:
         m_calls.clear();
         m_seenText.clear();
         m_app->Doc()->OnNewDocument();
+        // Keys go to the view of the active window, whatever ran before.
+        m_frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_frame));
+        m_view->setFocus();
     }
     void cleanup() { m_app->Doc()->SetModified(false); }
     void cleanupTestCase() { m_app.reset(); }
@@ -133,9 +137,6 @@ private slots:
         for (QAction* top : m_frame->menuBar()->actions())
             for (QAction* a : top->menu()->actions())
                 QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
-        m_frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_frame));
-        m_view->setFocus();
         for (Qt::Key key : {Qt::Key_T, Qt::Key_M, Qt::Key_Y, Qt::Key_Q})
             QTest::keyClick(m_view, key, Qt::ControlModifier);
         QTest::keyClick(m_view, Qt::Key_P, Qt::ControlModifier);
@@ -346,7 +347,6 @@ private slots:
     }
 
     void exitAsksToSaveAChangedDocument() {
-        m_view->setFocus();
         QTest::keyClicks(m_view, "typed");
         m_answers = {EAnswer::Cancel};
         QVERIFY(!m_app->CanExit());
@@ -436,7 +436,6 @@ private slots:
         CSplashWnd::EnableSplashScreen(true);
         CSplashWnd::ShowSplashScreen(m_frame);
         QVERIFY(CSplashWnd::Current());
-        m_view->setFocus();
         QTest::keyClick(m_view, Qt::Key_A);
         QVERIFY(!CSplashWnd::Current());
         QTest::keyClick(m_view, Qt::Key_B);
