@@ -433,6 +433,8 @@ private slots:
     }
 
     void splashClosesOnFirstKeyWhichIsSwallowed() {
+        CSplashWnd::ShowSplashScreen(m_frame);  // switched off at start-up
+        QVERIFY(!CSplashWnd::Current());
         CSplashWnd::EnableSplashScreen(true);
         CSplashWnd::ShowSplashScreen(m_frame);
         QVERIFY(CSplashWnd::Current());
