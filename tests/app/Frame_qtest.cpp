@@ -1,5 +1,6 @@
-// The main window as the user meets it: menus, keys, toolbar, command bar,
-// the command pre-step, the model selector, the worker interface and exit.
+// The main window as the user meets it: keys, prompts, the command pre-step,
+// the model selector, the worker interface, help and exit; start-up with a
+// settings file holding values no dialog could have written.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,22 +10,18 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
-#include <QLabel>
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QSettings>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
+#include <fstream>
 #include <thread>
 
-#include "app/AboutDlg.h"
+#include "AppTest_support.h"
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
@@ -32,18 +29,13 @@
 #include "app/MainFrame.h"
 #include "app/SplashWnd.h"
 #include "app/WindowTransferScreen.h"
+#include "config/LinkSettings.h"
 #include "doc/CommunicationDoc.h"
 #include "doc/CommunicationView.h"
 #include "doc/MessageSeam.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
-
-namespace {
-QString U(const char* s) {
-    return QString::fromUtf8(s);
-}
-}  // namespace
 
 // Counts every request to the desktop's URL opener.
 class CUrlTrap : public QObject {
@@ -54,16 +46,11 @@ public slots:
     void open(const QUrl&) { ++opened; }
 };
 
-class CFrameTest : public QObject {
+class CFrameTest : public CAppTest {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<CCommunicationApp> m_app;
     CMainFrame* m_frame = nullptr;
     CCommunicationView* m_view = nullptr;
-    QStringList m_messages;
-    QList<EAnswer> m_answers;
-    std::function<void()> m_onMessage;
     QMap<unsigned, int> m_calls;
     QMap<unsigned, std::string> m_seenText;
 
@@ -81,20 +68,18 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
-        QDir::setCurrent(m_dir.path());
-        SetMessageHook([this](const QString& text, EButtons) {
-            m_messages << text;
-            if (m_onMessage) m_onMessage();
-            return m_answers.isEmpty() ? EAnswer::Ok : m_answers.takeFirst();
-        });
-        SetFileDialogHook([](bool, const QString&) { return QString(); });
-        m_app = std::make_unique<CCommunicationApp>();
-        StartOptions options;
-        options.showSplash = false;
-        options.startupWait = false;
-        QVERIFY(m_app->InitInstance(options));
+        // Values no dialog could have written are named once, the rest kept.
+        std::ofstream(m_dir.filePath("jvs_cfg.ini").toStdString(), std::ios::binary)
+            << "[JVSCOMSETTING]\r\n; my instrument\r\nRowDelay=99999999\r\nCOMPort=COM3\r\n"
+               "Baudrate=11520\r\n";
+        qunsetenv("JVS_SETTINGS");
+        QVERIFY(Start());
+        QCOMPARE(m_messages, QStringList{U("配置文件中的参数无效,已改用默认值!\n") +
+                                         QDir::currentPath() + "/jvs_cfg.ini: Baudrate, RowDelay"});
+        const ComSettingsRecord r = ComSettings.Get();
+        QCOMPARE(QString(r.COMPort), QStringLiteral("COM3"));
+        QCOMPARE(r.Baudrate, 115200);
+        QCOMPARE(r.RowDelay, 200);
         m_frame = m_app->Frame();
         m_view = m_app->View();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame));
@@ -103,70 +88,44 @@ private slots:
         QVERIFY(m_frame->isMaximized());
     }
     void init() {
-        m_messages.clear();
-        m_answers.clear();
-        m_onMessage = nullptr;
+        Forget();
         m_calls.clear();
         m_seenText.clear();
         m_app->Doc()->OnNewDocument();
+        // Keys go to the view of the active window, whatever ran before.
+        m_frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_frame));
+        m_view->setFocus();
     }
-    void cleanupTestCase() {
-        m_answers = {EAnswer::No};
-        m_app.reset();
-    }
+    void cleanup() { m_app->Doc()->SetModified(false); }
+    void cleanupTestCase() { m_app.reset(); }
 
-    void captionFollowsTheDocumentAndSwitches() {
-        QVERIFY(m_frame->CommandBar()->isVisible());
-        // The framework's form once the document changes.
-        m_app->Doc()->OnNewDocument();
-        QCOMPARE(m_frame->windowTitle(), U("无标题 - Communication"));
+    void startOptionsAndStandardButtons() {
         QCOMPARE(ParseCommandLine({"jvs-transfer", "-Embedding"}).showSplash, false);
         QCOMPARE(ParseCommandLine({"jvs-transfer", "/Automation"}).showSplash, false);
         const StartOptions plain = ParseCommandLine({"jvs-transfer", "data.txt"});
         QVERIFY(plain.showSplash);
         QCOMPARE(plain.file, QString("data.txt"));
-        // Standard buttons speak Chinese.
         if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
             QSKIP("Qt's zh_CN translations are not installed");
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), U("取消"));
     }
 
-    void menuTextsOrderAndSeparators() {
-        const QStringList expected = {
-            "文件(&F)|新建(&N)\tCtrl+N|打开(&O)...\tCtrl+O|保存(&S)\tCtrl+S|另存为(&A)...|-|"
-            "打印(&P)...\tCtrl+P|打印预览(&V)|打印设置(&R)...|-|最近文件|-|退出(&X)",
-            "编辑(&E)|撤消(&U)\tCtrl+Z|-|剪切(&T)\tCtrl+X|复制(&C)\tCtrl+C|粘贴(&P)\tCtrl+V",
-            "查看(&V)|工具栏(&T)|状态栏(&S)",
-            "传输(&C)|连接仪器(&T)\tCtrl+T|-|下传QMX210数据(&M)\tCtrl+M|下传QMX610/"
-            "710数据(&N)\tCtrl+N|-|"
-            "上传QMX210数据(&Z)\tCtrl+Z|上传QMX610/710数据(&Y)\tCtrl+Y|-|上传QMX210 "
-            "PCODE(&O)\tCtrl+O|"
-            "上传QMX610/710特征码(&P)\tCtrl+P|上传定线数据(&Q)\tCtrl+Q",
-            "转换(&T)|ZeltaMap坐标(&K)|TERV坐标(QMX210)(&T)|TERV坐标(QMX610/710)(&M)|"
-            "TERV坐标(QMX610/710边角数据)(&N)|-|PCODE编码(&Y)",
-            "帮助(&H)|关于...(&A)|帮助文档...(&E)\tF1",
-        };
-        QStringList actual;
-        for (QAction* top : m_frame->menuBar()->actions()) {
-            QStringList parts{top->text()};
-            for (QAction* a : top->menu()->actions())
-                if (a->isVisible()) parts << (a->isSeparator() ? QString("-") : a->text());
-            actual << parts.join('|');
-        }
-        QCOMPARE(actual.size(), expected.size());
-        for (int i = 0; i < expected.size(); ++i) QCOMPARE(actual[i], U(expected[i].toUtf8()));
-        // Labels are text only: no menu item carries a key binding.
-        for (QAction* top : m_frame->menuBar()->actions())
-            for (QAction* a : top->menu()->actions()) QVERIFY(a->shortcut().isEmpty());
-        // Prompts and tooltips from the string table.
+    void everyCommandHasAPrompt() {
         QCOMPARE(m_frame->Action(cmd::kFileNew)->statusTip(), U("建立新文档"));
-        QCOMPARE(m_frame->Action(cmd::kFileNew)->toolTip(), U("新建"));
-        QCOMPARE(m_frame->Action(cmd::kAppExit)->statusTip(), U("退出应用程序；提示保存文档"));
-        QCOMPARE(m_frame->Action(cmd::kViewStatusBar)->toolTip(), U("显隐状态栏"));
-        QCOMPARE(m_frame->IdleLabel()->text(), U("就绪"));
-        QStringList panes;
-        for (QLabel* l : m_frame->statusBar()->findChildren<QLabel*>()) panes << l->text();
-        QCOMPARE(panes, (QStringList{U("就绪"), U("大写"), U("数字"), U("滚动")}));
+        // The command bar's prompts reach the status bar under the pointer.
+        const auto buttons = m_frame->CommandBar()->findChildren<QToolButton*>();
+        QSet<QString> prompts;
+        for (QToolButton* b : buttons) {
+            QVERIFY2(!b->toolTip().isEmpty() && !b->statusTip().isEmpty(),
+                     qPrintable(b->objectName()));
+            QEvent enter(QEvent::Enter);
+            QCoreApplication::sendEvent(b, &enter);
+            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
+            prompts << b->statusTip();
+        }
+        QVERIFY(buttons.size() >= 25);
+        QVERIFY(prompts.size() > buttons.size() / 2);  // not one text for all
     }
 
     void acceleratorsFollowTheTableNotTheLabels() {
@@ -174,9 +133,10 @@ private slots:
              {cmd::kConnect, cmd::kDownload210, cmd::kDownload610, cmd::kUpload210, cmd::kUpload610,
               cmd::kUploadPcode, cmd::kUploadFeatures, cmd::kUploadAlignment, cmd::kFilePrint})
             Spy(id);
-        m_frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_frame));
-        m_view->setFocus();
+        // Labels are text only: no menu item carries a key binding.
+        for (QAction* top : m_frame->menuBar()->actions())
+            for (QAction* a : top->menu()->actions())
+                QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
         for (Qt::Key key : {Qt::Key_T, Qt::Key_M, Qt::Key_Y, Qt::Key_Q})
             QTest::keyClick(m_view, key, Qt::ControlModifier);
         QTest::keyClick(m_view, Qt::Key_P, Qt::ControlModifier);
@@ -187,52 +147,27 @@ private slots:
         QTest::keyClick(m_view, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(m_view->GetBytes(), std::string());
         QCOMPARE(m_calls.value(cmd::kDownload610), 0);
-        QCOMPARE(m_view->text(), QString());
-    }
-
-    void toolbarOrderAndSpareButtons() {
-        QList<unsigned> ids;
-        for (QAction* a : m_frame->ToolBar()->actions())
-            ids << (a->isSeparator() ? 0u : a->data().toUInt());
-        const QList<unsigned> expected = {cmd::kFileNew,       cmd::kFileOpen,
-                                          cmd::kFileSave,      0,
-                                          cmd::kEditCut,       cmd::kEditCopy,
-                                          cmd::kEditPaste,     0,
-                                          cmd::kFilePrint,     0,
-                                          cmd::kAppAbout,      cmd::kModelSelector,
-                                          cmd::kToolbarSpare1, cmd::kToolbarSpare2};
-        QCOMPARE(ids, expected);
-        QCOMPARE(m_frame->ModelSelector()->width(), 120);
-        RegisterCommand(cmd::kToolbarSpare1, [] {});
-        m_frame->UpdateCommandUI();
-        QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
-        QVERIFY(!m_frame->Action(cmd::kToolbarSpare2)->isEnabled());
-        QVERIFY(m_frame->Action(cmd::kFileNew)->isEnabled());
     }
 
     void modelSelectorShowsMessageThenSetsIds() {
         QComboBox* combo = m_frame->ModelSelector();
-        QCOMPARE(combo->count(), 2);
         UsbModelIds.Set({});
         UsbModelIdsRecord seenDuringMessage{1, 1, 1, 1};
         m_onMessage = [&] { seenDuringMessage = UsbModelIds.Get(); };
-        combo->setCurrentIndex(0);
-        emit combo->activated(0);
-        QCOMPARE(m_messages, QStringList{U("您选择的是QMX640系列仪器！")});
-        QCOMPARE(seenDuringMessage, UsbModelIdsRecord{});  // changed only after the box
-        QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
-        QCOMPARE(m_messages.last(), U("您选择的是QMX660系列仪器！"));
+        QCOMPARE(m_messages, QStringList{U("您选择的是QMX660系列仪器！")});
+        QCOMPARE(seenDuringMessage, UsbModelIdsRecord{});  // changed only after the box
         QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0x3D18, 0x3D02, 0x83, 0x04}));
         combo->setCurrentIndex(0);
-        emit combo->activated(0);  // again: shown again, same values
         emit combo->activated(0);
-        QCOMPARE(m_messages.size(), 4);
+        emit combo->activated(0);  // again: shown again, same values
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(m_messages.last(), U("您选择的是QMX640系列仪器！"));
         QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
     }
 
-    void preStepCopiesTheViewText() {
+    void preStepCopiesTheViewTextAndPostedCommandsTakeTheLatest() {
         Spy(cmd::kTervCoords210);
         g_strTransferText.Set("left over");
         m_view->SetBytes({});
@@ -246,63 +181,34 @@ private slots:
         m_view->SetBytes("x");
         QVERIFY(!m_frame->OnCommand(cmd::kNextPane));
         QCOMPARE(g_strTransferText.Get(), std::string("x"));
-    }
-
-    void frameCommandsArePostedAndPassThePreStep() {
+        // Frame commands run after the current message, with the text then.
         Spy(cmd::kFileSave, false);
         Spy(cmd::kEditCodeList);
-        m_view->SetBytes("before");
         QVERIFY(m_frame->OnCommand(cmd::kFrameSave));
-        QCOMPARE(m_calls.value(cmd::kFileSave), 0);  // not before the current message ends
+        QCOMPARE(m_calls.value(cmd::kFileSave), 0);
         m_view->SetBytes("after");
         QTRY_COMPARE(m_calls.value(cmd::kFileSave), 1);
         QCOMPARE(m_seenText.value(cmd::kFileSave), std::string("after"));
-        // The command bar's button issues its own id.
         auto* button = m_frame->CommandBar()->findChild<QToolButton*>(
             QString("cmd%1").arg(cmd::kFrameEditCodeList));
-        QVERIFY(button);
-        QVERIFY(button->isEnabled());
+        QVERIFY(button && button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE(m_calls.value(cmd::kEditCodeList), 1);
-        // Every command without a menu item has a button with a tooltip, and
-        // its prompt reaches the status bar under the pointer.
-        QSet<QString> prompts;
-        for (unsigned id : {1026u,  1027u,  1028u,  1029u,  1030u,  1031u,  1032u,  1033u,  32773u,
-                            32791u, 32790u, 32774u, 32793u, 32794u, 32775u, 32795u, 32799u, 32802u,
-                            32796u, 32778u, 32804u, 32781u, 32779u, 32780u, 32806u}) {
-            auto* b = m_frame->CommandBar()->findChild<QToolButton*>(QString("cmd%1").arg(id));
-            QVERIFY2(b && !b->toolTip().isEmpty(), qPrintable(QString::number(id)));
-            QEvent enter(QEvent::Enter);
-            QCoreApplication::sendEvent(b, &enter);
-            QVERIFY2(!b->statusTip().isEmpty(), qPrintable(QString::number(id)));
-            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
-            prompts << b->statusTip();
-        }
-        QVERIFY(prompts.size() > 12);  // not one text for all
-        // The look-alike pairs tell that they are one command.
-        const auto tip = [this](unsigned id) {
-            return m_frame->CommandBar()
-                ->findChild<QToolButton*>(QString("cmd%1").arg(id))
-                ->toolTip();
-        };
-        QVERIFY(tip(cmd::kFrameEditCoordList).contains(U("坐标列表编辑")));
-        QVERIFY(tip(cmd::kEditCoordList).contains(U("编辑坐标列表")));
-        QVERIFY(tip(cmd::kFrameEditCodeList).contains(U("编码列表编辑")));
-        QVERIFY(tip(cmd::kEditCodeList).contains(U("编辑编码列表")));
     }
 
-    void commandsWithoutHandlerAreDisabled() {
+    void commandsWithoutHandlerAndSparesAreDisabled() {
         RegisterCommand(cmd::kDxfExport, nullptr);
+        RegisterCommand(cmd::kToolbarSpare1, [] {});
         m_frame->UpdateCommandUI();
         QVERIFY(!m_frame->Action(cmd::kDxfExport)->isEnabled());
         QVERIFY(!m_frame->OnCommand(cmd::kDxfExport));
+        QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
         Spy(cmd::kDxfExport);
         QVERIFY(m_frame->Action(cmd::kDxfExport)->isEnabled());
     }
 
     void aRunningTransferIsNotDisturbed() {
         Spy(cmd::kTervCoords610);
-        Spy(cmd::kDownload210);
         std::atomic<bool> release{false};
         QVERIFY(TheTransferManager().StartWorker(
             [&] {
@@ -310,19 +216,15 @@ private slots:
                 return 1u;
             },
             false, m_app->Screen()));
-        QVERIFY(IsTransferRunning());
         m_frame->UpdateCommandUI();
-        for (unsigned id : {cmd::kTervCoords610, cmd::kDownload210, cmd::kFileNew, cmd::kFileOpen,
-                            cmd::kFrameOpen, cmd::kEditPaste})
+        for (unsigned id : {cmd::kTervCoords610, cmd::kFileOpen, cmd::kFrameOpen, cmd::kEditPaste})
             QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
-        QVERIFY(m_frame->Action(cmd::kAppAbout)->isEnabled());
         QVERIFY(m_frame->Action(cmd::kFileSave)->isEnabled());
         QVERIFY(!m_frame->ModelSelector()->isEnabled());
         // The pre-step leaves the worker's text alone; blocked commands do not run.
         g_strTransferText.Set("received so far");
         m_view->SetBytes("shown");
         QVERIFY(!m_frame->OnCommand(cmd::kTervCoords610));
-        QVERIFY(!m_frame->OnCommand(cmd::kDownload210));
         QCOMPARE(g_strTransferText.Get(), std::string("received so far"));
         QVERIFY(m_calls.isEmpty());
         release = true;
@@ -347,7 +249,6 @@ private slots:
         std::string readBack;
         std::thread worker([&] {
             screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
-            step = 1;
             screen.LockView();
             screen.ShowMessage("locked?");
             for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
@@ -375,25 +276,11 @@ private slots:
         // the document now asks to be saved.
         QCOMPARE(readBack, std::string("final\r\n"));
         QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
-        // Progress text leaves the caret at its end; a plain replacement
-        // (the companion's copy) keeps it where it was.
-        QCOMPARE(m_view->CaretPosition(), m_view->CharacterCount());
-        m_view->SetCaretPosition(2);
-        std::atomic<bool> replaced{false};
-        std::thread companion([&] {
-            screen.SetViewText("final\r\nmore\r\n");
-            replaced = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(replaced.load(), 5000);
-        companion.join();
-        QCOMPARE(m_view->CaretPosition(), 2);
-        QCOMPARE(m_view->GetBytes(), std::string("final\r\nmore\r\n"));
         QVERIFY(!m_view->IsLocked() && !m_view->isReadOnly());
         QVERIFY(m_app->Doc()->IsModified());
         // Coalesced: not one refresh per call.
         QVERIFY2(refreshes <= clock.elapsed() / CWindowTransferScreen::kRefreshMs + 4,
                  qPrintable(QString::number(refreshes)));
-        m_app->Doc()->SetModified(false);
     }
 
     void backToBackTransfersNeverWaitOnTheWindow() {
@@ -438,7 +325,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 5000);
         QVERIFY(doneStayedDown);
         QVERIFY(TheTransferManager().Wait() == 1u);
-        m_app->Doc()->SetModified(false);
     }
 
     void abandonReleasesAWaitingWorker() {
@@ -461,16 +347,13 @@ private slots:
     }
 
     void exitAsksToSaveAChangedDocument() {
-        m_view->setFocus();
         QTest::keyClicks(m_view, "typed");
-        QVERIFY(m_app->Doc()->IsModified());
         m_answers = {EAnswer::Cancel};
         QVERIFY(!m_app->CanExit());
         QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
         QCOMPARE(m_view->GetBytes(), std::string("typed"));
         m_answers = {EAnswer::No};
         QVERIFY(m_app->CanExit());
-        m_app->Doc()->SetModified(false);
     }
 
     void helpOpensItsOwnWindowWithoutAnyViewer() {
@@ -479,8 +362,7 @@ private slots:
         for (const char* scheme : {"file", "http", "https"})
             QDesktopServices::setUrlHandler(scheme, &trap, "open");
         const QString none = m_dir.filePath("no-help");
-        const QString built = QString(JVS_BINARY_DIR) + "/bin/help";
-        SetHelpSearchDirs({none, built});
+        SetHelpSearchDirs({none, QString(JVS_BINARY_DIR) + "/bin/help"});
         QTest::keyClick(m_view, Qt::Key_F1);
         auto* help = m_frame->findChild<CHelpWindow*>();
         QVERIFY(help && help->isVisible());
@@ -491,37 +373,22 @@ private slots:
             QDir(QString(JVS_SOURCE_DIR) + "/help").entryList({"*.html"}, QDir::Files, QDir::Name);
         QListWidget* contents = help->Contents();
         QCOMPARE(contents->count(), pages.size());
-        QCOMPARE(contents->currentRow(), 0);
-        QCOMPARE(contents->item(0)->text(), help->Browser()->documentTitle());
         QTest::mouseClick(contents->viewport(), Qt::LeftButton, {},
                           contents->visualItemRect(contents->item(2)).center());
-        QCOMPARE(help->CurrentPage(), pages.at(2));
         QCOMPARE(contents->item(2)->text(), help->Browser()->documentTitle());
-        // Back and forward, the contents following.
-        help->Browser()->backward();
-        QCOMPARE(help->CurrentPage(), pages.at(0));
-        QCOMPARE(contents->currentRow(), 0);
-        help->Browser()->forward();
-        QCOMPARE(help->CurrentPage(), pages.at(2));
-        QCOMPARE(contents->currentRow(), 2);
         // A link to a page that is there is followed; a missing one is reported.
         emit help->Browser()->anchorClicked(QUrl(pages.at(1)));
         QCOMPARE(help->CurrentPage(), pages.at(1));
         emit help->Browser()->anchorClicked(QUrl("gone.html"));
-        QCOMPARE(help->CurrentPage(), pages.at(1));
         emit help->Browser()->anchorClicked(QUrl("https://example.org/"));
         QCOMPARE(help->CurrentPage(), pages.at(1));
         QCOMPARE(m_messages,
                  (QStringList{U("帮助页面不存在!\ngone.html"),
                               U("帮助窗口只打开本机的帮助页面:\nhttps://example.org/")}));
-        m_messages.clear();
-        // The menu command reaches the same window.
-        help->close();
-        QVERIFY(m_frame->OnCommand(cmd::kHelp));
-        QTRY_VERIFY(help && help->isVisible());
         help->close();
         // No pages anywhere: a message says so and where it looked.
         SetHelpSearchDirs({none});
+        m_messages.clear();
         QVERIFY(m_frame->OnCommand(cmd::kHelp));
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.first().startsWith(U("找不到帮助文档!\n")));
@@ -549,7 +416,6 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         SetHelpSearchDirs({m_dir.filePath("odd")});
-        m_messages.clear();
         QVERIFY(m_frame->OnCommand(cmd::kHelp));
         const qint64 took = clock.elapsed();
         done = true;
@@ -566,39 +432,20 @@ private slots:
             QDesktopServices::unsetUrlHandler(scheme);
     }
 
-    void aboutBox() {
-        CAboutDlg dialog;
-        QCOMPARE(dialog.windowTitle(), U("关于 恒钧全站仪传输软件"));
-        QCOMPARE(dialog.findChild<QLabel*>("version")->text(), U("恒钧全站仪传输软件 3.0版"));
-        QVERIFY(!dialog.findChild<QLabel*>("secondLine")->text().isEmpty());
-        auto* ok = dialog.findChild<QPushButton*>("ok");
-        QCOMPARE(ok->text(), U("确定"));
-        dialog.show();
-        QTest::mouseClick(ok, Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    }
-
     void splashClosesOnFirstKeyWhichIsSwallowed() {
-        CSplashWnd::EnableSplashScreen(false);
-        CSplashWnd::ShowSplashScreen(m_frame);
+        CSplashWnd::ShowSplashScreen(m_frame);  // switched off at start-up
         QVERIFY(!CSplashWnd::Current());
         CSplashWnd::EnableSplashScreen(true);
         CSplashWnd::ShowSplashScreen(m_frame);
         QVERIFY(CSplashWnd::Current());
-        QCOMPARE(CSplashWnd::Current()->size(), QSize(240, 180));
-        m_view->SetBytes({});
-        m_view->setFocus();
         QTest::keyClick(m_view, Qt::Key_A);
         QVERIFY(!CSplashWnd::Current());
-        QCOMPARE(m_view->GetBytes(), std::string());  // the key did nothing else
         QTest::keyClick(m_view, Qt::Key_B);
-        QCOMPARE(m_view->GetBytes(), std::string("b"));
+        QCOMPARE(m_view->GetBytes(), std::string("b"));  // the first key did nothing else
         // Without a key, the timer closes it.
         CSplashWnd::ShowSplashScreen(m_frame);
-        QVERIFY(CSplashWnd::Current());
         QTRY_VERIFY_WITH_TIMEOUT(!CSplashWnd::Current(), 2000);
         CSplashWnd::EnableSplashScreen(false);
-        m_app->Doc()->SetModified(false);
     }
 };
 

@@ -1,0 +1,41 @@
+// What the window's tests share: the program started as a test wants it
+// (settings and working folder in a temporary place, no splash, no pause),
+// every message box and file dialog answered here, files read back whole.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "doc/MessageSeam.h"
+
+class CCommunicationApp;
+
+inline QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
+std::string ReadAll(const QString& path);
+
+class CAppTest : public QObject {
+protected:
+    QTemporaryDir m_dir;
+    std::unique_ptr<CCommunicationApp> m_app;
+    QStringList m_messages;             // every box shown
+    QList<EAnswer> m_answers;           // their answers in turn, then OK
+    std::function<void()> m_onMessage;  // runs while a box shows
+    QStringList m_saveAsked;            // names Save offered (always cancelled)
+
+    bool Start();
+    // Before each test: no boxes seen, none to answer, nothing offered.
+    void Forget() {
+        m_messages.clear();
+        m_answers.clear();
+        m_onMessage = nullptr;
+        m_saveAsked.clear();
+    }
+    // Writes text to source.txt and opens it as the document; empty on failure.
+    QString OpenSource(const std::string& text);
+};
