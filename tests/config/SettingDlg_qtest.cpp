@@ -138,7 +138,7 @@ private slots:
         QVERIFY(QDir().mkdir(QStringLiteral("jvs_cfg.ini")));
         CComSettingDlg dlg;
         ClickOk(&dlg);
-        // The specified text, then the file and the system's reason.
+        // The program's own text, then the file and the system's reason.
         const QString expected = QStringLiteral("保存配置文件失败!\n") + QDir::currentPath() +
                                  QStringLiteral("/jvs_cfg.ini: Is a directory");
         QCOMPARE(m_messages, QStringList{expected});
