@@ -1,127 +1,91 @@
 // `jvs convert`: exit statuses, byte-exact output, messages on standard error, and
 // the example data converting to exactly what the survey says.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 
-namespace fs = std::filesystem;
+#include "JvsProcess_support.h"
 
 namespace {
 
-const std::string kJvs = JVS_BINARY_DIR "/bin/jvs";
 const std::string kSamples = JVS_SOURCE_DIR "/samples/";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class ConvertCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/jvs_cli_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+struct ConvertCli : ::testing::Test {
+    CTempFolder work;
+    // Runs `jvs convert <args>` with `input` on standard input.
+    CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
+        WriteBytes(work / "stdin", input);
+        CJvsOptions options;
+        options.cwd = work.Path();
+        options.stdinPath = work / "stdin";
+        args.insert(args.begin(), "convert");
+        return RunJvs(args, options);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    // Runs `jvs <args>` in a shell with standard input from `stdinText`; returns the
-    // exit status and leaves standard output and error in m_out / m_err.
-    int Run(const std::string& args, const std::string& stdinText = "") {
-        WriteFile(m_dir / "stdin", stdinText);
-        const std::string command =
-            "cd '" + m_dir.string() + "' && '" + kJvs + "' " + args + " <stdin >stdout 2>stderr";
-        const int status = std::system(command.c_str());
-        m_out = ReadFile(m_dir / "stdout");
-        m_err = ReadFile(m_dir / "stderr");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    fs::path m_dir;
-    std::string m_out, m_err;
 };
 
 }  // namespace
 
 TEST_F(ConvertCli, OutputGoesToStdoutOrFileByteForByte) {
     const std::string list = "P1,,-20.005,100.25,0.012\r\n";
-    ASSERT_EQ(Run("convert blocks210", list), 0) << m_err;
-    const std::string blocks = m_out;
+    CJvsResult r = Run({"blocks210"}, list);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string blocks = r.out;
     EXPECT_EQ(blocks.substr(1, 51), "_+P1        _ x-000020005_ y+000100250_ z+000000012");
-    EXPECT_TRUE(m_err.empty());
-
-    // The same from a file, from "-", and into a file given with -o.
-    WriteFile(m_dir / "list.txt", list);
-    ASSERT_EQ(Run("convert blocks210 list.txt"), 0);
-    EXPECT_EQ(m_out, blocks);
-    ASSERT_EQ(Run("convert blocks210 - -o out.txt", list), 0);
-    EXPECT_TRUE(m_out.empty());
-    EXPECT_EQ(ReadFile(m_dir / "out.txt"), blocks);
-
-    // Back again: the PCODE direction as a pipe of two commands.
-    ASSERT_EQ(Run("convert pcode-blocks", "7,TREE\r\n12,电杆\r\n"), 0);
-    const std::string codes = m_out;
-    ASSERT_EQ(Run("convert pcode-list", codes), 0);
-    EXPECT_EQ(m_out, "007,TREE      \r\n012,电杆    \r\n");  // UTF-8 source, bytes padded
+    EXPECT_EQ(r.err, "");
+    // The same from a file, and from "-" into a file given with -o.
+    WriteBytes(work / "list.txt", list);
+    EXPECT_EQ(Run({"blocks210", "list.txt"}).out, blocks);
+    r = Run({"blocks210", "-", "-o", "out.txt"}, list);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadBytes(work / "out.txt"), blocks);
+    // Back again: UTF-8 source text becomes code page 936 bytes, padded.
+    const std::string codes = Run({"pcode-blocks"}, "7,TREE\r\n12,电杆\r\n").out;
+    EXPECT_EQ(Run({"pcode-list"}, codes).out, "007,TREE      \r\n012,电杆    \r\n");
 }
 
-TEST_F(ConvertCli, FailuresWriteNothingAndPrintTheMessage) {
-    WriteFile(m_dir / "out.txt", "keep me");
-    EXPECT_EQ(Run("convert terv210 -o out.txt", "not framed\r\n"), 1);
-    EXPECT_EQ(m_err, "文件格式不正确!\n");
-    EXPECT_TRUE(m_out.empty());
-    EXPECT_EQ(ReadFile(m_dir / "out.txt"), "keep me");
-
-    EXPECT_EQ(Run("convert blocks210 -o new.txt", "P1,,1,2,3\r\nTOOLONGNAME,,1,2,3\r\n"), 1);
-    EXPECT_EQ(m_err, "不是有效的TERV210格式!\n第2行\n");
-    EXPECT_FALSE(fs::exists(m_dir / "new.txt"));
-
-    EXPECT_EQ(Run("convert terv610", ""), 1);
-    EXPECT_EQ(m_err, "没有数据!\n");
-    EXPECT_EQ(Run("convert dxf", "x"), 1);
-    EXPECT_EQ(m_err, "无效TERV210格式!\n");
-    EXPECT_EQ(Run("convert pcode-list", "x"), 1);
-    EXPECT_EQ(m_err, "无效原始编码格式!\n");
-    EXPECT_EQ(Run("convert pcode-blocks", "1,2,3\r\n"), 1);
-    EXPECT_EQ(m_err, "不是有效的210 PCODE格式!\n");
-}
-
-TEST_F(ConvertCli, QuietEndsAndCommandLineErrors) {
-    // Nothing to convert and nothing to say: status 3, nothing written.
-    EXPECT_EQ(Run("convert edgeangle610 -o out.txt", "08KI only\r\n"), 3);
-    EXPECT_TRUE(m_out.empty());
-    EXPECT_TRUE(m_err.empty());
-    EXPECT_FALSE(fs::exists(m_dir / "out.txt"));
-    std::string cut = ReadFile(kSamples + "raw-codes.txt");
+TEST_F(ConvertCli, FailuresQuietEndsAndCommandLineErrors) {
+    WriteBytes(work / "out.txt", "keep me");
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"terv210", "-o", "out.txt"}, "not framed\r\n", 1, "文件格式不正确!\n"},
+        {{"blocks210", "-o", "new.txt"},
+         "P1,,1,2,3\r\nTOOLONGNAME,,1,2,3\r\n",
+         1,
+         "不是有效的TERV210格式!\n第2行\n"},
+        {{"terv610"}, "", 1, "没有数据!\n"},
+        {{"dxf"}, "x", 1, "无效TERV210格式!\n"},
+        {{"pcode-list"}, "x", 1, "无效原始编码格式!\n"},
+        {{"pcode-blocks"}, "1,2,3\r\n", 1, "不是有效的210 PCODE格式!\n"},
+        // Nothing to convert and nothing to say: status 3, nothing written.
+        {{"edgeangle610", "-o", "new.txt"}, "08KI only\r\n", 3, ""},
+    };
+    for (const auto& c : cases) {
+        const CJvsResult r = Run(c.args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.err, c.err) << c.args[0];
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(ReadBytes(work / "out.txt"), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(work / "new.txt"));
+    std::string cut = ReadBytes(kSamples + "raw-codes.txt");
     cut.resize(cut.size() - 5);  // no end frame
-    EXPECT_EQ(Run("convert pcode-list", cut), 3);
-    EXPECT_TRUE(m_out.empty());
-
-    EXPECT_EQ(Run("convert"), 2);
-    EXPECT_EQ(Run("convert nosuchop"), 2);
-    EXPECT_EQ(Run("convert terv210 a.txt b.txt"), 2);
-    EXPECT_EQ(Run("convert terv210 -o"), 2);
-    EXPECT_EQ(Run("convert terv210 --old 5"), 2);  // an option of another operation
-    EXPECT_TRUE(m_out.empty());
+    EXPECT_EQ(Run({"pcode-list"}, cut).status, 3);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"nosuchop"},
+             {"terv210", "a.txt", "b.txt"},
+             {"terv210", "-o"},
+             {"terv210", "--old", "5"}})  // the last an option of another operation
+        EXPECT_EQ(Run(args).status, 2);
 }
 
 TEST_F(ConvertCli, SamplesConvertToTheExpectedResults) {
-    struct Case {
-        const char* op;
-        const char* input;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const char* const cases[][3] = {
         {"terv210", "qmx210-coords.txt", "qmx210-coords.terv210.txt"},
         {"blocks210", "terv210.txt", "terv210.blocks210.txt"},
         {"measure210", "jvs-measure.txt", "jvs-measure.measure210.txt"},
@@ -131,13 +95,14 @@ TEST_F(ConvertCli, SamplesConvertToTheExpectedResults) {
         {"zeltamap", "qmx610-coords.txt", "qmx610-coords.terv610.txt"},
         {"edgeangle610", "qmx610-angles.txt", "qmx610-angles.edgeangle610.txt"},
     };
-    for (const Case& c : cases) {
-        ASSERT_EQ(Run(std::string("convert ") + c.op + " '" + kSamples + c.input + "'"), 0)
-            << c.op << m_err;
-        EXPECT_EQ(m_out, ReadFile(kSamples + "expected/" + c.expected)) << c.op;
+    for (const auto& c : cases) {
+        const CJvsResult r = Run({c[0], kSamples + c[1]});
+        ASSERT_EQ(r.status, 0) << c[0] << r.err;
+        EXPECT_EQ(r.out, ReadBytes(kSamples + "expected/" + c[2])) << c[0];
     }
     // The drawing of the list puts each point at its full coordinates.
-    ASSERT_EQ(Run("convert dxf '" + kSamples + "terv210.txt'"), 0);
-    EXPECT_NE(m_out.find("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n-5.1250\r\n 20\r\n4980.0000\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        Run({"dxf", kSamples + "terv210.txt"})
+            .out.find("  0\r\nPOINT\r\n  8\r\nPOINT\r\n 10\r\n-5.1250\r\n 20\r\n4980.0000\r\n"),
+        std::string::npos);
 }

@@ -2,20 +2,17 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
-#include <vector>
 
 CTempCwd::CTempCwd() {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) m_old = cwd;
-    std::string pattern = "/tmp/jvs-cfg-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) m_path = buf.data();
+    char pattern[] = "/tmp/jvs-cfg-XXXXXX";
+    if (mkdtemp(pattern)) m_path = pattern;
     if (!m_path.empty() && chdir(m_path.c_str()) != 0) m_path.clear();
     // The settings file is the current directory's, whatever the caller's shell says.
     unsetenv("JVS_SETTINGS");
@@ -28,6 +25,18 @@ CTempCwd::~CTempCwd() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
+CFileSizeLimit::CFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit r{bytes, m_old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &r);
+}
+
+CFileSizeLimit::~CFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_oldHandler);
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -37,4 +46,9 @@ std::string ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+size_t EntriesIn(const std::string& dir) {
+    namespace fs = std::filesystem;
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
 }

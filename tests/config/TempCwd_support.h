@@ -1,6 +1,8 @@
 // Runs a test inside a fresh temporary directory (the settings file lives in
-// the current directory).
+// the current directory), and the other helpers the settings tests share.
 #pragma once
+
+#include <sys/resource.h>
 
 #include <string>
 
@@ -17,5 +19,19 @@ private:
     std::string m_old;
 };
 
+// A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t bytes);
+    ~CFileSizeLimit();
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int);
+};
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+size_t EntriesIn(const std::string& dir);

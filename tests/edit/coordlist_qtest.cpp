@@ -1,7 +1,6 @@
 // Coordinate list editing: format mapping, round trip, row bookkeeping,
 // the update prompt and the write-back into the view.
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -15,18 +14,6 @@
 #include "edit_qtest_support.h"
 
 namespace {
-
-QStringList Headings(const QTableWidget& list) {
-    QStringList headings;
-    for (int c = 0; c < list.columnCount(); ++c) headings << list.horizontalHeaderItem(c)->text();
-    return headings;
-}
-
-QStringList Row(const CEditListDlg& list, int row) {
-    QStringList cells;
-    for (int c = 0; c < list.List()->columnCount(); ++c) cells << list.Cell(row, c);
-    return cells;
-}
 
 void ChooseFormat(CEditHarness& h, bool terv210) {
     h.ThenOn<CCoordFormatDlg>([terv210](CCoordFormatDlg& dialog) {
@@ -55,9 +42,7 @@ void Type(CCoordDataDlg& dialog, const char* name, const char* e, const char* n,
 class CCoordListTest : public QObject {
     Q_OBJECT
 private slots:
-    void Terv810MappingAndEdit();
-    void Terv210MappingSwapsHeadings();
-    void UnchangedRoundTripKeepsEveryByte();
+    void EditAddAndRoundTripPerFormat();
     void AddEditDeleteBookkeeping();
     void ClicksPickTheRow();
     void AddDialogChecksAndLimits();
@@ -65,96 +50,44 @@ private slots:
     void CancelKeepsTheView();
 };
 
-void CCoordListTest::Terv810MappingAndEdit() {
-    CEditHarness h;
-    h.m_view = "A,1.0,2.0,3.0,C1\r\n";
-    ChooseFormat(h, false);
-    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
-        QCOMPARE(Headings(*list.List()),
-                 QStringList({U("点名"), U("坐标E"), U("坐标N"), U("坐标Z"), U("编码")}));
-        QCOMPARE(Row(list, 0), QStringList({"A", "1.0", "2.0", "3.0", "C1"}));
-        for (int c = 0; c < 5; ++c) QCOMPARE(list.List()->columnWidth(c), 100);
-        h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
-            QCOMPARE(edit.FieldEdit(kFieldName)->text(), QString("A"));
-            QCOMPARE(edit.FieldEdit(kFieldEast)->text(), QString("1.0"));
-            QCOMPARE(edit.FieldEdit(kFieldNorth)->text(), QString("2.0"));
-            QCOMPARE(edit.FieldEdit(kFieldHeight)->text(), QString("3.0"));
-            QCOMPARE(edit.FieldEdit(kFieldCode)->text(), QString("C1"));
-            Type(edit, "A", "9.5", "2.0", "3.0", "K7");
-            edit.accept();
-        });
-        list.OnEdit();  // the current row is 0 when the list opens
-        h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
-            Type(add, "B", "10", "20", "30", "K");
-            add.accept();
-        });
-        list.OnAdd();
-        h.ThenAccept();  // update prompt
-        list.accept();
-    });
-    RunCoordListEditing(h.View(), nullptr);
-    QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_opened, QStringList({U("坐标编辑格式"), U("坐标"), U("编辑数据"), U("添加数据"),
-                                      U("更新数据")}));
-    QCOMPARE(h.m_view, std::string("A,9.5,2.0,3.0,K7\r\nB,10,20,30,K\r\n"));
-}
-
-void CCoordListTest::Terv210MappingSwapsHeadings() {
-    CEditHarness h;
-    h.m_view = "A,1.0,2.0,3.0,C1\r\n";
-    ChooseFormat(h, true);
-    h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
-        QCOMPARE(g_nEditFormat, kTerv210Order);
-        QCOMPARE(Headings(*list.List()),
-                 QStringList({U("点名"), U("编码"), U("坐标N"), U("坐标E"), U("坐标Z")}));
-        QCOMPARE(Row(list, 0), QStringList({"A", "1.0", "2.0", "3.0", "C1"}));
-        // In this order 1.0 is the code, 2.0 east, 3.0 north, C1 the height.
-        h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
-            QCOMPARE(edit.FieldEdit(kFieldCode)->text(), QString("1.0"));
-            QCOMPARE(edit.FieldEdit(kFieldEast)->text(), QString("2.0"));
-            QCOMPARE(edit.FieldEdit(kFieldNorth)->text(), QString("3.0"));
-            QCOMPARE(edit.FieldEdit(kFieldHeight)->text(), QString("C1"));
-            edit.reject();
-        });
-        list.OnEdit();
-        h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
-            Type(add, "B", "10", "20", "30", "K");
-            add.accept();
-        });
-        list.OnAdd();
-        QCOMPARE(Row(list, 1), QStringList({"B", "K", "10", "20", "30"}));
-        h.ThenAccept();
-        list.accept();
-    });
-    RunCoordListEditing(h.View(), nullptr);
-    QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_view, std::string("A,1.0,2.0,3.0,C1\r\nB,K,10,20,30\r\n"));
-    QCOMPARE(g_nCoordCount, 1);
-    QCOMPARE(std::string(g_pCoordRecords[0].m_szEast), std::string("2.0"));
-    QCOMPARE(std::string(g_pCoordRecords[0].m_szHeight), std::string("C1"));
-}
-
-void CCoordListTest::UnchangedRoundTripKeepsEveryByte() {
-    // Chinese names, a byte that is not code page 936, empty fields and blanks.
-    const std::string text =
+void CCoordListTest::EditAddAndRoundTripPerFormat() {
+    // Chinese names, a byte that is not code page 936, empty fields and blanks
+    // come back byte for byte beside an edited row and an added one.
+    const std::string rest =
         "\xB5\xE3"
         "1,100.000,-200.5, 3.25 ,\xB1\xE0\xC2\xEB\r\n"
-        "P\xFF,,0,0,a b\r\n"
-        "12345678901234,E,N,Z,CODE\r\n";
-    for (bool terv210 : {false, true}) {
+        "P\xFF,,0,0,a b\r\n12345678901234,E,N,Z,CODE\r\n";
+    // In the TERV210 order the second column is the code and the fifth the height.
+    const struct {
+        bool terv210;
+        const char *code, *height, *edited, *added;
+    } cases[] = {{false, "C1", "3.0", "A,9.5,2.0,3.0,K7\r\n", "B,10,20,30,K\r\n"},
+                 {true, "1.0", "C1", "A,K7,9.5,2.0,3.0\r\n", "B,K,10,20,30\r\n"}};
+    for (const auto& c : cases) {
         CEditHarness h;
-        h.m_view = text;
-        ChooseFormat(h, terv210);
-        h.ThenOn<CCoordListDlg>([&h](CCoordListDlg& list) {
-            QCOMPARE(list.RowCount(), 3);
-            QCOMPARE(list.Cell(0, 0), U("点1"));
-            h.ThenAccept();
+        h.m_view = "A,1.0,2.0,3.0,C1\r\n" + rest;
+        ChooseFormat(h, c.terv210);
+        h.ThenOn<CCoordListDlg>([&h, &c](CCoordListDlg& list) {
+            QCOMPARE(list.Cell(1, 0), U("点1"));
+            h.ThenOn<CEditDataDlg>([&c](CEditDataDlg& edit) {
+                QCOMPARE(edit.FieldEdit(kFieldCode)->text(), QString(c.code));
+                QCOMPARE(edit.FieldEdit(kFieldHeight)->text(), QString(c.height));
+                Type(edit, "A", "9.5", "2.0", "3.0", "K7");
+                edit.accept();
+            });
+            list.OnEdit();  // the current row is 0 when the list opens
+            h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
+                Type(add, "B", "10", "20", "30", "K");
+                add.accept();
+            });
+            list.OnAdd();
+            h.ThenAccept();  // update prompt
             list.accept();
         });
         RunCoordListEditing(h.View(), nullptr);
         QVERIFY(h.AllAnswered());
         QCOMPARE(h.m_writes, 1);
-        QCOMPARE(h.m_view, text);
+        QCOMPARE(h.m_view, c.edited + rest + c.added);
     }
 }
 
@@ -164,40 +97,32 @@ void CCoordListTest::AddEditDeleteBookkeeping() {
     g_nEditFormat = kTerv810Order;
     LoadCoordRecords(h.m_view, g_nEditFormat);
     CCoordListDlg list(h.View());
-    QCOMPARE(g_nListRows, 3);
-    QCOMPARE(g_nCurRow, 0);
     list.OnDelete();  // deletes row 0 at once
     QCOMPARE(list.Cell(0, 0), QString("R1"));
     QCOMPARE(g_nListRows, 2);
     // The last row, deleted twice: removed once, the counter follows the rows.
     list.List()->selectRow(1);
     list.OnClickList();
-    QCOMPARE(g_nCurRow, 1);
     list.OnDelete();
     list.OnDelete();
     QCOMPARE(list.RowCount(), 1);
     QCOMPARE(g_nListRows, 1);
-    QCOMPARE(list.Cell(0, 0), QString("R1"));
     // The next add goes after the remaining row, and the current row becomes 0.
     h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) {
         Type(add, "N", "4", "5", "6", "D");
         add.accept();
     });
     list.OnAdd();
-    QCOMPARE(list.RowCount(), 2);
     QCOMPARE(g_nListRows, 2);
-    QCOMPARE(list.Cell(1, 0), QString("N"));
     QCOMPARE(g_nCurRow, 0);
     QCOMPARE(list.SelectionMark(), 0);
     // Edit with no current row opens empty and changes nothing.
     list.List()->clearSelection();
     list.OnClickList();
-    QCOMPARE(g_nCurRow, -1);
     h.ThenOn<CEditDataDlg>([](CEditDataDlg& edit) {
-        for (int f = 0; f < 5; ++f) QVERIFY(edit.FieldEdit(f)->text().isEmpty());
+        QVERIFY(edit.FieldEdit(kFieldName)->text().isEmpty());
         Type(edit, "X", "1", "1", "1", "X");
         edit.accept();
-        QCOMPARE(edit.result(), int(QDialog::Accepted));
     });
     list.OnEdit();
     list.OnDelete();  // nothing to delete either
@@ -245,7 +170,7 @@ void CCoordListTest::ClicksPickTheRow() {
     h.ThenOn<CAddDataDlg>([](CAddDataDlg& add) { add.reject(); });
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, empty);
     QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_opened, QStringList({U("编辑数据"), U("添加数据")}));
+    QCOMPARE(h.m_opened.size(), 2);
     list.hide();
 }
 
@@ -306,7 +231,6 @@ void CCoordListTest::PromptAndWriteBackReplaceTheView() {
         QCOMPARE(list.Cell(0, 0), QString("POINTNAMEISTOO"));
         // Tick "don't show again", then cancel: the list stays open, nothing written.
         h.ThenOn<CUpdateDataDlg>([](CUpdateDataDlg& prompt) {
-            QCOMPARE(prompt.DontShowBox()->text(), U("不再显示该对话框"));
             QTest::mouseClick(prompt.DontShowBox(), Qt::LeftButton);
             QTest::mouseClick(prompt.DontShowBox(), Qt::LeftButton);  // unticking keeps it set
             prompt.reject();

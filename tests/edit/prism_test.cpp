@@ -1,6 +1,13 @@
+// Prism correction: constants in millimetres, float digits, all or nothing,
+// in the library and through `jvs convert prism`.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "edit/FieldText.h"
@@ -21,112 +28,107 @@ std::string CorrectOk(const std::string& text, const char* oldMm, const char* ne
     return out;
 }
 
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 }  // namespace
 
-TEST(PrismCorrection, PrintedDigitsFollowFloatArithmetic) {
-    // 123.456 as the nearest 32-bit float prints with a trailing 1.
-    EXPECT_EQ(CorrectOk("Q,K,123.456,0,0\r\n", "0", "0"), "Q,K,123.456001,0.000000,0.000000\r\n");
-    EXPECT_EQ(CorrectOk("Q,K,123.456,0,0\r\n", "", ""), "Q,K,123.456001,0.000000,0.000000\r\n");
-    // 3-4-12 has length 13; negative components keep their sign.
-    EXPECT_EQ(CorrectOk("P1,C1,3,4,12\r\nP2,C2,-3,-4,-12\r\n", "0", "0"),
-              "P1,C1,3.000000,4.000000,12.000000\r\nP2,C2,-3.000000,-4.000000,-12.000000\r\n");
-    // 0.1 has no exact float: x/d*d' is formed in double and narrowed once.
-    EXPECT_EQ(CorrectOk("A,B,0.1,0.2,0.3\r\n", "0", "0"), "A,B,0.100000,0.200000,0.300000\r\n");
-    // A long distance: float spacing shows in the sixth decimal.
-    EXPECT_EQ(CorrectOk("A,B,1234.5678,0,0\r\n", "0", "0"),
-              "A,B,1234.567749,0.000000,0.000000\r\n");
-}
-
-TEST(PrismCorrection, ConstantsAreMillimetres) {
-    // d = 13 m; +13000 mm doubles it, -39000 mm flips it to -26 m.
-    EXPECT_EQ(CorrectOk("P1,C1,3,4,12\r\n", "0", "13000"), "P1,C1,6.000000,8.000000,24.000000\r\n");
-    EXPECT_EQ(CorrectOk("P1,C1,3,4,12\r\n", "39000", "0"),
-              "P1,C1,-6.000000,-8.000000,-24.000000\r\n");
-    // A realistic change -30 mm -> 0 mm on a 100 m shot adds 3 cm along the line.
-    EXPECT_EQ(CorrectOk("S1,X,100,0,0\r\n", "-30", "0"), "S1,X,100.029999,0.000000,0.000000\r\n");
-    EXPECT_EQ(CorrectOk("S1,X,0,0,-100\r\n", "0", "-30"), "S1,X,0.000000,0.000000,-99.970001\r\n");
-    // The constant is narrowed twice: float(typed), then float(typed / 1000).
-    EXPECT_EQ(PrismConstantMetres(13.0), static_cast<float>(static_cast<double>(13.0f) / 1000.0));
-    EXPECT_EQ(PrismConstantMetres(0.1), static_cast<float>(static_cast<double>(0.1f) / 1000.0));
-    // Typed constants: leading number, rest ignored, nothing -> 0.
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("  -17.5mm"), -17.5);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("abc"), 0.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal(""), 0.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("2e1"), 20.0);
-}
-
-TEST(PrismCorrection, ZeroVectorLineIsKeptAsItWas) {
-    EXPECT_EQ(CorrectOk("O,C,0,0,0\r\nP,C,3,4,12\r\nZ,C, 0.000 ,-0,0e5\r\n", "0", "13000"),
-              "O,C,0,0,0\r\nP,C,6.000000,8.000000,24.000000\r\nZ,C, 0.000 ,-0,0e5\r\n");
-}
-
-TEST(PrismCorrection, InvalidLineLeavesEverythingAlone) {
-    const char* bad[] = {
-        "P1,C1,3,4,12\r\nP2,C2,3,4\r\nP3,C3,1,1,1\r\n",  // four fields
-        "P1,C1,3,4,12\r\nP2,C2,3,4,5,6\r\n",             // six fields
-        "P1,C1,3,x,12\r\n",                              // not a number
-        "P1,C1,3,,12\r\n",                               // empty number
-        "P1,C1,3,4,12m\r\n",                             // trailing text
-        "P1,C1,3,4,1e39\r\n",                            // beyond a float
-        "P1,C1,3,4,12\r\nnocomma\r\nP3,C3,1,2,3\r\n",    // not read across lines
-        "P1,C1,3,4\nP2,C2,12\r\n",                       // lone LF is not a line end
+TEST(PrismCorrection, ConstantsAreMillimetresAndDigitsFollowFloats) {
+    const struct {
+        const char *text, *oldMm, *newMm, *out;
+    } cases[] = {
+        // 123.456 as the nearest 32-bit float prints with a trailing 1; no constants is 0.
+        {"Q,K,123.456,0,0\r\n", "", "", "Q,K,123.456001,0.000000,0.000000\r\n"},
+        // 0.1 has no exact float: x/d*d' is formed in double and narrowed once.
+        {"A,B,0.1,0.2,0.3\r\n", "0", "0", "A,B,0.100000,0.200000,0.300000\r\n"},
+        {"A,B,1234.5678,0,0\r\n", "0", "0", "A,B,1234.567749,0.000000,0.000000\r\n"},
+        // d = 13 m; +13000 mm doubles it, -39000 mm flips it; signs are kept.
+        {"P1,C1,3,4,12\r\n", "0", "13000", "P1,C1,6.000000,8.000000,24.000000\r\n"},
+        {"P1,C1,-3,-4,-12\r\n", "39000", "0", "P1,C1,6.000000,8.000000,24.000000\r\n"},
+        // A realistic change -30 mm -> 0 mm on a 100 m shot adds 3 cm along the line.
+        {"S1,X,100,0,0\r\n", "-30", "0", "S1,X,100.029999,0.000000,0.000000\r\n"},
+        {"S1,X,0,0,-100\r\n", "0", "-30mm", "S1,X,0.000000,0.000000,-99.970001\r\n"},
+        // A point at 0,0,0 is kept as it was, blank lines too; numbers may have blanks and
+        // exponents; text fields are copied whole (GBK included).
+        {"O,C,0,0,0\r\n\r\n  \r\nZ,C, 0.000 ,-0,0e5\r\nA,B, +3.0 ,\t4.,1.2e1\r\n", "0", "0",
+         "O,C,0,0,0\r\n\r\n  \r\nZ,C, 0.000 ,-0,0e5\r\nA,B,3.000000,4.000000,12.000000\r\n"},
+        {"\xB5\xE3\xC3\xFB-ABCDEFGHIJKLMNOPQRSTUVWXYZ,\xB1\xE0 long code,1,0,0\r\n", "0", "0",
+         "\xB5\xE3\xC3\xFB-ABCDEFGHIJKLMNOPQRSTUVWXYZ,\xB1\xE0 long code,1.000000,0.000000,"
+         "0.000000\r\n"},
+        // An unterminated last line is corrected and stays unterminated.
+        {"A,B,3,4,12\r\nC,D,0,0,2", "0", "13000",
+         "A,B,6.000000,8.000000,24.000000\r\nC,D,0.000000,0.000000,15.000000"},
     };
-    for (const char* text : bad) {
-        std::string out = "untouched";
-        std::size_t line = 0;
-        EXPECT_EQ(Correct(text, "0", "10", out, &line), PrismResult::kInvalid) << text;
-        EXPECT_EQ(out, "untouched") << text;
-        EXPECT_GE(line, 1u);
-    }
-    std::string out;
-    std::size_t line = 0;
-    ASSERT_EQ(Correct("P1,C1,3,4,12\r\nP2,C2,3,4\r\nP3,C3,1,1,1\r\n", "0", "0", out, &line),
-              PrismResult::kInvalid);
-    EXPECT_EQ(line, 2u);
-}
-
-TEST(PrismCorrection, LineEndsAndFieldsAreKept) {
-    // Unterminated last line is corrected and stays unterminated.
-    EXPECT_EQ(CorrectOk("A,B,3,4,12\r\nC,D,0,0,2", "0", "13000"),
-              "A,B,6.000000,8.000000,24.000000\r\nC,D,0.000000,0.000000,15.000000");
-    EXPECT_EQ(CorrectOk("C,D,0,0,2", "0", "0"), "C,D,0.000000,0.000000,2.000000");
-    // Text fields are copied whole, whatever their length and bytes (GBK included).
-    const std::string longName = "\xB5\xE3\xC3\xFB-ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    EXPECT_EQ(CorrectOk(longName + ",\xB1\xE0\xC2\xEB long code,1,0,0\r\nS,,0,2,0\r\n", "0", "0"),
-              longName + ",\xB1\xE0\xC2\xEB long code,1.000000,0.000000,0.000000\r\n" +
-                  "S,,0.000000,2.000000,0.000000\r\n");
-    // Numbers with blanks, signs, exponents.
-    EXPECT_EQ(CorrectOk("A,B, +3.0 ,\t4.,1.2e1\r\n", "0", "0"),
-              "A,B,3.000000,4.000000,12.000000\r\n");
-    // Blank lines hold no point and stay as they are.
-    EXPECT_EQ(CorrectOk("A,B,3,4,12\r\n\r\n  \r\nC,D,0,0,2\r\n", "0", "13000"),
-              "A,B,6.000000,8.000000,24.000000\r\n\r\n  \r\nC,D,0.000000,0.000000,15.000000\r\n");
+    for (const auto& c : cases) EXPECT_EQ(CorrectOk(c.text, c.oldMm, c.newMm), c.out) << c.text;
     std::string out = "untouched";
     EXPECT_EQ(Correct("", "0", "5", out), PrismResult::kUnchanged);
     EXPECT_EQ(out, "untouched");
 }
 
-TEST(PrismCorrection, NumberGrammar) {
-    EXPECT_EQ(ParseDecimalField("12.5"), 12.5);
+TEST(PrismCorrection, InvalidLineLeavesEverythingAlone) {
+    const std::pair<const char*, size_t> bad[] = {
+        {"P1,C1,3,4,12\r\nP2,C2,3,4\r\nP3,C3,1,1,1\r\n", 2},  // four fields
+        {"P1,C1,3,4,12\r\nP2,C2,3,4,5,6\r\n", 2},             // six fields
+        {"P1,C1,3,x,12\r\n", 1},                              // not a number
+        {"P1,C1,3,,12\r\n", 1},                               // empty number
+        {"P1,C1,3,4,12m\r\n", 1},                             // trailing text
+        {"P1,C1,3,4,1e39\r\n", 1},                            // beyond a float
+        {"P1,C1,3,4,12\r\nnocomma\r\nP3,C3,1,2,3\r\n", 2},    // not read across lines
+        {"P1,C1,3,4\nP2,C2,12\r\n", 1},                       // lone LF is not a line end
+    };
+    for (const auto& [text, line] : bad) {
+        std::string out = "untouched";
+        std::size_t at = 0;
+        EXPECT_EQ(Correct(text, "0", "10", out, &at), PrismResult::kInvalid) << text;
+        EXPECT_EQ(out, "untouched") << text;
+        EXPECT_EQ(at, line) << text;
+    }
+    for (const char* text : {"inf", "nan", "0x10", ".", "1 2", "--1"})
+        EXPECT_FALSE(ParseDecimalField(text)) << text;
     EXPECT_EQ(ParseDecimalField(" -.5 "), -0.5);
     EXPECT_EQ(ParseDecimalField("1e-400"), 0.0);
-    EXPECT_FALSE(ParseDecimalField("inf"));
-    EXPECT_FALSE(ParseDecimalField("nan"));
-    EXPECT_FALSE(ParseDecimalField("0x10"));
-    EXPECT_FALSE(ParseDecimalField("."));
-    EXPECT_FALSE(ParseDecimalField("1 2"));
-    EXPECT_FALSE(ParseDecimalField("--1"));
     const auto huge = ParseDecimalField("1" + std::string(400, '0'));
     ASSERT_TRUE(huge);
     EXPECT_TRUE(std::isinf(*huge));
 }
 
+TEST(PrismCorrection, CommandCorrectsOrRefusesTheWholeText) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/jvs_prism_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    std::string out, err;
+    const auto run = [&](const std::string& args, const std::string& input) {
+        std::ofstream(dir / "in", std::ios::binary) << input;
+        const std::string command = "cd '" + dir.string() +
+                                    "' && '" JVS_BINARY_DIR "/bin/jvs' convert prism " + args +
+                                    " <in >out 2>err";
+        const int status = std::system(command.c_str());
+        out = ReadAll(dir / "out");
+        err = ReadAll(dir / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(run("--old 0 --new 13000 - -o result", "P1,C1,3,4,12\r\nQ,K,0,0,0"), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(ReadAll(dir / "result"), "P1,C1,6.000000,8.000000,24.000000\r\nQ,K,0,0,0");
+    EXPECT_EQ(run("--old 0 --new 5 -o result2", "P1,C1,3,4,12\r\nP2,C2,3,4\r\n"), 1);
+    EXPECT_EQ(err, "无效原始数据!\n第2行\n");
+    EXPECT_FALSE(fs::exists(dir / "result2"));
+    for (const char* args : {"--old 0", "--old x --new 0", "--old 0 --new 0 --bogus 1"})
+        EXPECT_EQ(run(args, "P,C,1,0,0\r\n"), 2) << args;
+    EXPECT_EQ(run("--old 0 --new 0", ""), 3);
+    EXPECT_EQ(out + err, "");
+    fs::remove_all(dir);
+}
+
 TEST(FieldText, CutKeepsDoubleByteCharactersWhole) {
     EXPECT_EQ(CutToField("ABCDEFGHIJKLMNOP", 14), "ABCDEFGHIJKLMN");
-    EXPECT_EQ(CutToField("ABC", 14), "ABC");
     // 13 ASCII bytes then a two-byte character: it does not fit and is dropped whole.
     EXPECT_EQ(CutToField("ABCDEFGHIJKLM\xB5\xE3", 14), "ABCDEFGHIJKLM");
     EXPECT_EQ(CutToField("\xB5\xE3\xC3\xFB", 3), "\xB5\xE3");
-    // A lone lead byte at the end counts as one byte.
-    EXPECT_EQ(CutToField("AB\xB5", 3), "AB\xB5");
+    EXPECT_EQ(CutToField("AB\xB5", 3), "AB\xB5");  // a lone lead byte counts as one
 }
