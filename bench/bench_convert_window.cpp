@@ -192,7 +192,7 @@ void BM_DxfResultInPlainTextEdit(benchmark::State& s) {
     edit.resize(800, 600);
     edit.show();
     for (auto _ : s) {
-        edit.setPlainText(DecodeViewDisplay(dxf));
+        edit.setPlainText(DecodeViewText(dxf));
         QCoreApplication::processEvents();
         edit.repaint();
     }

@@ -1,5 +1,5 @@
 // The view codec must give back every byte sequence unchanged, through both
-// the plain and the display form.
+// the plain form and the editor's UTF-8 form.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,6 +10,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (EncodeViewText(DecodeViewText(bytes)) != bytes) std::abort();
-    if (EncodeViewDisplay(DecodeViewDisplay(bytes)) != bytes) std::abort();
+    if (EncodeViewUtf8(DecodeViewUtf8(bytes)) != bytes) std::abort();
     return 0;
 }

@@ -15,8 +15,6 @@ namespace {
 constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
 constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
-constexpr char16_t kLfSymbol = kControlSymbolBase + 0x0A;
-constexpr char16_t kCrSymbol = kControlSymbolBase + 0x0D;
 
 // Code page 936 as Qt's GBK decoder sees it, built once. A character that
 // several byte sequences decode to keeps only the sequence the encoder
@@ -100,14 +98,11 @@ const CGbkTables& Tables() {
     return *tables;
 }
 
-enum class ELines { Raw, Display };
-
-QString Decode(std::string_view bytes, ELines lines, bool controlSymbols) {
+QString Decode(std::string_view bytes, bool controlSymbols) {
     const CGbkTables& t = Tables();
     const size_t n = bytes.size();
     QString out;
-    // A lone CR or LF in the display form takes two characters.
-    out.resize(static_cast<qsizetype>(lines == ELines::Display ? n * 2 : n));
+    out.resize(static_cast<qsizetype>(n));
     char16_t* o = reinterpret_cast<char16_t*>(out.data());
     char16_t* const start = o;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -115,15 +110,7 @@ QString Decode(std::string_view bytes, ELines lines, bool controlSymbols) {
         const unsigned b = in[i];
         if (b < 0x80) {
             if (b == '\r' || b == '\n') {
-                if (lines == ELines::Raw) {
-                    *o++ = static_cast<char16_t>(b);
-                } else if (b == '\r' && i + 1 < n && in[i + 1] == '\n') {
-                    *o++ = u'\n';
-                    ++i;
-                } else {
-                    *o++ = b == '\r' ? kCrSymbol : kLfSymbol;
-                    *o++ = u'\n';
-                }
+                *o++ = static_cast<char16_t>(b);
             } else if (controlSymbols && b < 0x20) {
                 *o++ = static_cast<char16_t>(kControlSymbolBase + b);
             } else if (controlSymbols && b == 0x7F) {
@@ -151,7 +138,7 @@ QString Decode(std::string_view bytes, ELines lines, bool controlSymbols) {
     return out;
 }
 
-std::string Encode(const QString& text, ELines lines) {
+std::string Encode(const QString& text) {
     const CGbkTables& t = Tables();
     const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype n = text.size();
@@ -159,11 +146,7 @@ std::string Encode(const QString& text, ELines lines) {
     out.reserve(static_cast<size_t>(n) * 2);
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = s[i];
-        if (lines == ELines::Display && (u == u'\n' || u == 0x2029 || u == 0x2028)) {
-            // The break after a lone CR/LF symbol is that byte's own break.
-            const bool afterSymbol = i > 0 && (s[i - 1] == kLfSymbol || s[i - 1] == kCrSymbol);
-            if (!afterSymbol) out += "\r\n";
-        } else if (u < 0x80) {
+        if (u < 0x80) {
             out += static_cast<char>(u);
         } else if (u >= kControlSymbolBase && u < kControlSymbolBase + 0x20) {
             out += static_cast<char>(u - kControlSymbolBase);
@@ -310,25 +293,17 @@ std::string EncodeViewUtf8(std::string_view utf8) {
 }
 
 QString DecodeViewText(std::string_view bytes) {
-    return Decode(bytes, ELines::Raw, true);
+    return Decode(bytes, true);
 }
 
 std::string EncodeViewText(const QString& text) {
-    return Encode(text, ELines::Raw);
-}
-
-QString DecodeViewDisplay(std::string_view bytes) {
-    return Decode(bytes, ELines::Display, true);
-}
-
-std::string EncodeViewDisplay(const QString& display) {
-    return Encode(display, ELines::Display);
+    return Encode(text);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    return Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), ELines::Raw);
+    return Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
-    return Decode(gbk, ELines::Raw, false).toStdString();
+    return Decode(gbk, false).toStdString();
 }

@@ -13,13 +13,6 @@ QString DecodeViewText(std::string_view bytes);
 // Characters that code page 936 cannot hold become '?'.
 std::string EncodeViewText(const QString& text);
 
-// The form a plain-text editor holds, where every line break is one '\n'.
-// CR LF is a plain line break; a lone LF or lone CR is shown as its symbol
-// followed by a line break, so files with other line ends still read as lines
-// and come back byte for byte. A line break the user types becomes CR LF.
-QString DecodeViewDisplay(std::string_view bytes);
-std::string EncodeViewDisplay(const QString& display);
-
 // The form a UTF-8 editor holds: bytes below 0x80 stay themselves (control
 // bytes, NUL and lone CR or LF included), valid code page 936 becomes its
 // character, and every other byte b becomes U+10FE00 + b, a private-use

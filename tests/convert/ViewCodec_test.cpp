@@ -17,7 +17,6 @@ std::string Bytes(std::initializer_list<int> values) {
 
 void ExpectRoundTrip(const std::string& bytes) {
     ASSERT_EQ(EncodeViewText(DecodeViewText(bytes)), bytes);
-    ASSERT_EQ(EncodeViewDisplay(DecodeViewDisplay(bytes)), bytes);
     // The editor's form is always valid UTF-8 and gives the same bytes back.
     const std::string utf8 = DecodeViewUtf8(bytes);
     ASSERT_EQ(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toUtf8().toStdString(), utf8);
@@ -89,19 +88,9 @@ TEST(ViewCodec, InvalidAndControlBytesAreVisible) {
     EXPECT_EQ(shown, QString(QChar(0x2400)) + QChar(0x2402) + QChar(0x2404) + QChar(0x241F) +
                          QChar(0x2421) + 'a');
     EXPECT_EQ(DecodeViewText("a\r\nb"), QString("a\r\nb"));
-    EXPECT_EQ(DecodeViewDisplay("a\r\nb"), QString("a\nb"));
-    EXPECT_EQ(DecodeViewDisplay("a\nb"), QString("a") + QChar(0x240A) + "\nb");
-    EXPECT_EQ(DecodeViewDisplay("a\rb"), QString("a") + QChar(0x240D) + "\nb");
-    // LF before CR LF and CR before CR LF keep their own lines.
-    EXPECT_EQ(DecodeViewDisplay("\n\r\n"), QString(QChar(0x240A)) + "\n\n");
-    EXPECT_EQ(DecodeViewDisplay("\r\r\n"), QString(QChar(0x240D)) + "\n\n");
 }
 
-TEST(ViewCodec, TypedTextBecomesCodePage936WithCrLf) {
-    EXPECT_EQ(EncodeViewDisplay(QString::fromUtf8("点1\n点2\n")),
-              "\xB5\xE3"
-              "1\r\n\xB5\xE3"
-              "2\r\n");
+TEST(ViewCodec, TypedTextBecomesCodePage936) {
     // Characters code page 936 cannot hold become one '?' each; so does a lone surrogate.
     EXPECT_EQ(EncodeViewText(QString::fromUtf8("a\U0001F600b\u0E01c")), "a?b?c");
     EXPECT_EQ(EncodeViewText(QString(QChar(0xD800))), "?");
