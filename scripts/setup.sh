@@ -11,7 +11,7 @@ packages=(
   fp-utils
   python3-ezdxf
   libusb-1.0-0-dev umockdev
-  xvfb xauth x11-utils
+  xvfb xauth
   dpkg-dev file lintian
 )
 

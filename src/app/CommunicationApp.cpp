@@ -43,8 +43,6 @@ StartOptions ParseCommandLine(const QStringList& arguments) {
         if (name.compare("Embedding", Qt::CaseInsensitive) == 0 ||
             name.compare("Automation", Qt::CaseInsensitive) == 0) {
             options.showSplash = false;
-        } else if (name.compare("report-window", Qt::CaseInsensitive) == 0) {
-            options.reportWindow = true;
         } else if (name.compare("report-help", Qt::CaseInsensitive) == 0) {
             options.reportHelp = true;
             options.showSplash = false;

@@ -19,9 +19,6 @@ struct StartOptions {
     // The frame's 2000 ms pause while the splash shows; tests switch it off.
     bool startupWait = true;
     QString file;  // opened instead of a new document
-    // Prints the window's caption, geometry and id once it is up (used by
-    // the display test), and ends after a while.
-    bool reportWindow = false;
     // Opens help as F1 does, prints the page and the contents' size (or the
     // message shown), and ends: the package check runs it from the package.
     bool reportHelp = false;
