@@ -91,8 +91,9 @@ std::string KeepReceivedBytes(std::string_view bytes) {
     for (const std::string& folder : folders) {
         // Another file of the same second is never overwritten: a number follows.
         for (int n = 0; n < 100; ++n) {
-            const std::string path = Absolute(folder) + "/jvs-received-" + stamp +
-                                     (n ? "-" + std::to_string(n) : "") + ".txt";
+            std::string path = Absolute(folder) + "/jvs-received-" + stamp;
+            if (n) path += '-' + std::to_string(n);
+            path += ".txt";
             error = WriteNewFile(path, bytes);
             if (error == EEXIST) continue;
             if (error == 0) {

@@ -456,7 +456,8 @@ std::string CCommunicationView::FitInput(const QString& text) const {
             i += n;
         }
         const std::string bytes = EncodeViewUtf8(utf8);
-        if (bytes == "?" && utf8 != "?") utf8 = "?";
+        // Built, not assigned: a short literal assignment trips a GCC 12 false warning.
+        if (bytes == "?" && utf8 != "?") utf8 = std::string(1, '?');
         const auto cost = static_cast<qsizetype>(bytes.size());
         if (used + cost > room) break;
         used += cost;
