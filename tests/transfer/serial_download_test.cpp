@@ -263,32 +263,3 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
     CSerialPort again;
     EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
 }
-
-TEST_F(SerialDownload, FlagValuesWhileTheOperatorIsAsked) {
-    // The QMX210 download raises the flag at its start (stopping any companion
-    // left over); every other serial transfer lowers it until its end.
-    const std::vector<std::pair<TransferKind, bool>> cases = {
-        {TransferKind::DownloadQmx210, true},   {TransferKind::DownloadQmx610, false},
-        {TransferKind::UploadQmx610, false},    {TransferKind::UploadFeatureCodes, false},
-        {TransferKind::UploadAlignment, false},
-    };
-    for (const auto& [kind, expected] : cases) {
-        SCOPED_TRACE(static_cast<int>(kind));
-        UseTestComSettings(0, 200);
-        CRecordingScreen screen("");
-        screen.HoldPrompts();
-        g_bTransferDone = !expected;
-        ASSERT_TRUE(m_manager.Start(kind, screen));
-        const auto until = Clock::now() + 2s;
-        while (screen.Prompts().empty() && Clock::now() < until) std::this_thread::sleep_for(2ms);
-        ASSERT_EQ(screen.Prompts().size(), 1u);
-        EXPECT_EQ(g_bTransferDone.load(), expected);
-        EXPECT_TRUE(g_SerialPort.IsOpen()) << "the port opens before the prompt";
-        EXPECT_FALSE(screen.Locked()) << "the view is locked only after the prompt";
-        screen.Release();
-        m_manager.Wait();
-        EXPECT_TRUE(g_bTransferDone);
-        EXPECT_FALSE(screen.Locked());
-        m_pty.ReadFor(20);  // whatever an upload sent
-    }
-}

@@ -2,13 +2,15 @@
 // prompts at once, and settings for short, fast exchanges.
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "link/UsbDevice.h"
 #include "transfer/TransferScreen.h"
 
 class CRecordingScreen : public CTransferScreen {
@@ -49,6 +51,33 @@ private:
     bool m_hold = false;
     bool m_ended = false;
     int m_sets = 0;
+};
+
+// A scripted USB device: what each Read returns, which Write fails, and a
+// record of the packets written and when.
+struct CUsbScript {
+    std::mutex mutex;
+    bool openOk = true;
+    int failWriteAt = 0;  // 1-based packet number whose Write fails; 0 none
+    std::vector<std::string> written;
+    std::vector<std::chrono::steady_clock::time_point> writeTimes;
+    std::deque<std::string> reads;  // each Read returns the next one
+    int opens = 0, closes = 0;
+    // Reads find nothing until this long after Open.
+    std::chrono::steady_clock::duration silentFor{};
+    std::chrono::steady_clock::time_point openedAt;
+};
+
+class CScriptedUsbLayer : public CUsbDeviceLayer {
+public:
+    explicit CScriptedUsbLayer(CUsbScript& script) : m_s(script) {}
+    unsigned Open() override;
+    unsigned Write(const unsigned char* buffer, unsigned length) override;
+    unsigned Read(unsigned char* buffer, unsigned length) override;
+    void Close() override;
+
+private:
+    CUsbScript& m_s;
 };
 
 // Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
