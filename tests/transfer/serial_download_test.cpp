@@ -39,10 +39,11 @@ protected:
     }
     // Under None the instrument starts sending once the PC listens (after the
     // view is locked and the queues are purged).
-    void WaitListening() {
-        const auto until = Clock::now() + 2s;
+    void WaitListening() { WaitListening(m_screen); }
+    void WaitListening(const CRecordingScreen& screen) {
+        const auto until = Clock::now() + 5s;
         while (Clock::now() < until) {
-            for (const auto& c : m_screen.Calls())
+            for (const auto& c : screen.Calls())
                 if (c == "lock") {
                     std::this_thread::sleep_for(100ms);
                     return;
@@ -115,7 +116,6 @@ TEST_F(SerialDownload, Qmx210AckNakSendsEnqOnceAndAckPerEtx) {
 TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
     for (int protocol : {0, 1}) {
         SCOPED_TRACE(protocol);
-        m_screen.Release();
         UseTestComSettings(protocol);
         CRecordingScreen screen("before");
         CTransferJob job;
@@ -141,23 +141,33 @@ TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
     }
 }
 
-TEST_F(SerialDownload, TimeOutKeepsWhatArrivedAndUnlocks) {
-    UseTestComSettings(0, 300);
-    const auto start = Clock::now();
-    Start(TransferKind::DownloadQmx210);
-    WaitListening();
-    m_pty.WriteAll(
+TEST_F(SerialDownload, SilenceOrHangUpAfterPartOfTheDataKeepsItAndUnlocks) {
+    const std::string part =
         "\x02"
-        "PART\r\n");
-    ExpectCleanEnd(0);
-    EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
-    EXPECT_EQ(m_screen.View(),
-              "\x02"
-              "PART\r\n");
-    EXPECT_EQ(g_strTransferText.Get(),
-              "\x02"
-              "PART\r\n");
+        "HALF\x03\r\n";
+    for (bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp);
+        UseTestComSettings(0, 300);
+        CRecordingScreen screen("old document");
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        const auto start = Clock::now();
+        ASSERT_TRUE(m_manager.Start(TransferKind::DownloadQmx210, job));
+        WaitListening(screen);
+        m_pty.WriteAll(part);
+        if (hangUp) {
+            std::this_thread::sleep_for(50ms);
+            m_pty.CloseMaster();
+        }
+        EXPECT_EQ(m_manager.Wait(), 0u);
+        EXPECT_LT(Clock::now() - start, 3s);
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+        EXPECT_EQ(screen.View(), part);
+        EXPECT_EQ(g_strTransferText.Get(), part);
+        EXPECT_TRUE(screen.Modified());
+    }
 }
 
 TEST_F(SerialDownload, SilenceTimesOutWithTheViewUntouched) {
@@ -169,29 +179,16 @@ TEST_F(SerialDownload, SilenceTimesOutWithTheViewUntouched) {
     EXPECT_FALSE(m_screen.Modified());
 }
 
-TEST_F(SerialDownload, InstrumentHangingUpMidDownloadEndsAsTimeOut) {
-    UseTestComSettings(0, 300);
-    Start(TransferKind::DownloadQmx210);
-    WaitListening();
-    m_pty.WriteAll(
-        "\x02"
-        "HALF\x03\r\n");
-    std::this_thread::sleep_for(50ms);
-    m_pty.CloseMaster();
-    const auto start = Clock::now();
-    ExpectCleanEnd(0);
-    EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
-    EXPECT_EQ(m_screen.View(),
-              "\x02"
-              "HALF\x03\r\n");
-}
-
 TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
     m_pty.RemoveLink();
-    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
+    for (TransferKind kind :
+         {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610, TransferKind::UploadQmx210,
+          TransferKind::UploadQmx610, TransferKind::UploadPcode, TransferKind::UploadFeatureCodes,
+          TransferKind::UploadAlignment}) {
+        SCOPED_TRACE(static_cast<int>(kind));
         UseTestComSettings(0);
-        CRecordingScreen screen("keep");
+        const std::string text = kind == TransferKind::UploadPcode ? "1,A\r\n" : "A,,1,2,3\r\n";
+        CRecordingScreen screen(text);
         g_bTransferDone = false;
         ASSERT_TRUE(m_manager.Start(kind, screen));
         EXPECT_EQ(m_manager.Wait(), 0u);
@@ -200,7 +197,7 @@ TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
                   std::vector<std::string>{std::string(kMsgPortOpenFailed) + "\nCOM1 -> " +
                                            m_dir.PortPath(1) + ": No such file or directory"});
         EXPECT_TRUE(screen.Prompts().empty());
-        EXPECT_EQ(screen.View(), "keep");
+        EXPECT_EQ(screen.View(), text);
         EXPECT_FALSE(screen.Locked());
         EXPECT_TRUE(g_bTransferDone);
         EXPECT_FALSE(g_SerialPort.IsOpen());

@@ -144,25 +144,6 @@ TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
     EXPECT_EQ(*(msg + 1), "unlock");
 }
 
-TEST(UsbTransfer, DownloadKeepsTheChunkHoldingEtxWhole) {
-    CUsbScript script;
-    script.reads = {"line one\r\n", "", "", std::string("two\0zero", 8),
-                    std::string("end\x03"
-                                "after\r\n")};
-    CUsbDevice device(std::make_unique<CScriptedUsbLayer>(script));
-    UsbSettingsForTest(500, 1);
-    CRecordingScreen screen("old");
-    EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, device), 1u);
-    const std::string expected = std::string("line one\r\ntwo\0zero", 18) +
-                                 "end\x03"
-                                 "after\r\n";
-    EXPECT_EQ(screen.View(), expected);
-    EXPECT_TRUE(screen.Modified());
-    EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUsbDownload});
-    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
-    EXPECT_EQ(script.closes, 1);
-}
-
 TEST(UsbTransfer, DownloadTimesOut) {
     CUsbScript script;
     script.reads = {"partial\r\n"};
@@ -175,6 +156,7 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_GE(took, 200ms);
     EXPECT_LT(took, 1000ms);
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+    EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUsbDownload});
     EXPECT_EQ(screen.View(), "partial\r\n");
     EXPECT_TRUE(screen.Modified());
     EXPECT_EQ(script.closes, 1);
