@@ -176,9 +176,6 @@ TEST(Manager, ExitDuringATransferIsClean) {
         CTransferManager manager;
         CRecordingScreen screen("text");
         screen.HoldPrompts();
-        UseTestComSettings(0);
-        // No port: the alignment upload fails to open; with a held prompt we
-        // need a port, so use a worker that prompts like one.
         ASSERT_TRUE(manager.StartWorker(
             [&] {
                 screen.AskOperator("wait");

@@ -9,9 +9,6 @@
 #include <thread>
 
 #include "link/SerialPort.h"
-#include "sim/Pty.h"
-#include "sim/SimHarness.h"
-#include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -21,22 +18,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class SerialDownload : public ::testing::Test {
+class SerialDownload : public CPtyTransferTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_pty.Create());
-        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
-    }
-    void TearDown() override {
-        m_manager.StopAndJoin();
-        EXPECT_FALSE(g_SerialPort.IsOpen());
-    }
-    void Start(TransferKind kind) {
-        CTransferJob job;
-        job.screen = &m_screen;
-        job.portTimeouts = ShortPortTimeouts();
-        ASSERT_TRUE(m_manager.Start(kind, job));
-    }
+    using CPtyTransferTest::Start;
+    void Start(TransferKind kind) { Start(kind, m_screen); }
     // Under None the instrument starts sending once the PC listens (after the
     // view is locked and the queues are purged).
     void WaitListening() { WaitListening(m_screen); }
@@ -59,10 +44,7 @@ protected:
         EXPECT_FALSE(g_SerialPort.IsOpen());
     }
 
-    CTempComDir m_dir;
-    CPty m_pty;
     CRecordingScreen m_screen{"old document"};
-    CTransferManager m_manager;
 };
 
 }  // namespace
@@ -118,10 +100,7 @@ TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
         SCOPED_TRACE(protocol);
         UseTestComSettings(protocol);
         CRecordingScreen screen("before");
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        ASSERT_TRUE(m_manager.Start(TransferKind::DownloadQmx610, job));
+        Start(TransferKind::DownloadQmx610, screen);
         if (protocol == 1)
             EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
         else
@@ -149,11 +128,8 @@ TEST_F(SerialDownload, SilenceOrHangUpAfterPartOfTheDataKeepsItAndUnlocks) {
         SCOPED_TRACE(hangUp);
         UseTestComSettings(0, 300);
         CRecordingScreen screen("old document");
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
         const auto start = Clock::now();
-        ASSERT_TRUE(m_manager.Start(TransferKind::DownloadQmx210, job));
+        Start(TransferKind::DownloadQmx210, screen);
         WaitListening(screen);
         m_pty.WriteAll(part);
         if (hangUp) {

@@ -7,9 +7,6 @@
 
 #include "convert/Converters.h"
 #include "link/SerialPort.h"
-#include "sim/Pty.h"
-#include "sim/SimHarness.h"
-#include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -21,22 +18,11 @@ namespace {
 
 const std::string kTerv = "P1,TREE,100.000,200.000,10.000\r\nP2,,1.500,2.500,3.500\r\n";
 
-class SerialUpload : public ::testing::Test {
+class SerialUpload : public CPtyTransferTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_pty.Create());
-        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
-    }
-    void TearDown() override {
-        m_manager.StopAndJoin();
-        EXPECT_FALSE(g_SerialPort.IsOpen());
-    }
     // Runs the upload while collecting everything the PC sends.
     std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode) {
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        EXPECT_TRUE(m_manager.Start(kind, job));
+        Start(kind, screen);
         std::string wire;
         while (m_manager.IsTransferRunning()) wire += m_pty.ReadFor(20);
         EXPECT_EQ(m_manager.Wait(), expectCode);
@@ -51,10 +37,7 @@ protected:
     // whether a segment ever arrived before the previous one was answered.
     std::string RunWithReplies(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
                                const std::string& reply, int answerCount, int* segments) {
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        EXPECT_TRUE(m_manager.Start(kind, job));
+        Start(kind, screen);
         std::string wire, pending;
         int seen = 0;
         while (m_manager.IsTransferRunning()) {
@@ -79,10 +62,6 @@ protected:
         EXPECT_FALSE(g_SerialPort.IsOpen());
         return wire;
     }
-
-    CTempComDir m_dir;
-    CPty m_pty;
-    CTransferManager m_manager;
 };
 
 std::string Blocks(std::string_view text, bool pcode) {

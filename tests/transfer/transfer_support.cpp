@@ -167,3 +167,20 @@ void CScriptedUsbLayer::Close() {
     std::lock_guard lock(m_s.mutex);
     ++m_s.closes;
 }
+
+void CPtyTransferTest::SetUp() {
+    ASSERT_TRUE(m_pty.Create());
+    ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+}
+
+void CPtyTransferTest::TearDown() {
+    m_manager.StopAndJoin();
+    EXPECT_FALSE(g_SerialPort.IsOpen());
+}
+
+void CPtyTransferTest::Start(TransferKind kind, CRecordingScreen& screen) {
+    CTransferJob job;
+    job.screen = &screen;
+    job.portTimeouts = ShortPortTimeouts();
+    ASSERT_TRUE(m_manager.Start(kind, job));
+}

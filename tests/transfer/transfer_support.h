@@ -2,6 +2,8 @@
 // prompts at once, and settings for short, fast exchanges.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -11,6 +13,9 @@
 
 #include "link/SerialPort.h"
 #include "link/UsbDevice.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+#include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
 
 class CRecordingScreen : public CTransferScreen {
@@ -86,3 +91,17 @@ void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
 
 // Short port time-outs so that a silent instrument ends a reply read quickly.
 SerialTimeouts ShortPortTimeouts();
+
+// A pseudo-terminal playing the instrument as COM1, and the manager, stopped
+// and the port checked closed at the end of each test.
+class CPtyTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Starts the transfer with short port time-outs.
+    void Start(TransferKind kind, CRecordingScreen& screen);
+
+    CTempComDir m_dir;
+    CPty m_pty;
+    CTransferManager m_manager;
+};
