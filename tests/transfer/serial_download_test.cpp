@@ -9,9 +9,6 @@
 #include <thread>
 
 #include "link/SerialPort.h"
-#include "sim/Pty.h"
-#include "sim/SimHarness.h"
-#include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -21,28 +18,17 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class SerialDownload : public ::testing::Test {
+class SerialDownload : public CPtyTransferTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_pty.Create());
-        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
-    }
-    void TearDown() override {
-        m_manager.StopAndJoin();
-        EXPECT_FALSE(g_SerialPort.IsOpen());
-    }
-    void Start(TransferKind kind) {
-        CTransferJob job;
-        job.screen = &m_screen;
-        job.portTimeouts = ShortPortTimeouts();
-        ASSERT_TRUE(m_manager.Start(kind, job));
-    }
+    using CPtyTransferTest::Start;
+    void Start(TransferKind kind) { Start(kind, m_screen); }
     // Under None the instrument starts sending once the PC listens (after the
     // view is locked and the queues are purged).
-    void WaitListening() {
-        const auto until = Clock::now() + 2s;
+    void WaitListening() { WaitListening(m_screen); }
+    void WaitListening(const CRecordingScreen& screen) {
+        const auto until = Clock::now() + 5s;
         while (Clock::now() < until) {
-            for (const auto& c : m_screen.Calls())
+            for (const auto& c : screen.Calls())
                 if (c == "lock") {
                     std::this_thread::sleep_for(100ms);
                     return;
@@ -58,10 +44,7 @@ protected:
         EXPECT_FALSE(g_SerialPort.IsOpen());
     }
 
-    CTempComDir m_dir;
-    CPty m_pty;
     CRecordingScreen m_screen{"old document"};
-    CTransferManager m_manager;
 };
 
 }  // namespace
@@ -115,13 +98,9 @@ TEST_F(SerialDownload, Qmx210AckNakSendsEnqOnceAndAckPerEtx) {
 TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
     for (int protocol : {0, 1}) {
         SCOPED_TRACE(protocol);
-        m_screen.Release();
         UseTestComSettings(protocol);
         CRecordingScreen screen("before");
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        ASSERT_TRUE(m_manager.Start(TransferKind::DownloadQmx610, job));
+        Start(TransferKind::DownloadQmx610, screen);
         if (protocol == 1)
             EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
         else
@@ -141,23 +120,30 @@ TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
     }
 }
 
-TEST_F(SerialDownload, TimeOutKeepsWhatArrivedAndUnlocks) {
-    UseTestComSettings(0, 300);
-    const auto start = Clock::now();
-    Start(TransferKind::DownloadQmx210);
-    WaitListening();
-    m_pty.WriteAll(
+TEST_F(SerialDownload, SilenceOrHangUpAfterPartOfTheDataKeepsItAndUnlocks) {
+    const std::string part =
         "\x02"
-        "PART\r\n");
-    ExpectCleanEnd(0);
-    EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
-    EXPECT_EQ(m_screen.View(),
-              "\x02"
-              "PART\r\n");
-    EXPECT_EQ(g_strTransferText.Get(),
-              "\x02"
-              "PART\r\n");
+        "HALF\x03\r\n";
+    for (bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp);
+        UseTestComSettings(0, 300);
+        CRecordingScreen screen("old document");
+        const auto start = Clock::now();
+        Start(TransferKind::DownloadQmx210, screen);
+        WaitListening(screen);
+        m_pty.WriteAll(part);
+        if (hangUp) {
+            std::this_thread::sleep_for(50ms);
+            m_pty.CloseMaster();
+        }
+        EXPECT_EQ(m_manager.Wait(), 0u);
+        EXPECT_LT(Clock::now() - start, 3s);
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+        EXPECT_EQ(screen.View(), part);
+        EXPECT_EQ(g_strTransferText.Get(), part);
+        EXPECT_TRUE(screen.Modified());
+    }
 }
 
 TEST_F(SerialDownload, SilenceTimesOutWithTheViewUntouched) {
@@ -169,29 +155,16 @@ TEST_F(SerialDownload, SilenceTimesOutWithTheViewUntouched) {
     EXPECT_FALSE(m_screen.Modified());
 }
 
-TEST_F(SerialDownload, InstrumentHangingUpMidDownloadEndsAsTimeOut) {
-    UseTestComSettings(0, 300);
-    Start(TransferKind::DownloadQmx210);
-    WaitListening();
-    m_pty.WriteAll(
-        "\x02"
-        "HALF\x03\r\n");
-    std::this_thread::sleep_for(50ms);
-    m_pty.CloseMaster();
-    const auto start = Clock::now();
-    ExpectCleanEnd(0);
-    EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
-    EXPECT_EQ(m_screen.View(),
-              "\x02"
-              "HALF\x03\r\n");
-}
-
 TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
     m_pty.RemoveLink();
-    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
+    for (TransferKind kind :
+         {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610, TransferKind::UploadQmx210,
+          TransferKind::UploadQmx610, TransferKind::UploadPcode, TransferKind::UploadFeatureCodes,
+          TransferKind::UploadAlignment}) {
+        SCOPED_TRACE(static_cast<int>(kind));
         UseTestComSettings(0);
-        CRecordingScreen screen("keep");
+        const std::string text = kind == TransferKind::UploadPcode ? "1,A\r\n" : "A,,1,2,3\r\n";
+        CRecordingScreen screen(text);
         g_bTransferDone = false;
         ASSERT_TRUE(m_manager.Start(kind, screen));
         EXPECT_EQ(m_manager.Wait(), 0u);
@@ -200,7 +173,7 @@ TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
                   std::vector<std::string>{std::string(kMsgPortOpenFailed) + "\nCOM1 -> " +
                                            m_dir.PortPath(1) + ": No such file or directory"});
         EXPECT_TRUE(screen.Prompts().empty());
-        EXPECT_EQ(screen.View(), "keep");
+        EXPECT_EQ(screen.View(), text);
         EXPECT_FALSE(screen.Locked());
         EXPECT_TRUE(g_bTransferDone);
         EXPECT_FALSE(g_SerialPort.IsOpen());
@@ -262,33 +235,4 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
     CSerialPort again;
     EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
-}
-
-TEST_F(SerialDownload, FlagValuesWhileTheOperatorIsAsked) {
-    // The QMX210 download raises the flag at its start (stopping any companion
-    // left over); every other serial transfer lowers it until its end.
-    const std::vector<std::pair<TransferKind, bool>> cases = {
-        {TransferKind::DownloadQmx210, true},   {TransferKind::DownloadQmx610, false},
-        {TransferKind::UploadQmx610, false},    {TransferKind::UploadFeatureCodes, false},
-        {TransferKind::UploadAlignment, false},
-    };
-    for (const auto& [kind, expected] : cases) {
-        SCOPED_TRACE(static_cast<int>(kind));
-        UseTestComSettings(0, 200);
-        CRecordingScreen screen("");
-        screen.HoldPrompts();
-        g_bTransferDone = !expected;
-        ASSERT_TRUE(m_manager.Start(kind, screen));
-        const auto until = Clock::now() + 2s;
-        while (screen.Prompts().empty() && Clock::now() < until) std::this_thread::sleep_for(2ms);
-        ASSERT_EQ(screen.Prompts().size(), 1u);
-        EXPECT_EQ(g_bTransferDone.load(), expected);
-        EXPECT_TRUE(g_SerialPort.IsOpen()) << "the port opens before the prompt";
-        EXPECT_FALSE(screen.Locked()) << "the view is locked only after the prompt";
-        screen.Release();
-        m_manager.Wait();
-        EXPECT_TRUE(g_bTransferDone);
-        EXPECT_FALSE(screen.Locked());
-        m_pty.ReadFor(20);  // whatever an upload sent
-    }
 }

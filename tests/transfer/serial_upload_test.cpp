@@ -2,15 +2,11 @@
 // replies, the echo in the view, and the failure paths.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "convert/Converters.h"
 #include "link/SerialPort.h"
-#include "sim/Pty.h"
-#include "sim/SimHarness.h"
-#include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -22,22 +18,11 @@ namespace {
 
 const std::string kTerv = "P1,TREE,100.000,200.000,10.000\r\nP2,,1.500,2.500,3.500\r\n";
 
-class SerialUpload : public ::testing::Test {
+class SerialUpload : public CPtyTransferTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_pty.Create());
-        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
-    }
-    void TearDown() override {
-        m_manager.StopAndJoin();
-        EXPECT_FALSE(g_SerialPort.IsOpen());
-    }
     // Runs the upload while collecting everything the PC sends.
     std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode) {
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        EXPECT_TRUE(m_manager.Start(kind, job));
+        Start(kind, screen);
         std::string wire;
         while (m_manager.IsTransferRunning()) wire += m_pty.ReadFor(20);
         EXPECT_EQ(m_manager.Wait(), expectCode);
@@ -52,10 +37,7 @@ protected:
     // whether a segment ever arrived before the previous one was answered.
     std::string RunWithReplies(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
                                const std::string& reply, int answerCount, int* segments) {
-        CTransferJob job;
-        job.screen = &screen;
-        job.portTimeouts = ShortPortTimeouts();
-        EXPECT_TRUE(m_manager.Start(kind, job));
+        Start(kind, screen);
         std::string wire, pending;
         int seen = 0;
         while (m_manager.IsTransferRunning()) {
@@ -80,10 +62,6 @@ protected:
         EXPECT_FALSE(g_SerialPort.IsOpen());
         return wire;
     }
-
-    CTempComDir m_dir;
-    CPty m_pty;
-    CTransferManager m_manager;
 };
 
 std::string Blocks(std::string_view text, bool pcode) {
@@ -108,22 +86,11 @@ TEST(SegmentSplitting, LongSegmentsGoInPiecesOf128) {
     EXPECT_EQ(SegmentSendLength("no end\r\n", 0), 0u);
 }
 
-TEST(LineBuilding, DgAndDhLinesAndLineLengths) {
-    EXPECT_EQ(BuildDgLines("A1,TREE,100.000,200.000,10.000\r\n", 1),
-              "/Dg 200.000,100.000,10.000,A1,TREE\r\n");
-    EXPECT_EQ(BuildDgLines("A1,,100.000,200.000,10.000\r\nB,,1,2,3\r\n", 2),
-              "/Dg 200.000,100.000,10.000,A1\r\n/Dg 2,1,3,B\r\n");
+TEST(LineBuilding, EdgesTheUploadTestsDoNotReach) {
     // The height ends at a character followed by LF, which is not taken.
     EXPECT_EQ(BuildDgLines("A,,1,2,345\n", 1), "/Dg 2,1,34,A\r\n");
-    EXPECT_EQ(BuildDhLines("A,,B\r\nC,D\r\n"), "/Dh A\r\n/Dh \r\n/Dh B\r\n");
     EXPECT_EQ(BuildDhLines("A,B,\r\n"), "/Dh A\r\n/Dh B\r\n");
-    EXPECT_EQ(BuildDhLines("\r\nA\r\n"), "");
-    EXPECT_EQ(BuildDhLines(""), "");
     EXPECT_EQ(BuildDhLines("X,Y"), "/Dh X\r\n/Dh Y\r\n");
-    EXPECT_EQ(CrLfLineLength("ab\ncd\rx\r\nz", 0), 9u);
-    EXPECT_EQ(CrLfLineLength("last", 0), 0u);
-    EXPECT_EQ(Qmx610LineLength("/Dg 1\r\n/Dg 2\r\n", 7), 7u);
-    EXPECT_EQ(Qmx610LineLength("", 0), 0u);
 }
 
 TEST_F(SerialUpload, Qmx210CoordinatesUnderNone) {
@@ -212,21 +179,15 @@ TEST_F(SerialUpload, Qmx610CoordinatesAsDgLinesUnderBothProtocols) {
         EXPECT_EQ(screen.View(), lines);
         EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
     }
-}
-
-TEST_F(SerialUpload, Qmx610RefusesTextThatIsNotACoordinateListButSendsAnEmptyView) {
-    UseTestComSettings(0);
-    {
-        CRecordingScreen screen("hello\r\n");
-        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 0), "");
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgUploadNotTerv210});
-        EXPECT_TRUE(screen.Prompts().empty());
-        EXPECT_EQ(screen.View(), "hello\r\n");
-    }
-    {
-        CRecordingScreen screen("");
-        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 2), "\x04\r\n");
-    }
+    // Text that is not a coordinate list is refused before the port opens; an
+    // empty view sends only the end marker.
+    CRecordingScreen refused("hello\r\n");
+    EXPECT_EQ(Run(TransferKind::UploadQmx610, refused, 0), "");
+    EXPECT_EQ(refused.Messages(), std::vector<std::string>{kMsgUploadNotTerv210});
+    EXPECT_TRUE(refused.Prompts().empty());
+    EXPECT_EQ(refused.View(), "hello\r\n");
+    CRecordingScreen empty("");
+    EXPECT_EQ(Run(TransferKind::UploadQmx610, empty, 2), "\x04\r\n");
 }
 
 TEST_F(SerialUpload, FeatureCodesFromTheFirstLineOnly) {
@@ -263,19 +224,4 @@ TEST_F(SerialUpload, RowDelayPacesEveryLine) {
     EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
     // Three lines and the delay before the end marker.
     EXPECT_GE(Clock::now() - start, 240ms);
-}
-
-TEST_F(SerialUpload, MissingPortReleasesEverything) {
-    m_pty.RemoveLink();
-    UseTestComSettings(0);
-    for (TransferKind kind :
-         {TransferKind::UploadQmx210, TransferKind::UploadQmx610, TransferKind::UploadPcode,
-          TransferKind::UploadFeatureCodes, TransferKind::UploadAlignment}) {
-        CRecordingScreen screen(kind == TransferKind::UploadPcode ? "1,A\r\n" : kTerv);
-        Run(kind, screen, 0);
-        ASSERT_EQ(screen.Messages().size(), 1u);
-        EXPECT_EQ(screen.Messages()[0].rfind(std::string(kMsgPortOpenFailed) + "\nCOM1 -> ", 0),
-                  0u);
-        EXPECT_TRUE(screen.Prompts().empty());
-    }
 }

@@ -1,5 +1,6 @@
 #include "transfer_support.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -134,4 +135,52 @@ SerialTimeouts ShortPortTimeouts() {
     t.readTotalMultiplier = 10;
     t.readTotalConstant = 300;
     return t;
+}
+
+unsigned CScriptedUsbLayer::Open() {
+    std::lock_guard lock(m_s.mutex);
+    ++m_s.opens;
+    m_s.openedAt = std::chrono::steady_clock::now();
+    return m_s.openOk ? 1 : 0;
+}
+
+unsigned CScriptedUsbLayer::Write(const unsigned char* buffer, unsigned length) {
+    std::lock_guard lock(m_s.mutex);
+    if (m_s.failWriteAt && static_cast<int>(m_s.written.size()) + 1 == m_s.failWriteAt) return 0;
+    m_s.written.emplace_back(reinterpret_cast<const char*>(buffer), length);
+    m_s.writeTimes.push_back(std::chrono::steady_clock::now());
+    return 1;
+}
+
+unsigned CScriptedUsbLayer::Read(unsigned char* buffer, unsigned length) {
+    std::lock_guard lock(m_s.mutex);
+    if (m_s.reads.empty() || std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor)
+        return 0;
+    std::string next = m_s.reads.front();
+    m_s.reads.pop_front();
+    const unsigned n = std::min<unsigned>(length, next.size());
+    std::copy(next.begin(), next.begin() + n, buffer);
+    return n;
+}
+
+void CScriptedUsbLayer::Close() {
+    std::lock_guard lock(m_s.mutex);
+    ++m_s.closes;
+}
+
+void CPtyTransferTest::SetUp() {
+    ASSERT_TRUE(m_pty.Create());
+    ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+}
+
+void CPtyTransferTest::TearDown() {
+    m_manager.StopAndJoin();
+    EXPECT_FALSE(g_SerialPort.IsOpen());
+}
+
+void CPtyTransferTest::Start(TransferKind kind, CRecordingScreen& screen) {
+    CTransferJob job;
+    job.screen = &screen;
+    job.portTimeouts = ShortPortTimeouts();
+    ASSERT_TRUE(m_manager.Start(kind, job));
 }

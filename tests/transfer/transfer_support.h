@@ -2,13 +2,20 @@
 // prompts at once, and settings for short, fast exchanges.
 #pragma once
 
-#include <atomic>
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "link/UsbDevice.h"
+#include "sim/Pty.h"
+#include "sim/SimHarness.h"
+#include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
 
 class CRecordingScreen : public CTransferScreen {
@@ -51,9 +58,50 @@ private:
     int m_sets = 0;
 };
 
+// A scripted USB device: what each Read returns, which Write fails, and a
+// record of the packets written and when.
+struct CUsbScript {
+    std::mutex mutex;
+    bool openOk = true;
+    int failWriteAt = 0;  // 1-based packet number whose Write fails; 0 none
+    std::vector<std::string> written;
+    std::vector<std::chrono::steady_clock::time_point> writeTimes;
+    std::deque<std::string> reads;  // each Read returns the next one
+    int opens = 0, closes = 0;
+    // Reads find nothing until this long after Open.
+    std::chrono::steady_clock::duration silentFor{};
+    std::chrono::steady_clock::time_point openedAt;
+};
+
+class CScriptedUsbLayer : public CUsbDeviceLayer {
+public:
+    explicit CScriptedUsbLayer(CUsbScript& script) : m_s(script) {}
+    unsigned Open() override;
+    unsigned Write(const unsigned char* buffer, unsigned length) override;
+    unsigned Read(unsigned char* buffer, unsigned length) override;
+    void Close() override;
+
+private:
+    CUsbScript& m_s;
+};
+
 // Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
 // delay, the given receive time-out and protocol.
 void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
 
 // Short port time-outs so that a silent instrument ends a reply read quickly.
 SerialTimeouts ShortPortTimeouts();
+
+// A pseudo-terminal playing the instrument as COM1, and the manager, stopped
+// and the port checked closed at the end of each test.
+class CPtyTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Starts the transfer with short port time-outs.
+    void Start(TransferKind kind, CRecordingScreen& screen);
+
+    CTempComDir m_dir;
+    CPty m_pty;
+    CTransferManager m_manager;
+};
