@@ -158,36 +158,6 @@ private slots:
         QCOMPARE(m_messages, QStringList{U("与仪器链接成功!\n端口: COM2 (") +
                                          QString::fromStdString(m_ports->PortPath(2)) + ')'});
     }
-
-    void onlyUploadsRunTheCompanion() {
-        // With nothing connected every transfer ends on its first message. A
-        // companion alive meanwhile copies the transfer text into the view
-        // after a second; a download shows its own progress and has none.
-        const std::string marker = "copied by the companion";
-        const unsigned downloads[] = {cmd::kDownload210, cmd::kDownload610, cmd::kUsbDownloadA};
-        bool download = false, copied = false;
-        m_onMessage = [&] {
-            g_bTransferDone = false;  // as in the middle of a transfer
-            g_strTransferText.Set(marker);
-            // A companion would copy within the download's wait; an upload's
-            // may take longer on a slow (sanitized) build.
-            copied = QTest::qWaitFor([&] { return m_app->View()->GetBytes() == marker; },
-                                     download ? 1300 : 4000);
-        };
-        // One command of each kind of transfer.
-        for (unsigned id :
-             {cmd::kDownload210, cmd::kDownload610, cmd::kUpload210, cmd::kUpload610,
-              cmd::kUploadPcode, cmd::kUploadFeatures, cmd::kUploadAlignment, cmd::kUsbDownloadA,
-              cmd::kUsbUpload610, cmd::kUsbUploadTextA, cmd::kUsbUploadFeatures}) {
-            m_messages.clear();
-            download = std::count(std::begin(downloads), std::end(downloads), id) > 0;
-            m_app->View()->SetBytes("P1,,1,2,3\r\n");
-            QVERIFY(m_app->Frame()->OnCommand(id));
-            QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 10000);
-            QVERIFY2(m_messages.size() == 1, qPrintable(m_messages.join('|')));
-            QVERIFY2(copied != download, qPrintable(QString::number(id)));
-        }
-    }
 };
 
 QTEST_MAIN(CWindowTransferTest)
