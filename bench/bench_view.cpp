@@ -27,19 +27,6 @@ const std::string& Sample() {
 }
 }  // namespace
 
-static void BM_DecodeUtf8(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(DecodeViewUtf8(Sample()));
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Sample().size()));
-}
-BENCHMARK(BM_DecodeUtf8)->Unit(benchmark::kMillisecond);
-
-static void BM_EncodeUtf8(benchmark::State& state) {
-    const std::string shown = DecodeViewUtf8(Sample());
-    for (auto _ : state) benchmark::DoNotOptimize(EncodeViewUtf8(shown));
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Sample().size()));
-}
-BENCHMARK(BM_EncodeUtf8)->Unit(benchmark::kMillisecond);
-
 static void BM_ViewSetBytes(benchmark::State& state) {
     CCommunicationView view;
     view.resize(800, 600);
