@@ -12,6 +12,8 @@
 CWindowTransferScreen::CWindowTransferScreen() {
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &CWindowTransferScreen::Flush);
+    m_progressTimer.setSingleShot(true);
+    connect(&m_progressTimer, &QTimer::timeout, this, &CWindowTransferScreen::ShowPendingProgress);
 }
 
 CWindowTransferScreen::~CWindowTransferScreen() {
@@ -191,6 +193,7 @@ void CWindowTransferScreen::UnlockView() {
 void CWindowTransferScreen::ShowMessage(const std::string& utf8) {
     RunOnUi([this, &utf8] {
         Flush();
+        ShowPendingProgress();
         ShowMessageBox(AppMainWindow(), QString::fromStdString(utf8));
     });
 }
@@ -211,15 +214,27 @@ void CWindowTransferScreen::ShowProgress(long long units, bool receiving) {
     m_progress = units;
     m_progressReceiving = receiving;
     if (m_progressPosted.exchange(true)) return;
-    RunOnUi(
-        [this] {
-            m_progressPosted = false;
-            const long long units = m_progress;
-            if (!m_frame || units < 0) return;
-            const char* format = m_progressReceiving ? apptext::kReceived : apptext::kSent;
-            m_frame->ShowStatusText(QString::fromUtf8(format).arg(units));
-        },
-        false);
+    RunOnUi([this] { ScheduleProgress(); }, false);
+}
+
+void CWindowTransferScreen::ScheduleProgress() {
+    // A count per chunk would repaint the window hundreds of times a second
+    // and take the processor from the transfer; nobody reads that fast.
+    if (!m_sinceProgress.isValid() || m_sinceProgress.elapsed() >= kRefreshMs) {
+        ShowPendingProgress();
+    } else if (!m_progressTimer.isActive()) {
+        m_progressTimer.start(static_cast<int>(kRefreshMs - m_sinceProgress.elapsed()));
+    }
+}
+
+void CWindowTransferScreen::ShowPendingProgress() {
+    m_progressTimer.stop();
+    if (!m_progressPosted.exchange(false)) return;
+    const long long units = m_progress;
+    if (!m_frame || units < 0) return;
+    const char* format = m_progressReceiving ? apptext::kReceived : apptext::kSent;
+    m_frame->ShowStatusText(QString::fromUtf8(format).arg(units));
+    m_sinceProgress.start();
 }
 
 void CWindowTransferScreen::TransferStarted() {
@@ -230,6 +245,7 @@ void CWindowTransferScreen::TransferEnded() {
     RunOnUi(
         [this] {
             Flush();
+            ShowPendingProgress();
             m_progress = -1;
             if (m_frame) m_frame->UpdateCommandUI();
         },

@@ -1,10 +1,11 @@
 // The window's side of the worker interface. Every call made on a worker's
 // thread is carried to the window's thread; calls that must finish first
 // (messages, the operator prompt, lock/unlock, reading the text) wait for it.
-// Text shown while data arrives is refreshed at most every 100 ms, and the
-// last text given is always the one left on the screen. Text a transfer puts
-// in the view that differs from what was there makes the document untitled
-// and modified, so it never overwrites the file the view came from.
+// Text shown while data arrives is refreshed at most every 100 ms, and so is
+// the progress count; the last text given is always the one left on the
+// screen. Text a transfer puts in the view that differs from what was there
+// makes the document untitled and modified, so it never overwrites the file
+// the view came from.
 #pragma once
 
 #include <QElapsedTimer>
@@ -72,6 +73,11 @@ private:
     // dropped, so it never touches the caller's data afterwards.
     void RunOnUi(std::function<void()> fn, bool wait = true);
     void ScheduleFlush();
+    // Window's thread: shows the newest progress count, or, if the status bar
+    // changed less than a refresh ago, arranges to show it then.
+    void ScheduleProgress();
+    // Window's thread: shows a progress count still waiting, now.
+    void ShowPendingProgress();
     // Window's thread: shows a worker's text.
     void Place(const std::string& bytes, bool atEnd);
 
@@ -95,5 +101,8 @@ private:
 
     std::atomic<long long> m_progress{-1};
     std::atomic<bool> m_progressReceiving{false};
+    // Set while a count is on its way to the status bar (posted or timed).
     std::atomic<bool> m_progressPosted{false};
+    QTimer m_progressTimer;
+    QElapsedTimer m_sinceProgress;
 };

@@ -59,7 +59,9 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
             enqSent = true;
         }
         if (!g_SerialPort.WaitForInput(deadline)) continue;
-        if (g_SerialPort.QueuedBytes() == 0) {
+        // Asked once per chunk: on a fast line the question costs as much as the read.
+        size_t queued = g_SerialPort.QueuedBytes();
+        if (queued == 0) {
             // Readable but nothing queued: the far end hung up. Do not spin;
             // the deadline ends the download.
             WaitUntil(std::min(deadline, Clock::now() + kSettle));
@@ -82,33 +84,30 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
                 WaitUntil(std::min<Clock::time_point>(settleEnd, now + step));
                 step *= 2;
             }
+            queued = g_SerialPort.QueuedBytes();
         }
         deadline = Clock::now() + timeout;
-        const size_t n = std::min<size_t>(g_SerialPort.QueuedBytes(), sizeof g_abyRxBuffer);
+        const size_t n = std::min<size_t>(queued, sizeof g_abyRxBuffer);
         std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
         const size_t got = n ? g_SerialPort.Read(g_abyRxBuffer, n) : 0;
         lastChunkBytes = got;
         lastChunkAt = Clock::now();
         const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
 
-        bool lineEnd = false, finished = false;
-        for (char b : chunk) {
-            if (b == '\n') {
-                lineEnd = true;
-            } else if (family == Family::Qmx210 && b == kEOT) {
-                finished = true;
-                break;
-            } else if (b == kETX) {
-                if (family == Family::Qmx610) {
-                    finished = true;
-                    break;
-                }
-                if (ackNak && enqSent) {
-                    const char ack = kACK;
-                    g_SerialPort.Write(&ack, 1);
-                }
+        // The end mark ends the stream: bytes after it in the chunk are kept
+        // but not looked at. Each ETX before a QMX210's EOT is acknowledged.
+        // Searched, not stepped through, so a fast line costs little.
+        const size_t mark = chunk.find(family == Family::Qmx210 ? kEOT : kETX);
+        const bool finished = mark != std::string_view::npos;
+        const std::string_view scanned = chunk.substr(0, mark);
+        if (family == Family::Qmx210 && ackNak && enqSent) {
+            for (size_t at = scanned.find(kETX); at != std::string_view::npos;
+                 at = scanned.find(kETX, at + 1)) {
+                const char ack = kACK;
+                g_SerialPort.Write(&ack, 1);
             }
         }
+        const bool lineEnd = scanned.find('\n') != std::string_view::npos;
         // The view shows the text received before this chunk.
         if (lineEnd && !finished && Clock::now() - lastShown >= kRefreshInterval) {
             ShowTransferText(screen);

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -272,6 +273,22 @@ private slots:
         f.view.SetLocked(false);
         QTest::keyClicks(&f.view, "!");
         QCOMPARE(f.view.GetBytes(), bytes + "more!");
+    }
+
+    void accessibleIsPlainUntilAnAssistiveToolListens() {
+        // The editor's own accessible counts the whole text at every screen
+        // update; nobody reads it until an assistive tool starts.
+        CCommunicationView view;
+        view.SetBytes("ab\r\n");
+        QAccessibleInterface* plain = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(plain && !plain->textInterface());
+        QCOMPARE(QAccessible::queryAccessibleInterface(&view), plain);
+        // A tool starting drops it, so the next query builds the one it needs.
+        const QAccessible::Id id = QAccessible::uniqueId(plain);
+        QAccessible::setActive(true);
+        QAccessible::setActive(false);
+        QAccessibleInterface* next = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(next && QAccessible::uniqueId(next) != id);
     }
 
     void growingTextIsAppendedExactly() {
