@@ -1,14 +1,18 @@
-// `jvs config` and the settings file it works on, and the port link of
-// `jvs sim`, which may only ever replace a dead simulator's link.
+// `jvs config` and the settings file it works on, `jvs probe`, and `jvs sim`:
+// what it stores, and its port link, which may only ever replace a dead
+// simulator's link.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
+#include <sstream>
 #include <thread>
 
 #include "JvsProcess_support.h"
+#include "link/SerialPort.h"
 #include "sim/SimHarness.h"
 
 namespace fs = std::filesystem;
@@ -16,31 +20,34 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kDefaults[] =
-    "COMPort=COM1\nBaudrate=115200\nCheckBit=0\nDataBit=8\nProtol=0\nReceiveTimeOut=10000\n"
+    "COMPort=COM1\nBaudrate=115200\nCheckBit=0\nDataBit=8\nProtol="
+    "0\nReceiveTimeOut=10000\n"
     "RowDelay=200\nStopBit=0\nUSBRevRowDelay=0\nUSBRevTimeOut=0\n";
 
-struct CliSettings : ::testing::Test {
+// A private port folder and working directory; `jvs sim` runs in the
+// background.
+struct Cli : ::testing::Test {
+    CTempComDir ports;
     CTempFolder work;
-    CJvsResult Run(const std::vector<std::string>& args,
-                   std::vector<std::pair<std::string, std::string>> env = {}) {
+    std::vector<std::unique_ptr<CJvsProcess>> sims;
+    CJvsOptions Options(std::vector<std::pair<std::string, std::string>> env = {}) const {
         CJvsOptions options;
         options.cwd = work.Path();
         // Started as from a terminal unless the case sets the switch.
         options.env = {{"JVS_SETTINGS", "\x01"}};
         options.env.insert(options.env.end(), env.begin(), env.end());
-        return RunJvs(args, options);
+        return options;
     }
-};
-
-struct SimLink : ::testing::Test {
-    CTempComDir ports;
-    std::vector<std::unique_ptr<CJvsProcess>> sims;
-    CJvsProcess& Sim(int port) {
-        sims.push_back(std::make_unique<CJvsProcess>(
-            std::vector<std::string>{"sim", "qmx210", "--port", "COM" + std::to_string(port)},
-            CJvsOptions{}));
+    CJvsResult Run(const std::vector<std::string>& args,
+                   std::vector<std::pair<std::string, std::string>> env = {}) {
+        return RunJvs(args, Options(std::move(env)));
+    }
+    CJvsProcess& Sim(std::vector<std::string> args) {
+        args.insert(args.begin(), "sim");
+        sims.push_back(std::make_unique<CJvsProcess>(args, Options()));
         return *sims.back();
     }
+    CJvsProcess& Sim(int port) { return Sim({"qmx210", "--port", "COM" + std::to_string(port)}); }
     bool WaitForLink(int port, const std::string& notTarget = "") {
         for (int i = 0; i < 300; ++i) {
             std::error_code ec;
@@ -52,9 +59,19 @@ struct SimLink : ::testing::Test {
     }
 };
 
+// The Key=value lines of `jvs config`, without the comment lines naming the
+// file.
+std::string Values(const std::string& out) {
+    std::istringstream in(out);
+    std::string values;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind('#', 0) != 0) values += line + "\n";
+    return values;
+}
+
 }  // namespace
 
-TEST_F(CliSettings, ConfigShowsTheFileInForceAndChecksIt) {
+TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
     // The path comes first, on comment lines; the values stay Key=value.
     CJvsResult r = Run({"config"});
     EXPECT_EQ(r.status, 0);
@@ -78,8 +95,11 @@ TEST_F(CliSettings, ConfigShowsTheFileInForceAndChecksIt) {
     r = Run({"config", "set", "--baud", "9600"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"),
-              "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\nCOMPort=COM3\r\nBaudrate=9600\r\n"
-              "CheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\nRowDelay=200\r\n"
+              "; "
+              "mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\nCOMPort="
+              "COM3\r\nBaudrate=9600\r\n"
+              "CheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut="
+              "10000\r\nRowDelay=200\r\n"
               "StopBit=0\r\n");
 
     // A settings file that is a link is never written through.
@@ -93,7 +113,7 @@ TEST_F(CliSettings, ConfigShowsTheFileInForceAndChecksIt) {
     EXPECT_EQ(ReadBytes(work / "real.ini"), before);
 }
 
-TEST_F(CliSettings, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
+TEST_F(Cli, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
     const std::vector<std::pair<std::string, std::string>> xdg = {
         {"JVS_SETTINGS", "xdg"}, {"XDG_CONFIG_HOME", work / "cfg"}};
     const std::string file = work / "cfg/jvs-transfer/jvs_cfg.ini";
@@ -104,12 +124,14 @@ TEST_F(CliSettings, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "# file: " + file);
     EXPECT_NE(r.out.find("\nCOMPort=COM7\n"), std::string::npos);
 
-    // From a terminal (no switch) the current directory's file is the one in force.
+    // From a terminal (no switch) the current directory's file is the one in
+    // force.
     EXPECT_NE(Run({"config"}).out.find("\nCOMPort=COM1\n"), std::string::npos);
 }
 
-TEST_F(SimLink, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
-    // A file, a folder or someone else's link at the port's name: refused, untouched.
+TEST_F(Cli, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
+    // A file, a folder or someone else's link at the port's name: refused,
+    // untouched.
     WriteBytes(ports.PortPath(3), "my notes");
     fs::create_directory(ports.PortPath(4));
     fs::create_symlink("/dev/null", ports.PortPath(5));
@@ -157,4 +179,97 @@ TEST_F(SimLink, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
     second.Signal(SIGTERM);
     EXPECT_EQ(second.Wait(5000).status, 0);
     EXPECT_EQ(fs::read_symlink(ports.PortPath(7)), "/dev/null");
+}
+
+TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
+    // Nothing to set, or a wrong value of a choice option: unchanged, no file.
+    EXPECT_EQ(Run({"config", "set"}).status, 3);
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--baud", "1234"},
+                                                  {"--parity", "mark"},
+                                                  {"--stop-bits", "3"},
+                                                  {"--data-bits"}}) {
+        std::vector<std::string> args{"config", "set"};
+        args.insert(args.end(), wrong.begin(), wrong.end());
+        EXPECT_EQ(Run(args).status, 2) << wrong[0];
+    }
+    EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini"));
+
+    CJvsResult r =
+        Run({"config", "set", "--port", "COM12", "--baud", "9600", "--parity", "odd", "--stop-bits",
+             "2", "--data-bits", "7", "--protocol", "acknak", "--timeout", "0", "--row-delay=5x"});
+    EXPECT_EQ(r.status, 1) << "a replaced value is reported";
+    EXPECT_EQ(r.err, "请输入1到999的整数!\n");
+    EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"),
+              "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit="
+              "1\r\nDataBit=7\r\n"
+              "Protol=1\r\nReceiveTimeOut=10000\r\nRowDelay=5\r\nStopBit=2\r\n");
+
+    // The settings in force are the file's; fields not given are checked as they
+    // are.
+    r = Run({"config", "set", "--timeout", "30"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Values(Run({"config"}).out),
+              "COMPort=COM12\nBaudrate=9600\nCheckBit=1\nDataBit=7\nProtol=1\n"
+              "ReceiveTimeOut=30000\nRowDelay=5\nStopBit=2\nUSBRevRowDelay="
+              "0\nUSBRevTimeOut=0\n");
+    r = Run({"config", "set", "--usb-timeout", "7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "请输入正的整数!\n") << "the USB row delay 0 is out of range";
+    EXPECT_NE(ReadBytes(work / "jvs_cfg.ini")
+                  .find("[JVSUSBSETTING]\r\nUSBRevRowDelay=800\r\nUSBRevTimeOut="
+                        "7000\r\n"),
+              std::string::npos);
+
+    // A file that cannot be written.
+    fs::remove(work / "jvs_cfg.ini");
+    fs::create_directory(work / "jvs_cfg.ini");
+    r = Run({"config", "set", "--baud", "2400"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "保存配置文件失败!\n" + (work / "jvs_cfg.ini") + ": Is a directory\n");
+}
+
+TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {
+    CJvsResult r = Run({"probe"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接失败!\n");
+
+    Sim(5);
+    Sim({"qmx610", "--port", "COM9"});
+    ASSERT_TRUE(WaitForLink(5));
+    ASSERT_TRUE(WaitForLink(9));
+    r = Run({"probe", "--baud", "9600"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "COM5\n");
+    EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接成功!\n");
+    EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini")) << "the probe does not write the file";
+    EXPECT_EQ(Run({"probe", "--baud", "1"}).status, 2);
+}
+
+TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"sim"},
+          {"sim", "qmx999", "--port", "COM1"},
+          {"sim", "qmx210", "--port", "COM1", "--reply", "maybe"}})
+        EXPECT_EQ(Run(wrong).status, 2) << wrong.size();
+
+    CJvsProcess& sim = Sim({"qmx210", "--port", "COM2", "--protocol", "acknak", "--receive",
+                            work / "up.bin", "--once"});
+    ASSERT_TRUE(WaitForLink(2));
+    CSerialPort port;
+    ComSettingsRecord s;
+    std::snprintf(s.COMPort, sizeof s.COMPort, "COM2");
+    ASSERT_TRUE(port.Open(s, SerialTimeouts{50, 100, 1000, 800, 800}));
+    const std::string seg =
+                          "\x02"
+                          "F00F000\x03\r\n",
+                      end = "\x02\x04\x03\r\n";
+    ASSERT_EQ(port.Write(seg.data(), seg.size()), seg.size());
+    char reply[3] = {};
+    EXPECT_EQ(port.Read(reply, 3), 3u);
+    EXPECT_EQ(std::string(reply, 3), "\x06\r\n");
+    port.Write(end.data(), end.size());
+    EXPECT_EQ(sim.Wait(3000).status, 0) << "--once ends after the upload";
+    EXPECT_EQ(ReadBytes(work / "up.bin"), seg + end);
+    EXPECT_FALSE(fs::exists(ports.PortPath(2))) << "the link is removed";
 }

@@ -59,25 +59,27 @@ struct PortFixture : ::testing::Test {
 TEST(PortNames, ResolveWithoutAndWithPortDirectory) {
     const char* old = std::getenv("JVS_COM_DIR");
     std::string saved = old ? old : "";
+    // Without a port folder, then with one; explicit paths stay explicit.
+    const std::pair<const char*, const char*> plain[] = {{"COM1", "/dev/ttyUSB0"},
+                                                         {"COM8", "/dev/ttyUSB7"},
+                                                         {"COM9", "/dev/ttyACM0"},
+                                                         {"COM12", "/dev/ttyACM3"},
+                                                         {"COM13", "/dev/ttyS0"},
+                                                         {"com16", "/dev/ttyS3"},
+                                                         {"COM17", ""},
+                                                         {"COM0", ""},
+                                                         {"COMX", ""},
+                                                         {"", ""},
+                                                         {"/dev/ttyS7", "/dev/ttyS7"}},
+                                              inFolder[] = {{"COM3", "/tmp/ports/COM3"},
+                                                            {"COM16", "/tmp/ports/COM16"},
+                                                            {"COM20", "/tmp/ports/COM20"},
+                                                            {"../etc/x", ""},
+                                                            {"/dev/ttyS0", "/dev/ttyS0"}};
     unsetenv("JVS_COM_DIR");
-    EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyUSB0");
-    EXPECT_EQ(ResolvePortName("COM8"), "/dev/ttyUSB7");
-    EXPECT_EQ(ResolvePortName("COM9"), "/dev/ttyACM0");
-    EXPECT_EQ(ResolvePortName("COM12"), "/dev/ttyACM3");
-    EXPECT_EQ(ResolvePortName("COM13"), "/dev/ttyS0");
-    EXPECT_EQ(ResolvePortName("com16"), "/dev/ttyS3");
-    EXPECT_EQ(ResolvePortName("COM17"), "");
-    EXPECT_EQ(ResolvePortName("COM0"), "");
-    EXPECT_EQ(ResolvePortName("COMX"), "");
-    EXPECT_EQ(ResolvePortName(""), "");
-    EXPECT_EQ(ResolvePortName("/dev/ttyS7"), "/dev/ttyS7");
-
+    for (const auto& [name, path] : plain) EXPECT_EQ(ResolvePortName(name), path) << name;
     setenv("JVS_COM_DIR", "/tmp/ports", 1);
-    EXPECT_EQ(ResolvePortName("COM3"), "/tmp/ports/COM3");
-    EXPECT_EQ(ResolvePortName("COM16"), "/tmp/ports/COM16");
-    EXPECT_EQ(ResolvePortName("COM20"), "/tmp/ports/COM20");
-    EXPECT_EQ(ResolvePortName("../etc/x"), "");
-    EXPECT_EQ(ResolvePortName("/dev/ttyS0"), "/dev/ttyS0");  // explicit paths stay explicit
+    for (const auto& [name, path] : inFolder) EXPECT_EQ(ResolvePortName(name), path) << name;
     if (old)
         setenv("JVS_COM_DIR", saved.c_str(), 1);
     else
@@ -121,20 +123,18 @@ TEST_F(PortFixture, OpenAppliesLineParametersToTheDevice) {
         EXPECT_EQ(static_cast<bool>(g_lastAsked.c_cflag & PARODD), parity == 1 || parity == 3);
         EXPECT_EQ(static_cast<bool>(g_lastAsked.c_cflag & CMSPAR), parity >= 3);
         EXPECT_TRUE(g_lastAsked.c_cflag & CREAD);
-        EXPECT_EQ(port.Name(), "COM1");
-        EXPECT_EQ(port.DevicePath(), pty.SlavePath());
     }
     // Defaults: 115200, 8 bits, no parity, one stop bit.
     CSerialPort port;
-    ComSettingsRecord defaults = PortSettings("COM1");
-    ASSERT_TRUE(port.Open(defaults));
+    ASSERT_TRUE(port.Open(PortSettings("COM1")));
+    EXPECT_EQ(port.Name(), "COM1");
+    EXPECT_EQ(port.DevicePath(), pty.SlavePath());
     EXPECT_EQ(g_lastAsked.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_FALSE(g_lastAsked.c_cflag & (PARENB | CSTOPB));
     EXPECT_EQ(cfgetospeed(&g_lastAsked), static_cast<speed_t>(B115200));
 }
 
 TEST_F(PortFixture, OpenIsExclusiveAlsoThroughAnotherName) {
-    std::string error;
     ASSERT_EQ(symlink(pty.SlavePath().c_str(), dir.PortPath(2).c_str()), 0);
     CSerialPort first, second;
     ASSERT_TRUE(first.Open(PortSettings("COM1")));
@@ -161,10 +161,12 @@ TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
 
     const std::string incoming("OK\r\n\x04\x00z", 7);
     ASSERT_EQ(pty.WriteAll(incoming), incoming.size());
-    ASSERT_TRUE(port.WaitForInput(Clock::now() + milliseconds(1000)));
-    for (int i = 0; i < 100 && port.QueuedBytes() < incoming.size(); ++i)
-        std::this_thread::sleep_for(milliseconds(2));
-    EXPECT_EQ(port.QueuedBytes(), incoming.size());
+    const auto queued = [&](size_t n) {
+        for (int i = 0; i < 100 && port.QueuedBytes() < n; ++i)
+            std::this_thread::sleep_for(milliseconds(2));
+        return port.QueuedBytes();
+    };
+    EXPECT_EQ(queued(incoming.size()), incoming.size());
     char buf[16] = {};
     EXPECT_EQ(port.Read(buf, 4), 4u);
     EXPECT_EQ(std::string(buf, 4), "OK\r\n");
@@ -173,9 +175,7 @@ TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
     EXPECT_EQ(std::string(buf, 3), std::string("\x04\x00z", 3));
 
     pty.WriteAll("stale bytes");
-    for (int i = 0; i < 100 && port.QueuedBytes() < 11; ++i)
-        std::this_thread::sleep_for(milliseconds(2));
-    EXPECT_EQ(port.QueuedBytes(), 11u);
+    EXPECT_EQ(queued(11), 11u);
     port.Purge(false, true);
     EXPECT_EQ(port.QueuedBytes(), 11u) << "output purge leaves the input alone";
     port.Purge(true, false);
@@ -192,7 +192,8 @@ TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
 
 TEST_F(PortFixture, ReadTimeBounds) {
     CSerialPort port;
-    // Shortened versions of the standard time-outs: interval 50, total 100 * n + 300.
+    // Shortened versions of the standard time-outs: interval 50, total 100 * n +
+    // 300.
     ASSERT_TRUE(port.Open(PortSettings("COM1"), SerialTimeouts{50, 100, 300, 800, 800}));
     char buf[8];
 
@@ -267,7 +268,8 @@ TEST_F(PortFixture, WaitsBlockWithoutSpinningAndCancelWakesThem) {
     ASSERT_TRUE(port.Open(PortSettings("COM1")));
     EXPECT_FALSE(port.IsCancelled());
 
-    // The instrument hangs up: the wait still lasts to its deadline, without spinning.
+    // The instrument hangs up: the wait still lasts to its deadline, without
+    // spinning.
     pty.CloseMaster();
     cpu = ThreadCpuMs();
     t = Clock::now();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "link/SerialPort.h"
@@ -16,6 +17,9 @@ using std::chrono::milliseconds;
 
 const std::string kEnq = "\x05", kAck = "\x06";
 const std::string kAckCrLf = "\x06\r\n";
+const std::string kSeg =
+    "\x02"
+    "F00F000\x03\r\n";
 
 ComSettingsRecord Port(int n) {
     ComSettingsRecord s;
@@ -43,7 +47,9 @@ struct Sim : ::testing::Test {
     CTempComDir dir;
     std::unique_ptr<CSimInstrument> sim;
     CSerialPort port;
-    void StartSim(CSimOptions o, int n = 1) {
+    void StartSim(const std::function<void(CSimOptions&)>& set = {}, int n = 1) {
+        CSimOptions o;
+        if (set) set(o);
         o.linkPath = dir.PortPath(n);
         sim = std::make_unique<CSimInstrument>(std::move(o));
         std::string error;
@@ -52,6 +58,7 @@ struct Sim : ::testing::Test {
     void OpenPort(int n = 1) {
         ASSERT_TRUE(port.Open(Port(n), SerialTimeouts{20, 80, 500, 800, 800}));
     }
+    void Send(const std::string& bytes) { port.Write(bytes.data(), bytes.size()); }
 };
 
 const std::string kBlocks210 =
@@ -65,7 +72,7 @@ const std::string kBlocks210 =
 }  // namespace
 
 TEST_F(Sim, AnswersTheGreetingInEverySession) {
-    StartSim({});
+    StartSim();
     OpenPort();
     ASSERT_EQ(port.Write("Connect\r\n", 9), 9u);
     std::this_thread::sleep_for(milliseconds(50));
@@ -85,9 +92,7 @@ TEST_F(Sim, AnswersTheGreetingInEverySession) {
 }
 
 TEST_F(Sim, Qmx210DownloadUnderNoneStartsOnTheOperatorsEnter) {
-    CSimOptions o;
-    o.sendData = kBlocks210;
-    StartSim(o);
+    StartSim([](CSimOptions& o) { o.sendData = kBlocks210; });
     OpenPort();
     EXPECT_TRUE(NothingFor(port, 150)) << "nothing is sent before Enter";
     sim->Trigger();
@@ -108,7 +113,7 @@ TEST_F(Sim, DownloadAfterADelayFromTheOpen) {
     o.family = SimFamily::Qmx610;
     o.sendData = "A1,,1.000,2.000,3.000\r\n\x03";
     o.afterMs = 120;
-    StartSim(o);
+    StartSim([&](CSimOptions& s) { s = o; });
     auto opened = Clock::now();
     OpenPort();
     EXPECT_EQ(ReadAll(port, o.sendData->size(), 1000), *o.sendData);
@@ -125,121 +130,105 @@ TEST_F(Sim, DownloadAfterADelayFromTheOpen) {
 }
 
 TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
-    CSimOptions o;
-    o.ackNak = true;
-    o.sendData = kBlocks210;
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.ackNak = true;
+        o.sendData = kBlocks210;
+    });
     OpenPort();
     sim->Trigger();
     EXPECT_TRUE(NothingFor(port, 150)) << "no data before ENQ";
-    port.Write(kEnq.data(), 1);
-    EXPECT_EQ(ReadAll(port, 14),
-              "\x02"
-              "block one\x03\r\n");
-    EXPECT_TRUE(NothingFor(port, 150)) << "waits for the ACK";
-    port.Write(kAck.data(), 1);
-    EXPECT_EQ(ReadAll(port, 14),
-              "\x02"
-              "block two\x03\r\n");
-    EXPECT_TRUE(NothingFor(port, 100));
-    port.Write(kAck.data(), 1);
-    EXPECT_EQ(ReadAll(port, 8),
-              "\x02"
-              "last\x03\r\n");
-    EXPECT_TRUE(NothingFor(port, 100));
-    port.Write(kAck.data(), 1);
+    Send(kEnq);
+    // Each block, then nothing until its ACK; the EOT last.
+    for (size_t at = 0; at < kBlocks210.size() - 1;) {
+        const std::string block = kBlocks210.substr(at, kBlocks210.find('\n', at) + 1 - at);
+        EXPECT_EQ(ReadAll(port, block.size()), block);
+        EXPECT_TRUE(NothingFor(port, 100)) << "waits for the ACK";
+        Send(kAck);
+        at += block.size();
+    }
     EXPECT_EQ(ReadAll(port, 1), "\x04");
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
     EXPECT_EQ(sim->WireIn(), "\x05\x06\x06\x06");
 }
 
 TEST_F(Sim, Qmx210BurstWithoutWaitingForAcks) {
-    CSimOptions o;
-    o.ackNak = true;
-    o.waitForAck = false;
-    o.sendData = kBlocks210;
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.ackNak = true;
+        o.sendData = kBlocks210;
+        o.waitForAck = false;
+    });
     OpenPort();
-    port.Write(kEnq.data(), 1);  // ENQ before the operator's Enter is kept
+    Send(kEnq);  // ENQ before the operator's Enter is kept
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, kBlocks210.size()), kBlocks210);
 }
 
 TEST_F(Sim, Qmx610DownloadWaitsForEnqOnlyUnderAckNak) {
-    CSimOptions o;
-    o.family = SimFamily::Qmx610;
-    o.ackNak = true;
-    o.sendData = "P1,,1,2,3\r\nP2,,4,5,6\r\n\x03";
-    StartSim(o);
+    const std::string data = "P1,,1,2,3\r\nP2,,4,5,6\r\n\x03";
+    StartSim([&](CSimOptions& o) {
+        o.family = SimFamily::Qmx610;
+        o.ackNak = true;
+        o.sendData = data;
+    });
     OpenPort();
     sim->Trigger();
     EXPECT_TRUE(NothingFor(port, 150));
-    port.Write(kEnq.data(), 1);
-    EXPECT_EQ(ReadAll(port, o.sendData->size()), *o.sendData);
+    Send(kEnq);
+    EXPECT_EQ(ReadAll(port, data.size()), data);
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
 }
 
 TEST_F(Sim, Qmx210UploadIsStoredAndEachSegmentAnswered) {
-    CSimOptions o;
-    o.ackNak = true;
-    o.reply = [](int index, const std::string&) {
-        return index == 2 ? std::string("\x15\r\n") : std::string("\x06\r\n");
-    };
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.ackNak = true;
+        o.reply = [](int index, const std::string&) {
+            return index == 2 ? std::string("\x15\r\n") : kAckCrLf;
+        };
+    });
     OpenPort();
-    const std::string h1 =
-        "\x02"
-        "F00F000\x03\r\n";
-    port.Write(h1.data(), h1.size());
+    Send(kSeg);
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
     // A segment in two writes is answered once, after its ETX CR LF.
-    port.Write(
-        "\x02"
-        "part",
-        5);
+    Send("\x02part");
     EXPECT_TRUE(NothingFor(port, 100));
-    port.Write(" two\x03\r\n", 7);
+    Send(" two\x03\r\n");
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
-    port.Write("\x02x\x03\r\n", 5);
+    Send("\x02x\x03\r\n");
     EXPECT_EQ(ReadAll(port, 3), "\x15\r\n");
     const std::string end = "\x02\x04\x03\r\n";
-    port.Write(end.data(), end.size());
+    Send(end);
     EXPECT_TRUE(NothingFor(port, 150)) << "the end record is not answered";
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
-    EXPECT_EQ(sim->Received(), h1 + "\x02part two\x03\r\n\x02x\x03\r\n" + end);
+    EXPECT_EQ(sim->Received(), kSeg + "\x02part two\x03\r\n\x02x\x03\r\n" + end);
 }
 
 TEST_F(Sim, Qmx210UploadUnderNoneIsNotAnswered) {
-    StartSim({});
+    StartSim();
     OpenPort();
-    const std::string data =
-        "\x02"
-        "F00F000\x03\r\n\x02\x04\x03\r\n";
-    port.Write(data.data(), data.size());
+    const std::string data = kSeg + "\x02\x04\x03\r\n";
+    Send(data);
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
     EXPECT_TRUE(NothingFor(port, 100));
     EXPECT_EQ(sim->Received(), data);
 }
 
 TEST_F(Sim, Qmx610UploadKeepsTheLinesBeforeTheEndMarker) {
-    CSimOptions o;
-    o.family = SimFamily::Qmx610;
-    StartSim(o);
+    StartSim([](CSimOptions& o) { o.family = SimFamily::Qmx610; });
     OpenPort();
     const std::string lines = "/Dg 200.000,100.000,10.000,A1,TREE\r\n/Dh P1\r\n";
-    port.Write(lines.data(), lines.size());
+    Send(lines);
     EXPECT_FALSE(sim->WaitUntilDone(milliseconds(100)));
-    port.Write("\x04\r\n", 3);
+    Send("\x04\r\n");
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
     EXPECT_EQ(sim->Received(), lines);
     EXPECT_TRUE(NothingFor(port, 50));
 }
 
 TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
-    CSimOptions o;
-    o.sendData = std::string(300, 'x') + "\x04";
-    o.hangUpAfter = 100;
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.sendData = std::string(300, 'x') + "\x04";
+        o.hangUpAfter = 100;
+    });
     OpenPort();
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, 301), std::string(100, 'x'));
@@ -250,14 +239,13 @@ TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
     EXPECT_GE(Clock::now() - t, milliseconds(200));
     port.Close();
 
-    CSimOptions q;
-    q.sendData = std::string(300, 'y');
-    q.silentAfter = 50;
-    CSimInstrument quiet([&] {
-        q.linkPath = dir.PortPath(3);
-        return q;
-    }());
-    ASSERT_TRUE(quiet.Start());
+    StartSim(
+        [](CSimOptions& o) {
+            o.sendData = std::string(300, 'y');
+            o.silentAfter = 50;
+        },
+        3);
+    CSimInstrument& quiet = *sim;
     OpenPort(3);
     quiet.Trigger();
     EXPECT_EQ(ReadAll(port, 300), std::string(50, 'y'));
@@ -266,37 +254,33 @@ TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
 }
 
 TEST_F(Sim, UploadSilenceCountsReceivedBytes) {
-    CSimOptions o;
-    o.ackNak = true;
-    o.silentAfter = 12;  // answers the first segment (11 bytes), not the second
-    StartSim(o);
+    // Answers the first segment (11 bytes), not the second.
+    StartSim([](CSimOptions& o) {
+        o.ackNak = true;
+        o.silentAfter = 12;
+    });
     OpenPort();
-    const std::string seg =
-        "\x02"
-        "F00F000\x03\r\n";
-    port.Write(seg.data(), seg.size());
+    Send(kSeg);
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
-    port.Write(seg.data(), seg.size());
+    Send(kSeg);
     EXPECT_TRUE(NothingFor(port, 150));
 }
 
 TEST_F(Sim, PacedDownloadKeepsItsChunks) {
-    CSimOptions o;
-    o.sendData = std::string(40, 'z');
-    o.chunkSize = 10;
-    o.chunkGapMs = 40;
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.sendData = std::string(40, 'z');
+        o.chunkSize = 10;
+        o.chunkGapMs = 40;
+    });
     OpenPort();
     auto t = Clock::now();
     sim->Trigger();
-    EXPECT_EQ(ReadAll(port, 40, 500), *o.sendData);
+    EXPECT_EQ(ReadAll(port, 40, 500), std::string(40, 'z'));
     EXPECT_GE(Clock::now() - t, milliseconds(120));
 }
 
 TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
-    CSimOptions o;
-    o.ackNak = true;
-    StartSim(o);
+    StartSim([](CSimOptions& o) { o.ackNak = true; });
     OpenPort();
     const std::string longSegment = "\x02" + std::string(196, 'a') + "\x03\r\n";
     port.Write(longSegment.data(), 128);
@@ -304,7 +288,7 @@ TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
     port.Write(longSegment.data() + 128, longSegment.size() - 128);
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
     // A whole segment longer than 128 bytes in one write gets one answer.
-    port.Write(longSegment.data(), longSegment.size());
+    Send(longSegment);
     EXPECT_EQ(ReadAll(port, 6), kAckCrLf);
     EXPECT_EQ(sim->Received(), longSegment + longSegment);
 }
@@ -313,9 +297,7 @@ TEST_F(Sim, LargeDownloadArrivesWhole) {
     std::string data;
     for (int i = 0; data.size() < 300000; ++i) data += "line " + std::to_string(i) + "\r\n";
     data += "\x04";
-    CSimOptions o;
-    o.sendData = data;
-    StartSim(o);
+    StartSim([&](CSimOptions& o) { o.sendData = data; });
     OpenPort();
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, data.size()), data);
@@ -323,10 +305,10 @@ TEST_F(Sim, LargeDownloadArrivesWhole) {
 }
 
 TEST_F(Sim, StopsReadingAfterNBytesAndHangsUpMidUpload) {
-    CSimOptions o;
-    o.family = SimFamily::Qmx610;
-    o.stopReadingAfter = 10;
-    StartSim(o);
+    StartSim([](CSimOptions& o) {
+        o.family = SimFamily::Qmx610;
+        o.stopReadingAfter = 10;
+    });
     ASSERT_TRUE(port.Open(Port(1), SerialTimeouts{20, 80, 500, 0, 300}));
     ASSERT_EQ(port.Write("/Dh A\r\n/Dh B\r\n", 14), 14u);
     EXPECT_TRUE(sim->WaitForBytesIn(10, milliseconds(1000)));
@@ -339,12 +321,13 @@ TEST_F(Sim, StopsReadingAfterNBytesAndHangsUpMidUpload) {
     EXPECT_LT(Clock::now() - t, milliseconds(3000));
     port.Close();
 
-    CSimOptions h;
-    h.family = SimFamily::Qmx610;
-    h.hangUpAfter = 5;
-    h.linkPath = dir.PortPath(2);
-    CSimInstrument hanging(h);
-    ASSERT_TRUE(hanging.Start());
+    StartSim(
+        [](CSimOptions& o) {
+            o.family = SimFamily::Qmx610;
+            o.hangUpAfter = 5;
+        },
+        2);
+    CSimInstrument& hanging = *sim;
     OpenPort(2);
     ASSERT_EQ(port.Write("/Dg 1,2,3,A\r\n", 13), 13u);
     EXPECT_TRUE(hanging.WaitUntilDone(milliseconds(1000)));
