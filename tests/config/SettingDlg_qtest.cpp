@@ -12,12 +12,6 @@
 #include "config/UsbSettingDlg.h"
 #include "doc/MessageSeam.h"
 
-namespace {
-const char kDefaultsFile[] =
-    "[JVSCOMSETTING]\r\nCOMPort=COM1\r\nBaudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\n"
-    "Protol=0\r\nReceiveTimeOut=10000\r\nRowDelay=200\r\nStopBit=0\r\n";
-}  // namespace
-
 class SettingDlgTest : public QObject {
     Q_OBJECT
 

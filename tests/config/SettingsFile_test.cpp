@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char kDefaultsFile[] =
-    "[JVSCOMSETTING]\r\nCOMPort=COM1\r\nBaudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\n"
-    "Protol=0\r\nReceiveTimeOut=10000\r\nRowDelay=200\r\nStopBit=0\r\n";
-
 struct Settings : ::testing::Test {
     CTempCwd cwd;
     void SetUp() override { ResetLinkSettings(); }
@@ -238,12 +234,12 @@ TEST_F(Settings, DialogNumberChecks) {
     for (const auto& c : timeouts) {
         const char* message = "unset";
         EXPECT_EQ(CheckedTimeoutMs(c.text, &message), c.ms) << c.text;
-        EXPECT_EQ(message ? std::string(message) : "", c.message ? c.message : "") << c.text;
+        EXPECT_STREQ(message, c.message) << c.text;
     }
     for (const auto& c : delays) {
         const char* message = "unset";
         EXPECT_EQ(CheckedRowDelay(c.text, &message), c.ms) << c.text;
-        EXPECT_EQ(message ? std::string(message) : "", c.message ? c.message : "") << c.text;
+        EXPECT_STREQ(message, c.message) << c.text;
     }
     EXPECT_EQ(DecimalPrefix(" \t-42z"), -42);
     EXPECT_EQ(DecimalPrefix("+"), 0);

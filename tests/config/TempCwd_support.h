@@ -32,6 +32,11 @@ private:
     void (*m_oldHandler)(int);
 };
 
+// The settings file as the defaults save it.
+inline constexpr const char kDefaultsFile[] =
+    "[JVSCOMSETTING]\r\nCOMPort=COM1\r\nBaudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\n"
+    "Protol=0\r\nReceiveTimeOut=10000\r\nRowDelay=200\r\nStopBit=0\r\n";
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 size_t EntriesIn(const std::string& dir);
