@@ -108,21 +108,16 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     EXPECT_EQ(Entries(), entries + 2) << "nothing but the victim and the link";
 
     // Standard output that nobody reads is a failure, not a success.
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    close(fds[0]);
     CJvsOptions closedOut;
-    closedOut.stdoutFd = fds[1];
-    r = Run({"convert", "blocks210", "list.txt"}, closedOut);
-    close(fds[1]);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n");
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    close(fds[0]);
-    closedOut.stdoutFd = fds[1];
-    r = Run({"config"}, closedOut);
-    close(fds[1]);
-    EXPECT_EQ(r.status, 1);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"convert", "blocks210", "list.txt"}, {"config"}}) {
+        closedOut.stdoutFd = UnreadPipe();
+        ASSERT_GE(closedOut.stdoutFd, 0);
+        r = Run(args, closedOut);
+        close(closedOut.stdoutFd);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n") << args[0];
+    }
     // Started with standard output closed: no file takes its place.
     closedOut.stdoutFd = kClosed;
     r = Run({"convert", "blocks210", "list.txt"}, closedOut);

@@ -25,6 +25,13 @@ std::string MakeTempFolder(const char* prefix) {
 }
 }  // namespace
 
+int UnreadPipe() {
+    int fds[2] = {-1, -1};
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+    close(fds[0]);
+    return fds[1];
+}
+
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

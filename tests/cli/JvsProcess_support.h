@@ -57,6 +57,9 @@ private:
 // Runs jvs to its end.
 CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& options = {});
 
+// The write end of a pipe nobody reads (its read end already closed).
+int UnreadPipe();
+
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 

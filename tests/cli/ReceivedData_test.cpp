@@ -159,13 +159,11 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     EXPECT_EQ(KeptBytes(work.Path()), complete);
 
     // Standard output that nobody reads.
-    int pipeFds[2];
-    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-    close(pipeFds[0]);
     CJvsOptions closedOut;
-    closedOut.stdoutFd = pipeFds[1];
+    closedOut.stdoutFd = UnreadPipe();
+    ASSERT_GE(closedOut.stdoutFd, 0);
     jvs = Download({}, closedOut);
-    close(pipeFds[1]);
+    close(closedOut.stdoutFd);
     Feed(complete);
     r = jvs->Wait(5000);
     EXPECT_EQ(r.status, 1);
