@@ -15,6 +15,8 @@
 class SettingDlgTest : public QObject {
     Q_OBJECT
 
+    const QStringList kBothReplaced{QStringLiteral("请输入1到999的整数!"),
+                                    QStringLiteral("请输入正的整数!")};
     QStringList m_messages;
     std::unique_ptr<CTempCwd> m_cwd;
 
@@ -81,8 +83,7 @@ private slots:
         Edit(&dlg, 1024)->setText(QStringLiteral("0"));
         Edit(&dlg, 1025)->setText(QStringLiteral("10000"));
         ClickOk(&dlg);
-        QCOMPARE(m_messages, (QStringList{QStringLiteral("请输入1到999的整数!"),
-                                          QStringLiteral("请输入正的整数!")}));
+        QCOMPARE(m_messages, kBothReplaced);
         QCOMPARE(ComSettings.Get().ReceiveTimeOut, 10000);
         QVERIFY(ReadFileBytes("jvs_cfg.ini").find("\r\nRowDelay=800\r\n") != std::string::npos);
     }
@@ -122,8 +123,7 @@ private slots:
     void usbDialogBeforeAnyChange() {
         CUsbSettingDlg dlg;
         ClickOk(&dlg);  // 0 means never set: both replaced
-        QCOMPARE(m_messages, (QStringList{QStringLiteral("请输入1到999的整数!"),
-                                          QStringLiteral("请输入正的整数!")}));
+        QCOMPARE(m_messages, kBothReplaced);
         QCOMPARE(ReadFileBytes("jvs_cfg.ini"),
                  std::string("[JVSUSBSETTING]\r\nUSBRevRowDelay=800\r\nUSBRevTimeOut=10000\r\n"));
     }

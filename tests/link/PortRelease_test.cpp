@@ -60,10 +60,9 @@ struct PortRelease : ::testing::Test {
     void ExpectReleased() {
         termios now{};
         ASSERT_EQ(tcgetattr(user, &now), 0);
-        EXPECT_EQ(now.c_lflag, before.c_lflag);
-        EXPECT_EQ(now.c_iflag, before.c_iflag);
-        EXPECT_EQ(now.c_oflag, before.c_oflag);
-        EXPECT_EQ(now.c_cflag, before.c_cflag);
+        for (tcflag_t termios::*flags :
+             {&termios::c_lflag, &termios::c_iflag, &termios::c_oflag, &termios::c_cflag})
+            EXPECT_EQ(now.*flags, before.*flags);
         EXPECT_EQ(cfgetospeed(&now), cfgetospeed(&before));
         EXPECT_EQ(Exclusive(), 0);
         EXPECT_EQ(flock(user, LOCK_EX | LOCK_NB), 0) << "the lock is dropped";
