@@ -61,7 +61,6 @@ TEST_F(SerialDownload, Qmx210NoneSendsNothingAndKeepsEveryByte) {
         "C3\x03\r\n\x04"
         "after";
     const std::string data(raw, sizeof raw - 1);
-    ASSERT_EQ(data.size(), 21u);
     ASSERT_EQ(m_pty.WriteAll(data), data.size());
     ExpectCleanEnd(1);
     EXPECT_EQ(m_pty.ReadFor(100), "") << "the PC must send nothing under None";
