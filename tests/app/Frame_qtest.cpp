@@ -346,16 +346,6 @@ private slots:
         screen.Reset();
     }
 
-    void exitAsksToSaveAChangedDocument() {
-        QTest::keyClicks(m_view, "typed");
-        m_answers = {EAnswer::Cancel};
-        QVERIFY(!m_app->CanExit());
-        QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
-        QCOMPARE(m_view->GetBytes(), std::string("typed"));
-        m_answers = {EAnswer::No};
-        QVERIFY(m_app->CanExit());
-    }
-
     void helpOpensItsOwnWindowWithoutAnyViewer() {
         // No desktop opener may be asked: most desktops have no CHM viewer.
         CUrlTrap trap;

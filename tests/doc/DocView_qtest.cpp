@@ -323,7 +323,7 @@ private slots:
         WriteAll(Path("limit"), limit);
         WriteAll(Path("over"), limit + "B");
         QVERIFY(f.doc.OpenDocument(Path("limit")));
-        QCOMPARE(f.view.GetBytes().size(), limit.size());
+        QCOMPARE(f.view.GetBytes(), limit);
         f.view.SetBytes("kept\r\n");
         QVERIFY(!f.doc.OpenDocument(Path("over")));
         QCOMPARE(m_messages, QStringList{QString::fromUtf8("该文件太大，无法打开。")});

@@ -36,28 +36,28 @@ private slots:
 };
 
 void CCodeListTest::RoundTripAndCuts() {
-    // GBK codes come back byte for byte.
+    // GBK codes come back byte for byte. Four-character number, twelve-character
+    // code: a double-byte character that would straddle the tenth byte is dropped whole.
+    const struct {
+        const char *in, *cell, *out;
+    } cases[] = {
+        {"001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n", "编码", "001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n"},
+        {"1234,ABCDEFGHIJKL\r\n7,ABCDEFGHI\xB1\xE0\r\n", "ABCDEFGHI",
+         "123,ABCDEFGHIJ\r\n7,ABCDEFGHI\r\n"}};
     CEditHarness h;
-    h.m_view = "001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n";
-    h.ThenOn<CCodeListDlg>([&h](CCodeListDlg& list) {
-        QCOMPARE(list.Cell(1, 1), U("编码"));
-        h.ThenAccept();
-        list.accept();
-    });
-    RunCodeListEditing(h.View(), nullptr);
-    QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_writes, 1);
-    QCOMPARE(h.m_view, std::string("001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n"));
-    // Four-character number, twelve-character code; a double-byte character
-    // that would straddle the tenth byte is dropped whole.
-    h.m_view = "1234,ABCDEFGHIJKL\r\n7,ABCDEFGHI\xB1\xE0\r\n";
-    h.ThenOn<CCodeListDlg>([&h](CCodeListDlg& list) {
-        h.ThenAccept();
-        list.accept();
-    });
-    RunCodeListEditing(h.View(), nullptr);
-    QVERIFY(h.AllAnswered());
-    QCOMPARE(h.m_view, std::string("123,ABCDEFGHIJ\r\n7,ABCDEFGHI\r\n"));
+    for (const auto& c : cases) {
+        h.m_view = c.in;
+        h.m_writes = 0;
+        h.ThenOn<CCodeListDlg>([&h, &c](CCodeListDlg& list) {
+            QCOMPARE(list.Cell(1, 1), U(c.cell));
+            h.ThenAccept();
+            list.accept();
+        });
+        RunCodeListEditing(h.View(), nullptr);
+        QVERIFY(h.AllAnswered());
+        QCOMPARE(h.m_writes, 1);
+        QCOMPARE(h.m_view, std::string(c.out));
+    }
     // Typing stops at the field widths.
     CCodeListDlg list(h.View());
     CAddCodeDlg add(&list);
@@ -119,15 +119,8 @@ void CCodeListTest::AddEditDeleteBookkeeping() {
 
 void CCodeListTest::NoRowsInAFullViewIsRefused() {
     // Two commas on a line, LF line ends: not one row, but data all the same.
-    // No list opens, so nothing can write an empty list over it.
-    for (const char* text : {"001,AB,X\r\n002,CD\r\n", "001,AB\n002,CD\n"}) {
-        CEditHarness h;
-        h.m_view = text;
-        RunCodeListEditing(h.View(), nullptr);
-        QVERIFY(h.AllAnswered());
-        QCOMPARE(h.m_messages, QStringList{U("不是有效的210 PCODE格式!")});
-        QCOMPARE(h.m_writes, 0);
-    }
+    ExpectNoRows([](CEditHarness& h) { RunCodeListEditing(h.View(), nullptr); },
+                 {"001,AB,X\r\n002,CD\r\n", "001,AB\n002,CD\n"}, "不是有效的210 PCODE格式!");
 }
 
 void CCodeListTest::PromptFlagIsSharedWithCoordinates() {

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "doc/MessageSeam.h"
@@ -109,5 +110,20 @@ inline void TypeText(QWidget* widget, const QString& text) {
             event.setCommitString(QString(ch));
             QApplication::sendEvent(widget, &event);
         }
+    }
+}
+
+// Views that hold data but no row the list can show: the message says so and no
+// list opens, so nothing can write an empty list over the data.
+template <class Run>
+void ExpectNoRows(Run run, std::initializer_list<const char*> texts, const char* message) {
+    for (const char* text : texts) {
+        CEditHarness h;
+        h.m_view = text;
+        run(h);
+        QVERIFY(h.AllAnswered());
+        QCOMPARE(h.m_messages, QStringList{U(message)});
+        QCOMPARE(h.m_writes, 0);
+        QCOMPARE(h.m_view, std::string(text));
     }
 }

@@ -154,31 +154,19 @@ TEST(Manager, RefusesASecondTransferWhileOneRuns) {
 
 TEST(Manager, ExitDuringATransferIsClean) {
     // A worker blocked in a long delay and one blocked in its operator prompt
-    // both end promptly, with the companion.
-    {
-        CTransferManager manager;
-        CRecordingScreen screen;
-        ASSERT_TRUE(manager.StartWorker(
-            [] {
-                g_bTransferDone = false;
-                DelayMs(60000);
-                g_bTransferDone = true;
-                return 2u;
-            },
-            true, screen));
-        std::this_thread::sleep_for(milliseconds(100));
-        const auto start = Clock::now();
-        manager.StopAndJoin();
-        EXPECT_LT(MsSince(start), 1000);
-        EXPECT_FALSE(manager.IsTransferRunning());
-    }
-    {
+    // both end promptly, with the companion, and report no success.
+    for (bool inPrompt : {false, true}) {
+        SCOPED_TRACE(inPrompt);
         CTransferManager manager;
         CRecordingScreen screen("text");
         screen.HoldPrompts();
         ASSERT_TRUE(manager.StartWorker(
             [&] {
-                screen.AskOperator("wait");
+                g_bTransferDone = false;
+                if (inPrompt)
+                    screen.AskOperator("wait");
+                else
+                    DelayMs(60000);
                 const bool cancelled = g_bTransferCancel;
                 g_bTransferDone = true;
                 return cancelled ? 0u : 2u;
@@ -188,6 +176,7 @@ TEST(Manager, ExitDuringATransferIsClean) {
         const auto start = Clock::now();
         manager.StopAndJoin();
         EXPECT_LT(MsSince(start), 1000);
+        EXPECT_FALSE(manager.IsTransferRunning());
         EXPECT_EQ(manager.Wait(), 0u);
     }
     // Delays work normally again afterwards.

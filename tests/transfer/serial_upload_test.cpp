@@ -169,51 +169,44 @@ TEST_F(SerialUpload, PcodeEchoesEveryBlockAndWaitsForReplies) {
     }
 }
 
-TEST_F(SerialUpload, Qmx610CoordinatesAsDgLinesUnderBothProtocols) {
-    for (int protocol : {0, 1}) {
-        UseTestComSettings(protocol);
-        CRecordingScreen screen(kTerv);
-        const std::string lines =
-            "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.500,1.500,3.500,P2\r\n";
-        EXPECT_EQ(Run(TransferKind::UploadQmx610, screen, 2), lines + "\x04\r\n");
-        EXPECT_EQ(screen.View(), lines);
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
-    }
-    // Text that is not a coordinate list is refused before the port opens; an
-    // empty view sends only the end marker.
-    CRecordingScreen refused("hello\r\n");
-    EXPECT_EQ(Run(TransferKind::UploadQmx610, refused, 0), "");
-    EXPECT_EQ(refused.Messages(), std::vector<std::string>{kMsgUploadNotTerv210});
-    EXPECT_TRUE(refused.Prompts().empty());
-    EXPECT_EQ(refused.View(), "hello\r\n");
-    CRecordingScreen empty("");
-    EXPECT_EQ(Run(TransferKind::UploadQmx610, empty, 2), "\x04\r\n");
-}
-
-TEST_F(SerialUpload, FeatureCodesFromTheFirstLineOnly) {
-    UseTestComSettings(1);
-    CRecordingScreen screen("A,,B\r\nC,D\r\n");
-    EXPECT_EQ(Run(TransferKind::UploadFeatureCodes, screen, 2),
-              "/Dh A\r\n/Dh \r\n/Dh B\r\n\x04\r\n");
-    EXPECT_EQ(screen.View(), "/Dh A\r\n/Dh \r\n/Dh B\r\n");
-    CRecordingScreen empty("\r\nA,B\r\n");
-    EXPECT_EQ(Run(TransferKind::UploadFeatureCodes, empty, 2), "\x04\r\n");
-}
-
-TEST_F(SerialUpload, AlignmentSendsTheTextByteForByteAndEndsTheLastLine) {
-    UseTestComSettings(0);
+TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
     static const char raw[] = "L1\r\n\r\nL2\nstill\rsame\x00z\r\nlast";
     const std::string text(raw, sizeof raw - 1);
-    // The unterminated last line goes out with CR LF added, like the others.
-    for (const std::string& view : {text, text + "\r"}) {
-        CRecordingScreen screen(view);
-        const std::string sent = view + "\r\n";
-        EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), sent + "\x04\r\n");
-        EXPECT_EQ(screen.View(), sent);
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+    const std::string dg = "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.500,1.500,3.500,P2\r\n";
+    const std::string dh = "/Dh A\r\n/Dh \r\n/Dh B\r\n";
+    const std::vector<std::string> done{kMsgCommFinished};
+    // Text that is not a coordinate list is refused before the port opens; an
+    // empty view sends only the end marker; feature codes come from the first
+    // line only; an unterminated last line goes out with CR LF added.
+    const struct {
+        TransferKind kind;
+        int protocol;
+        std::string view, echo;
+        unsigned code;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {TransferKind::UploadQmx610, 0, kTerv, dg, 2, done},
+        {TransferKind::UploadQmx610, 1, kTerv, dg, 2, done},
+        {TransferKind::UploadQmx610, 0, "hello\r\n", "", 0, {kMsgUploadNotTerv210}},
+        {TransferKind::UploadQmx610, 0, "", "", 2, done},
+        {TransferKind::UploadFeatureCodes, 1, "A,,B\r\nC,D\r\n", dh, 2, done},
+        {TransferKind::UploadFeatureCodes, 1, "\r\nA,B\r\n", "", 2, done},
+        {TransferKind::UploadAlignment, 0, text, text + "\r\n", 2, done},
+        {TransferKind::UploadAlignment, 0, text + "\r", text + "\r\r\n", 2, done},
+        {TransferKind::UploadAlignment, 0, "a\r\n", "a\r\n", 2, done},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.view);
+        UseTestComSettings(c.protocol);
+        CRecordingScreen screen(c.view);
+        EXPECT_EQ(Run(c.kind, screen, c.code), c.code ? c.echo + "\x04\r\n" : "");
+        // Nothing sent, nothing echoed: the view keeps its text.
+        EXPECT_EQ(screen.View(), c.echo.empty() ? c.view : c.echo);
+        EXPECT_EQ(screen.Messages(), c.messages);
+        if (!c.code) {
+            EXPECT_TRUE(screen.Prompts().empty());
+        }
     }
-    CRecordingScreen ended("a\r\n");
-    EXPECT_EQ(Run(TransferKind::UploadAlignment, ended, 2), "a\r\n\x04\r\n");
 }
 
 TEST_F(SerialUpload, RowDelayPacesEveryLine) {
