@@ -25,7 +25,7 @@ public:
     explicit CQuietScreen(std::string view = {}) : m_view(std::move(view)) {}
     std::string GetViewText() override { return m_view; }
     void SetViewText(const std::string&) override {}
-    void ShowText(const std::string&) override { ++m_shows; }
+    void ShowText(std::string) override { ++m_shows; }
     void LockView() override {}
     void UnlockView() override {}
     void ShowMessage(const std::string&) override {}

@@ -142,10 +142,10 @@ void CWindowTransferScreen::ScheduleFlush() {
     }
 }
 
-void CWindowTransferScreen::ShowText(const std::string& bytes) {
+void CWindowTransferScreen::ShowText(std::string bytes) {
     {
         std::lock_guard lock(m_mutex);
-        m_pendingText = bytes;
+        m_pendingText = std::move(bytes);
         m_hasPending = true;
     }
     if (QThread::currentThread() == thread()) {

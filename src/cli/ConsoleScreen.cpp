@@ -32,6 +32,11 @@ void CConsoleScreen::SetViewText(const std::string& bytes) {
     m_view = bytes;
 }
 
+void CConsoleScreen::ShowText(std::string bytes) {
+    std::lock_guard lock(m_mutex);
+    m_view = std::move(bytes);
+}
+
 void CConsoleScreen::ShowMessage(const std::string& utf8) {
     EndProgressLine();
     PrintMessage(utf8);

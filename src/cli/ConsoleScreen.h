@@ -23,7 +23,7 @@ public:
 
     std::string GetViewText() override;
     void SetViewText(const std::string& bytes) override;
-    void ShowText(const std::string& bytes) override { SetViewText(bytes); }
+    void ShowText(std::string bytes) override;
     void LockView() override {}
     void UnlockView() override {}
     void ShowMessage(const std::string& utf8) override;

@@ -277,8 +277,7 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     // at once than by wrapping everything again. Lines that all fit the
     // window need no wrapping at all, which saves measuring every line.
     const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
-    if ((large || wrap == SC_WRAP_NONE) && SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE)
-        SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
+    if (large || wrap == SC_WRAP_NONE) SetWrap(SC_WRAP_NONE);
     // The editor's own listeners of changes count the characters before
     // every change, which costs a scan of the whole text per refresh; our
     // own placements need no notice.
@@ -286,8 +285,7 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     SendScintilla(SCI_SETMODEVENTMASK, 0L);
     change();
     SendScintilla(SCI_SETMODEVENTMASK, events);
-    if (wrap != SC_WRAP_NONE && SendScintilla(SCI_GETWRAPMODE) != wrap)
-        SendScintilla(SCI_SETWRAPMODE, wrap);
+    if (wrap != SC_WRAP_NONE) SetWrap(wrap);
     // What was there before cannot be undone into the new text.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
@@ -321,15 +319,17 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
 
 void CCommunicationView::AppendBytes(std::string_view more) {
     if (more.empty()) return;
-    std::string piece;
     long replaceFrom = SendScintilla(SCI_GETLENGTH);
+    std::string utf8;
     if (m_shownValid && m_openLead) {
         // The lone lead byte shown last may pair with the first new byte.
-        piece.assign(1, m_shown.back());
+        std::string piece(1, m_shown.back());
+        piece.append(more);
+        utf8 = DecodeViewUtf8(piece);
         replaceFrom -= 4;
+    } else {
+        utf8 = DecodeViewUtf8(more);
     }
-    piece.append(more);
-    const std::string utf8 = DecodeViewUtf8(piece);
     const long end = SendScintilla(SCI_GETLENGTH);
     m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
     Place(utf8.size() > kLargeInsert, [&] {
@@ -376,8 +376,15 @@ void CCommunicationView::SetLocked(bool locked) {
     setReadOnly(locked);
     if (!locked && m_caretToEnd) SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
     m_caretToEnd = false;
-    SendScintilla(SCI_SETCARETSTYLE, locked ? CARETSTYLE_INVISIBLE : CARETSTYLE_LINE);
-    update();
+    // The caret shows only while the editor believes it has the focus. A
+    // change of the caret's style would do too, but makes the editor measure
+    // every visible line again at the next paint.
+    SendScintilla(SCI_SETFOCUS, static_cast<unsigned long>(!locked && hasFocus()));
+}
+
+void CCommunicationView::focusInEvent(QFocusEvent* event) {
+    QsciScintilla::focusInEvent(event);
+    if (m_locked) SendScintilla(SCI_SETFOCUS, 0UL);
 }
 
 void CCommunicationView::SetModified(bool modified) {
@@ -459,8 +466,16 @@ long long CCommunicationView::WidestEditedLine() {
 }
 
 void CCommunicationView::UpdateWrap() {
-    const long wanted = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
-    if (SendScintilla(SCI_GETWRAPMODE) != wanted) SendScintilla(SCI_SETWRAPMODE, wanted);
+    SetWrap(m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE);
+}
+
+void CCommunicationView::SetWrap(long mode) {
+    if (SendScintilla(SCI_GETWRAPMODE) == mode) return;
+    // Wrapping keeps every line's layout, as the editor's own setting does.
+    // Without it one kept layout is enough, and a paint after a large
+    // change measures its lines without allocating a layout for each.
+    SendScintilla(SCI_SETLAYOUTCACHE, mode == SC_WRAP_NONE ? SC_CACHE_CARET : SC_CACHE_DOCUMENT);
+    SendScintilla(SCI_SETWRAPMODE, mode);
 }
 
 void CCommunicationView::resizeEvent(QResizeEvent* event) {

@@ -57,6 +57,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
@@ -77,6 +78,7 @@ private:
     long long RangeWidth(long from, long to) const;
     long long WidestEditedLine();
     void UpdateWrap();
+    void SetWrap(long mode);
     QsciPrinter& Printer();
 
     std::unique_ptr<QsciPrinter> m_printer;

@@ -15,7 +15,8 @@ public:
     virtual void SetViewText(const std::string& bytes) = 0;
     // Progress display: replaces the view's text and moves the caret to its end.
     // An implementation may coalesce calls (the last one always wins).
-    virtual void ShowText(const std::string& bytes) = 0;
+    // Takes the text by value: a whole transfer's text is handed over, not copied.
+    virtual void ShowText(std::string bytes) = 0;
     virtual void LockView() = 0;
     virtual void UnlockView() = 0;
     // A modal message (UTF-8); returns when the user has closed it.

@@ -252,8 +252,17 @@ private slots:
         std::string bytes;
         for (int i = 0; i < 500; ++i) bytes += "line " + std::to_string(i) + "\r\n";
         f.view.SetBytes(bytes);
+        const auto caretShown = [&] {
+            return f.view.SendScintilla(QsciScintillaBase::SCI_GETFOCUS) != 0 &&
+                   f.view.SendScintilla(QsciScintillaBase::SCI_GETCARETSTYLE) !=
+                       QsciScintillaBase::CARETSTYLE_INVISIBLE;
+        };
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
         f.view.SetLocked(true);
         QVERIFY(f.view.IsLocked() && f.view.isReadOnly() && f.view.isEnabled());
+        // No caret in a locked view, not even when a click gives it the focus.
+        QApplication::sendEvent(&f.view, &focusIn);
+        QVERIFY(!caretShown());
         QTest::keyClicks(&f.view, "typed");
         QTest::keyClick(&f.view, Qt::Key_Return);
         QTest::keyClick(&f.view, Qt::Key_Delete);
@@ -271,6 +280,8 @@ private slots:
         f.view.ShowBytesAtEnd(bytes + "more");
         QCOMPARE(f.view.GetBytes(), bytes + "more");
         f.view.SetLocked(false);
+        QApplication::sendEvent(&f.view, &focusIn);
+        QVERIFY(caretShown());
         QTest::keyClicks(&f.view, "!");
         QCOMPARE(f.view.GetBytes(), bytes + "more!");
     }

@@ -19,9 +19,9 @@ void CRecordingScreen::SetViewText(const std::string& bytes) {
     m_calls.push_back("set");
 }
 
-void CRecordingScreen::ShowText(const std::string& bytes) {
+void CRecordingScreen::ShowText(std::string bytes) {
     std::lock_guard lock(m_mutex);
-    m_view = bytes;
+    m_view = std::move(bytes);
     m_calls.push_back("show");
 }
 
