@@ -18,7 +18,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "convert/ViewCodec.h"
@@ -64,9 +66,25 @@ std::pair<long long, long long> LineWidths(std::string_view utf8, const CCharWid
         else if (b >= 0xC0)
             add[b] = w.wide;
     }
+    // Eight bytes at once while they are plain printable ASCII (no line
+    // break, control or byte above 0x7E), the usual case; one at a time else.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
     long long widest = start, line = start;
-    for (const char c : utf8) {
-        const int a = add[static_cast<unsigned char>(c)];
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p, sizeof v);
+            const std::uint64_t below = (v - kOnes * 0x20) & ~v & kHighs;  // a byte < 0x20
+            const std::uint64_t above = ((v + kOnes) | v) & kHighs;        // a byte >= 0x7F
+            if ((below | above) == 0) {
+                line += 8LL * w.ascii;
+                p += 8;
+                continue;
+            }
+        }
+        const int a = add[static_cast<unsigned char>(*p++)];
         if (a < 0) {
             widest = std::max(widest, line);
             line = 0;

@@ -169,6 +169,12 @@ private slots:
         f.view.resize(100, 200);  // a narrower window wraps what fitted before
         QVERIFY(wraps());
         QCOMPARE(f.view.GetBytes(), std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
+        // Control bytes show as wide blobs: a short line of them may not fit.
+        f.view.resize(300, 200);
+        f.view.SetBytes("abcdefgh" + std::string(16, '\x01') + "\r\nijkl");
+        QVERIFY(wraps());
+        f.view.SetBytes("abcdefgh" + std::string(16, 'x') + "\r\nijkl");
+        QVERIFY(!wraps());
     }
 
     void gbkShowsAsQtDecodesIt() {
