@@ -377,23 +377,21 @@ void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
 
 void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
     SetBytes(bytes);
-    if (m_locked) {
-        // While a transfer runs the caret is hidden and every move of it
-        // costs the editor a count of the whole text: only scroll to the
-        // end, and put the caret there once the view is unlocked.
-        SendScintilla(SCI_SCROLLTOEND);
-        m_caretToEnd = true;
+    const long end = SendScintilla(SCI_GETLENGTH);
+    if (!m_locked) {
+        SendScintilla(SCI_GOTOPOS, end);
         return;
     }
-    SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
+    // The hidden caret goes along with the text now: moved later, on unlock,
+    // it would have the editor repaint everything between its two places.
+    SendScintilla(SCI_SETEMPTYSELECTION, end);
+    SendScintilla(SCI_SCROLLTOEND);
 }
 
 void CCommunicationView::SetLocked(bool locked) {
     // Read-only, not disabled: the user can still scroll through what arrives.
     m_locked = locked;
     setReadOnly(locked);
-    if (!locked && m_caretToEnd) SendScintilla(SCI_GOTOPOS, SendScintilla(SCI_GETLENGTH));
-    m_caretToEnd = false;
     // The caret shows only while the editor believes it has the focus. A
     // change of the caret's style would do too, but makes the editor measure
     // every visible line again at the next paint.

@@ -95,5 +95,4 @@ private:
     long long m_widest = 0;  // estimated pixels of the widest line, never less
     bool m_wrapCheckPosted = false;
     long m_editedFrom = LONG_MAX, m_editedTo = 0;
-    bool m_caretToEnd = false;  // shown at the end while locked: the caret follows on unlock
 };
