@@ -146,6 +146,14 @@ bool IsLead(char byte) {
 
 CCommunicationView::CCommunicationView(QWidget* parent) : QsciScintilla(parent) {
     setObjectName("CommunicationView");
+    // First, as the document holds some settings: one without a style byte
+    // per character. Nothing here is styled, and style bytes would double
+    // what placing and keeping a large text costs.
+    if (const long doc = SendScintilla(SCI_CREATEDOCUMENT, 0UL,
+                                       static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE))) {
+        SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void*>(doc));
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void*>(doc));
+    }
     setUtf8(true);
     setEolMode(EolWindows);  // a typed line break is CR LF
     setEolVisibility(false);
