@@ -447,13 +447,29 @@ size_t CSerialPort::Write(const void* buffer, size_t n) {
     return done;
 }
 
+size_t CSerialPort::ReadQueued(void* buffer, size_t n) {
+    const int fd = m_fd.load();
+    if (fd < 0 || n == 0) return 0;
+    for (;;) {
+        const ssize_t r = ::read(fd, buffer, n);
+        if (r > 0) return static_cast<size_t>(r);
+        if (r < 0 && errno == EINTR) continue;
+        return 0;  // nothing queued, or the far end is gone
+    }
+}
+
 bool CSerialPort::WaitForInput(Clock::time_point deadline) {
     if (m_fd.load() < 0) return false;
     for (;;) {
-        if (QueuedBytes() > 0) return true;
-        if (IsCancelled() || Clock::now() >= deadline) return false;
-        short rev = WaitFd(POLLIN, deadline, false);
-        if (rev == 0) continue;
+        // One poll answers for queued input, a cancel and the deadline. Not
+        // the queue's count: asking it takes the line's settings lock for
+        // writing, which stalls the driver delivering the next bytes.
+        const short rev = WaitFd(POLLIN, deadline, false);
+        if (rev == 0) {
+            if (IsCancelled() || Clock::now() >= deadline) return false;
+            continue;
+        }
+        if ((rev & POLLIN) && !(rev & (POLLHUP | POLLERR | POLLNVAL))) return true;
         if (QueuedBytes() > 0) return true;
         if (rev & (POLLHUP | POLLERR | POLLNVAL)) {
             // The far end is gone: behave like a silent line until the deadline.

@@ -96,6 +96,8 @@ public:
     void Purge(bool input, bool output);
     // Blocking read of up to n bytes, bounded by the time-outs. Returns the count read.
     size_t Read(void* buffer, size_t n);
+    // Up to n bytes already queued, without waiting; 0 when none are.
+    size_t ReadQueued(void* buffer, size_t n);
     // Blocking write, bounded by the write time-outs. Returns the count written;
     // less than n when the line failed (the far end hung up), the time-outs
     // ran out (the far end stopped reading) or the port was cancelled.

@@ -59,14 +59,6 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
             enqSent = true;
         }
         if (!g_SerialPort.WaitForInput(deadline)) continue;
-        // Asked once per chunk: on a fast line the question costs as much as the read.
-        size_t queued = g_SerialPort.QueuedBytes();
-        if (queued == 0) {
-            // Readable but nothing queued: the far end hung up. Do not spin;
-            // the deadline ends the download.
-            WaitUntil(std::min(deadline, Clock::now() + kSettle));
-            continue;
-        }
         // Let the bytes of a serial line settle for up to 5 ms so they are
         // read in large chunks rather than byte by byte; stop as soon as a
         // full chunk is queued. A line faster than any serial line (a
@@ -84,12 +76,18 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
                 WaitUntil(std::min<Clock::time_point>(settleEnd, now + step));
                 step *= 2;
             }
-            queued = g_SerialPort.QueuedBytes();
+        }
+        std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
+        // What is queued, at most a buffer: on a fast line the queue's count
+        // would cost as much as the read.
+        const size_t got = g_SerialPort.ReadQueued(g_abyRxBuffer, sizeof g_abyRxBuffer);
+        if (got == 0) {
+            // Readable but nothing there: the far end hung up. Do not spin;
+            // the deadline ends the download.
+            WaitUntil(std::min(deadline, Clock::now() + kSettle));
+            continue;
         }
         deadline = Clock::now() + timeout;
-        const size_t n = std::min<size_t>(queued, sizeof g_abyRxBuffer);
-        std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-        const size_t got = n ? g_SerialPort.Read(g_abyRxBuffer, n) : 0;
         lastChunkBytes = got;
         lastChunkAt = Clock::now();
         const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
