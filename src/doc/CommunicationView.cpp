@@ -500,6 +500,10 @@ void CCommunicationView::SetWrap(long mode) {
     // change measures its lines without allocating a layout for each.
     SendScintilla(SCI_SETLAYOUTCACHE, mode == SC_WRAP_NONE ? SC_CACHE_CARET : SC_CACHE_DOCUMENT);
     SendScintilla(SCI_SETWRAPMODE, mode);
+    // The editor makes its scroll bar appear only when needed after a change
+    // of wrapping: one coming and going changes the text's width and costs a
+    // second layout and paint.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void CCommunicationView::resizeEvent(QResizeEvent* event) {

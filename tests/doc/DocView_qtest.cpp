@@ -171,10 +171,13 @@ private slots:
         QCOMPARE(f.view.GetBytes(), std::string(40, 'z') + "\r\n" + std::string(20, 'z'));
         // Control bytes show as wide blobs: a short line of them may not fit.
         f.view.resize(300, 200);
-        f.view.SetBytes("abcdefgh" + std::string(16, '\x01') + "\r\nijkl");
+        f.view.SetBytes("abcdefgh" + std::string(8, '\x01') + "\r\nijkl");
         QVERIFY(wraps());
-        f.view.SetBytes("abcdefgh" + std::string(16, 'x') + "\r\nijkl");
+        f.view.SetBytes("abcdefgh" + std::string(8, 'x') + "\r\nijkl");
         QVERIFY(!wraps());
+        // Turning wrapping on and off never takes the scroll bar away (the
+        // text's width would change with it).
+        QVERIFY(f.view.verticalScrollBar()->isVisible());
     }
 
     void gbkShowsAsQtDecodesIt() {
