@@ -58,34 +58,41 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
             g_SerialPort.Write(&enq, 1);
             enqSent = true;
         }
-        if (!g_SerialPort.WaitForInput(deadline)) continue;
-        // Let the bytes of a serial line settle for up to 5 ms so they are
-        // read in large chunks rather than byte by byte; stop as soon as a
-        // full chunk is queued. A line faster than any serial line (a
-        // pseudo-terminal) is read at once, or the pause would throttle it.
-        const bool fastLine =
-            lastChunkBytes > 0 &&
-            lastChunkBytes >= kFastLineBytesPerSecond *
-                                  std::chrono::duration<double>(Clock::now() - lastChunkAt).count();
-        if (!fastLine) {
-            const auto settleEnd = Clock::now() + kSettle;
-            auto step = std::chrono::microseconds(500);
-            while (g_SerialPort.QueuedBytes() < sizeof g_abyRxBuffer && !g_bTransferCancel) {
-                const auto now = Clock::now();
-                if (now >= settleEnd) break;
-                WaitUntil(std::min<Clock::time_point>(settleEnd, now + step));
-                step *= 2;
-            }
-        }
+        // A line faster than any serial line (a pseudo-terminal) is read at
+        // once: a pause would throttle it, and while it is busy there is
+        // nearly always a chunk queued, so it costs one call per chunk.
+        const auto fastLine = [&] {
+            return lastChunkBytes > 0 &&
+                   lastChunkBytes >=
+                       kFastLineBytesPerSecond *
+                           std::chrono::duration<double>(Clock::now() - lastChunkAt).count();
+        };
         std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
-        // What is queued, at most a buffer: on a fast line the queue's count
-        // would cost as much as the read.
-        const size_t got = g_SerialPort.ReadQueued(g_abyRxBuffer, sizeof g_abyRxBuffer);
+        size_t got = fastLine() ? g_SerialPort.ReadQueued(g_abyRxBuffer, sizeof g_abyRxBuffer) : 0;
         if (got == 0) {
-            // Readable but nothing there: the far end hung up. Do not spin;
-            // the deadline ends the download.
-            WaitUntil(std::min(deadline, Clock::now() + kSettle));
-            continue;
+            if (!g_SerialPort.WaitForInput(deadline)) continue;
+            // Let the bytes of a serial line settle for up to 5 ms so they are
+            // read in large chunks rather than byte by byte; stop as soon as
+            // a full chunk is queued.
+            if (!fastLine()) {
+                const auto settleEnd = Clock::now() + kSettle;
+                auto step = std::chrono::microseconds(500);
+                while (g_SerialPort.QueuedBytes() < sizeof g_abyRxBuffer && !g_bTransferCancel) {
+                    const auto now = Clock::now();
+                    if (now >= settleEnd) break;
+                    WaitUntil(std::min<Clock::time_point>(settleEnd, now + step));
+                    step *= 2;
+                }
+            }
+            // What is queued, at most a buffer: asking the queue's count
+            // first would cost as much as the read.
+            got = g_SerialPort.ReadQueued(g_abyRxBuffer, sizeof g_abyRxBuffer);
+            if (got == 0) {
+                // Readable but nothing there: the far end hung up. Do not
+                // spin; the deadline ends the download.
+                WaitUntil(std::min(deadline, Clock::now() + kSettle));
+                continue;
+            }
         }
         deadline = Clock::now() + timeout;
         lastChunkBytes = got;
