@@ -8,17 +8,6 @@
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 
-bool HasCompanion(TransferKind kind) {
-    switch (kind) {
-        case TransferKind::DownloadQmx210:
-        case TransferKind::DownloadQmx610:
-        case TransferKind::UsbDownload:
-            return false;
-        default:
-            return true;
-    }
-}
-
 bool ReceivesData(TransferKind kind) {
     switch (kind) {
         case TransferKind::DownloadQmx210:
@@ -28,6 +17,11 @@ bool ReceivesData(TransferKind kind) {
         default:
             return false;
     }
+}
+
+bool HasCompanion(TransferKind kind) {
+    // Downloads show their own progress; every upload echoes what it sent.
+    return !ReceivesData(kind);
 }
 
 unsigned RunTransferWorker(TransferKind kind, const CTransferJob& job) {
