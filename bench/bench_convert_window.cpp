@@ -16,9 +16,9 @@
 #include "convert/BlockFraming.h"
 #include "convert/Converters.h"
 #include "convert/ViewCodec.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 namespace {
 

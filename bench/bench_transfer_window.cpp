@@ -15,13 +15,13 @@
 #include "app/CommunicationApp.h"
 #include "app/WindowTransferScreen.h"
 #include "config/LinkSettings.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
 #include "sim/Pty.h"
 #include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 namespace {
 

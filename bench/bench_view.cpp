@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "config/SafeFile.h"
+#include "base/SafeFile.h"
 #include "convert/ViewCodec.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 namespace {
 std::string SampleText() {

@@ -1,37 +1,18 @@
 # Every folder of src/ is one library built from the files it holds, so that
-# adding a file needs no edit here. A folder that is otherwise free of widgets
-# names its widget files in UI_SOURCES; they go into a separate "_ui" library.
-
+# adding a file needs no edit here. A folder's name says whether it holds
+# widgets (ui, view, app); the others never include Qt.
 function(jvs_library name folder)
-  cmake_parse_arguments(ARG "" "" "LINKS;UI_SOURCES;UI_LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  set(ui_sources)
-  foreach(file ${ARG_UI_SOURCES})
-    if(NOT EXISTS ${folder}/${file})
-      message(FATAL_ERROR "${name}: UI_SOURCES names ${file}, which is not in ${folder}")
-    endif()
-    list(APPEND ui_sources ${folder}/${file})
-  endforeach()
-  if(ui_sources)
-    list(REMOVE_ITEM sources ${ui_sources})
-  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
-  else()
-    add_library(${name} INTERFACE)
-  endif()
-  get_target_property(kind ${name} TYPE)
-  if(kind STREQUAL "INTERFACE_LIBRARY")
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
-  else()
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_LINKS})
-  endif()
-  if(ui_sources)
-    add_library(${name}_ui STATIC ${ui_sources})
-    target_link_libraries(${name}_ui PUBLIC ${name} Qt6::Widgets ${ARG_UI_LINKS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_LINKS})
   endif()
 endfunction()
 
@@ -50,8 +31,8 @@ function(jvs_tests folder)
   if(gtests)
     set(exe test_${folder})
     add_executable(${exe} ${gtests} ${helpers})
-    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main
-                                         Threads::Threads)
+    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} jvs_test_support GTest::gtest GTest::gmock
+                                         GTest::gtest_main Threads::Threads)
     target_compile_definitions(${exe} PRIVATE JVS_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
                                               JVS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                               JVS_BINARY_DIR="${PROJECT_BINARY_DIR}")
@@ -64,7 +45,8 @@ function(jvs_tests folder)
     get_filename_component(base ${src} NAME_WE)
     set(exe q${folder}_${base})
     add_executable(${exe} ${src} ${helpers})
-    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} Qt6::Test Qt6::Widgets Threads::Threads)
+    target_link_libraries(${exe} PRIVATE ${ARG_LINKS} jvs_test_support Qt6::Test Qt6::Widgets
+                                         Threads::Threads)
     target_compile_definitions(${exe} PRIVATE JVS_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
                                               JVS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                               JVS_BINARY_DIR="${PROJECT_BINARY_DIR}")

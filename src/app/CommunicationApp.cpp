@@ -19,12 +19,12 @@
 #include "app/WindowTransferScreen.h"
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/DocStrings.h"
-#include "doc/MessageSeam.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
+#include "view/DocStrings.h"
 
 namespace {
 CCommunicationApp* g_app = nullptr;

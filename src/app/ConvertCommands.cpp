@@ -6,9 +6,9 @@
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "convert/Converters.h"
-#include "doc/MessageSeam.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
 
 namespace {
 

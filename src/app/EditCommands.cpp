@@ -1,11 +1,11 @@
 // Window commands of list editing and prism correction.
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
-#include "edit/CodeListDlg.h"
-#include "edit/CoordListDlg.h"
-#include "edit/EditUi.h"
-#include "edit/PrismCorrectDlg.h"
 #include "transfer/TransferState.h"
+#include "ui/CodeListDlg.h"
+#include "ui/CoordListDlg.h"
+#include "ui/EditUi.h"
+#include "ui/PrismCorrectDlg.h"
 
 namespace {
 

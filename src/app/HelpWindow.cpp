@@ -15,8 +15,8 @@
 
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
-#include "config/SafeFile.h"
-#include "doc/MessageSeam.h"
+#include "base/SafeFile.h"
+#include "ui/MessageSeam.h"
 
 namespace {
 QStringList g_searchDirs;

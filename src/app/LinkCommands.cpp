@@ -5,12 +5,12 @@
 
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
-#include "config/ComSettingDlg.h"
-#include "config/UsbSettingDlg.h"
 #include "convert/ViewCodec.h"
-#include "doc/MessageSeam.h"
 #include "link/ConnectionProbe.h"
 #include "link/SerialPort.h"
+#include "ui/ComSettingDlg.h"
+#include "ui/MessageSeam.h"
+#include "ui/UsbSettingDlg.h"
 
 namespace {
 

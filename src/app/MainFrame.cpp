@@ -22,10 +22,10 @@
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "app/SplashWnd.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationView.h"
 
 namespace {
 constexpr int kStartupWaitMs = 2000;

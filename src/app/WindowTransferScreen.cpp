@@ -5,9 +5,9 @@
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
 #include "app/MainFrame.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 CWindowTransferScreen::CWindowTransferScreen() {
     m_flushTimer.setSingleShot(true);

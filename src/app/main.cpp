@@ -8,7 +8,7 @@
 #include "app/CommunicationApp.h"
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
-#include "doc/MessageSeam.h"
+#include "ui/MessageSeam.h"
 
 namespace {
 void ReportHelp(CMainFrame* frame) {

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/SafeFile.h"
 #include "cli/CliCommand.h"
-#include "config/SafeFile.h"
 #include "convert/ConvertMessages.h"
 
 namespace cli {

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "base/SafeFile.h"
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
-#include "link/SerialPort.h"
 #include "cli/SimLink.h"
-#include "config/SafeFile.h"
+#include "link/SerialPort.h"
 #include "sim/SimInstrument.h"
 
 namespace cli {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <utility>
 
-#include "config/SafeFile.h"
+#include "base/SafeFile.h"
 
 namespace {
 

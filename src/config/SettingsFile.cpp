@@ -12,7 +12,7 @@
 #include <cstring>
 #include <optional>
 
-#include "config/SafeFile.h"
+#include "base/SafeFile.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QSettings>
 
 #include "app/CommunicationApp.h"
-#include "doc/CommunicationDoc.h"
+#include "view/CommunicationDoc.h"
 
 std::string ReadAll(const QString& path) {
     QFile f(path);

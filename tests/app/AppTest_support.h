@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "doc/MessageSeam.h"
+#include "ui/MessageSeam.h"
 
 class CCommunicationApp;
 

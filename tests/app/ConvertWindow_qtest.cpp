@@ -11,13 +11,13 @@
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
 #include "convert/RecordFormats.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "edit/CoordListDlg.h"
-#include "edit/EditUi.h"
-#include "edit/PrismCorrectDlg.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
+#include "ui/CoordListDlg.h"
+#include "ui/EditUi.h"
+#include "ui/PrismCorrectDlg.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 namespace {
 std::string ReadSample(const char* name) {

@@ -30,12 +30,12 @@
 #include "app/SplashWnd.h"
 #include "app/WindowTransferScreen.h"
 #include "config/LinkSettings.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 // Counts every request to the desktop's URL opener.
 class CUrlTrap : public QObject {

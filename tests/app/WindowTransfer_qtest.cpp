@@ -12,13 +12,13 @@
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
 #include "config/LinkSettings.h"
-#include "doc/CommunicationDoc.h"
-#include "doc/CommunicationView.h"
-#include "doc/MessageSeam.h"
 #include "sim/SimHarness.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 class CWindowTransferTest : public CAppTest {
     Q_OBJECT

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "TempCwd_support.h"
-#include "config/SafeFile.h"
+#include "base/SafeFile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,202 @@
+#include "ui/ComSettingDlg.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstring>
+
+#include "config/LinkSettings.h"
+#include "config/SettingsFile.h"
+#include "link/SerialPort.h"
+#include "ui/MessageSeam.h"
+
+namespace {
+
+const char* const kPorts[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
+const int kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+QString ControlName(int id) {
+    return QStringLiteral("ctl%1").arg(id);
+}
+
+QRadioButton* AddRadio(QButtonGroup* group, QWidget* parent, int id, const QString& text) {
+    auto* radio = new QRadioButton(text, parent);
+    radio->setObjectName(ControlName(id));
+    group->addButton(radio, id);
+    return radio;
+}
+
+// Checks the radio with that id, or none when the id is 0.
+void CheckOnly(QButtonGroup* group, int id) {
+    if (QAbstractButton* b = group->button(id)) b->setChecked(true);
+}
+
+QGroupBox* RadioGroup(QWidget* parent, const QString& title, QButtonGroup* group, int firstId,
+                      const QStringList& texts, int columns) {
+    auto* box = new QGroupBox(title, parent);
+    auto* grid = new QGridLayout(box);
+    for (int i = 0; i < texts.size(); ++i)
+        grid->addWidget(AddRadio(group, box, firstId + i, texts[i]), i / columns, i % columns);
+    return box;
+}
+
+QLineEdit* NumberEdit(QWidget* parent, int id) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(ControlName(id));
+    edit->setMaxLength(5);
+    return edit;
+}
+
+}  // namespace
+
+QString FormatSettingNumber(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%-3d", value);
+    return QString::fromLatin1(text);
+}
+
+CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("COM通讯参数设置"));
+    setFont(QFont(QStringList{QStringLiteral("SimSun"), QStringLiteral("宋体")}, 9));
+    setModal(true);
+
+    m_protocol = new QButtonGroup(this);
+    m_port = new QButtonGroup(this);
+    m_baud = new QButtonGroup(this);
+    m_dataBits = new QButtonGroup(this);
+    m_stopBits = new QButtonGroup(this);
+    m_parity = new QButtonGroup(this);
+
+    auto* protocol = RadioGroup(this, QStringLiteral("协议"), m_protocol, 1001,
+                                {QStringLiteral("None"), QStringLiteral("Ack/Nak")}, 1);
+
+    // Each port with the device its name stands for on this machine.
+    auto* portBox = new QGroupBox(QStringLiteral("通讯口"), this);
+    auto* portGrid = new QGridLayout(portBox);
+    for (int i = 0; i < 6; ++i) {
+        QRadioButton* radio = AddRadio(m_port, portBox, 1003 + i, QString::fromLatin1(kPorts[i]));
+        std::string device = ResolvePortName(kPorts[i]);
+        auto* label = new QLabel(
+            device.empty() ? QStringLiteral("-") : QString::fromStdString(device), portBox);
+        label->setObjectName(QStringLiteral("device%1").arg(1003 + i));
+        label->setEnabled(false);
+        radio->setToolTip(label->text());
+        portGrid->addWidget(radio, i, 0);
+        portGrid->addWidget(label, i, 1);
+    }
+
+    QStringList baudTexts;
+    for (int b : kBauds) baudTexts << QString::number(b);
+    auto* baud = RadioGroup(this, QStringLiteral("波特率"), m_baud, 1009, baudTexts, 2);
+    auto* dataBits = RadioGroup(this, QStringLiteral("数据位"), m_dataBits, 1017,
+                                {QStringLiteral("7"), QStringLiteral("8")}, 2);
+    auto* stopBits = RadioGroup(this, QStringLiteral("停止位"), m_stopBits, 1019,
+                                {QStringLiteral("1"), QStringLiteral("2")}, 2);
+    auto* parity =
+        RadioGroup(this, QStringLiteral("校验"), m_parity, 1021,
+                   {QStringLiteral("无"), QStringLiteral("奇"), QStringLiteral("偶")}, 3);
+
+    m_recvTimeout = NumberEdit(this, 1024);
+    m_rowDelay = NumberEdit(this, 1025);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(protocol, 0, 0);
+    grid->addWidget(portBox, 0, 1, 2, 1);
+    grid->addWidget(baud, 1, 0);
+    auto* right = new QVBoxLayout;
+    right->addWidget(dataBits);
+    right->addWidget(stopBits);
+    right->addWidget(parity);
+    grid->addLayout(right, 0, 2, 2, 1);
+
+    auto* numbers = new QGridLayout;
+    numbers->addWidget(new QLabel(QStringLiteral("接收超时："), this), 0, 0);
+    numbers->addWidget(m_recvTimeout, 0, 1);
+    numbers->addWidget(new QLabel(QStringLiteral("秒"), this), 0, 2);
+    numbers->addWidget(new QLabel(QStringLiteral("行间延时："), this), 1, 0);
+    numbers->addWidget(m_rowDelay, 1, 1);
+    numbers->addWidget(new QLabel(QStringLiteral("毫秒"), this), 1, 2);
+
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("ctl1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("ctl2"));
+    connect(ok, &QPushButton::clicked, this, &CComSettingDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(numbers);
+    bottom->addStretch();
+    bottom->addLayout(buttons);
+
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(grid);
+    main->addLayout(bottom);
+
+    OnInitDialog();
+}
+
+QWidget* CComSettingDlg::Control(int id) const {
+    return findChild<QWidget*>(ControlName(id));
+}
+
+void CComSettingDlg::OnInitDialog() {
+    const ComSettingsRecord r = ComSettings.Get();
+    CheckOnly(m_protocol, r.Protol != 0 ? 1002 : 1001);
+    for (int i = 0; i < 6; ++i)
+        if (std::strcmp(r.COMPort, kPorts[i]) == 0) CheckOnly(m_port, 1003 + i);
+    for (int i = 0; i < 8; ++i)
+        if (r.Baudrate == kBauds[i]) CheckOnly(m_baud, 1009 + i);
+    if (r.DataBit == 7) CheckOnly(m_dataBits, 1017);
+    if (r.DataBit == 8) CheckOnly(m_dataBits, 1018);
+    if (r.StopBit == 0) CheckOnly(m_stopBits, 1019);
+    if (r.StopBit == 2) CheckOnly(m_stopBits, 1020);
+    if (r.CheckBit >= 0 && r.CheckBit <= 2) CheckOnly(m_parity, 1021 + r.CheckBit);
+
+    m_strRecvTimeout = FormatSettingNumber(r.ReceiveTimeOut / 1000);
+    m_strRowDelay = FormatSettingNumber(r.RowDelay);
+    m_recvTimeout->setText(m_strRecvTimeout);
+    m_rowDelay->setText(m_strRowDelay);
+    if (QAbstractButton* first = m_protocol->button(1001)) first->setFocus();
+}
+
+void CComSettingDlg::OnOK() {
+    m_strRecvTimeout = m_recvTimeout->text();
+    m_strRowDelay = m_rowDelay->text();
+
+    ComSettingsRecord r = ComSettings.Get();
+    if (int id = m_protocol->checkedId(); id > 0) r.Protol = id == 1002 ? 1 : 0;
+    if (int id = m_port->checkedId(); id > 0) {
+        std::memset(r.COMPort, 0, sizeof r.COMPort);
+        std::snprintf(r.COMPort, sizeof r.COMPort, "%s", kPorts[id - 1003]);
+    }
+    if (int id = m_baud->checkedId(); id > 0) r.Baudrate = kBauds[id - 1009];
+    if (int id = m_dataBits->checkedId(); id > 0) r.DataBit = id == 1017 ? 7 : 8;
+    if (int id = m_stopBits->checkedId(); id > 0) r.StopBit = id == 1019 ? 0 : 2;
+    if (int id = m_parity->checkedId(); id > 0) r.CheckBit = static_cast<int8_t>(id - 1021);
+
+    const char* message = nullptr;
+    r.ReceiveTimeOut = CheckedTimeoutMs(m_strRecvTimeout.toStdString(), &message);
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
+    r.RowDelay = CheckedRowDelay(m_strRowDelay.toStdString(), &message);
+    if (message) ShowMessageBox(this, QString::fromUtf8(message));
+
+    ComSettings.Set(r);
+    // The specified text first, then which file and why.
+    if (int error = 0; !SaveComSettings(r, &error))
+        ShowMessageBox(this, QString::fromUtf8(kMsgSaveConfigFailed) + '\n' +
+                                 QString::fromStdString(SettingsErrorDetail(error)));
+    accept();
+}

@@ -1,0 +1,61 @@
+#include "ui/MessageSeam.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <mutex>
+
+#include "view/DocStrings.h"
+
+namespace {
+MessageHook g_messageHook;
+FileDialogHook g_fileDialogHook;
+
+QString RunFileDialog(QWidget* parent, bool save, const QString& suggestedName) {
+    QFileDialog dialog(parent, QString::fromUtf8(save ? doctext::kSaveTitle : doctext::kOpenTitle));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromUtf8(doctext::kAllFilesFilter));
+    // "*.*" means every file to our users; on Linux many names have no dot.
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) model->setNameFilters({});
+    dialog.setDefaultSuffix(QString());
+    if (save) dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+}  // namespace
+
+EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons) {
+    if (g_messageHook) return g_messageHook(text, buttons);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(doctext::kAppTitle), text,
+                    buttons == EButtons::Ok
+                        ? QMessageBox::Ok
+                        : QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parent);
+    const int pressed = box.exec();
+    if (pressed == QMessageBox::Yes) return EAnswer::Yes;
+    if (pressed == QMessageBox::No) return EAnswer::No;
+    // Closing a box that has only OK is answering OK.
+    if (pressed == QMessageBox::Ok || buttons == EButtons::Ok) return EAnswer::Ok;
+    return EAnswer::Cancel;
+}
+
+QString AskOpenFileName(QWidget* parent) {
+    if (g_fileDialogHook) return g_fileDialogHook(false, QString());
+    return RunFileDialog(parent, false, QString());
+}
+
+QString AskSaveFileName(QWidget* parent, const QString& suggestedName) {
+    if (g_fileDialogHook) return g_fileDialogHook(true, suggestedName);
+    return RunFileDialog(parent, true, suggestedName);
+}
+
+void SetMessageHook(MessageHook hook) {
+    g_messageHook = std::move(hook);
+}
+void SetFileDialogHook(FileDialogHook hook) {
+    g_fileDialogHook = std::move(hook);
+}

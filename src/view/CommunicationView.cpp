@@ -1,0 +1,544 @@
+#include "view/CommunicationView.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qsciprinter.h>
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QResizeEvent>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "convert/ViewCodec.h"
+#include "view/TextWidths.h"
+
+namespace {
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+constexpr size_t kLargeInsert = 256 * 1024;
+
+std::string EscapeUtf8(unsigned byte) {
+    return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
+}
+
+// The editor's accessible counts every character before the caret at each
+// screen update: milliseconds per MiB at every scroll step and after every
+// caret move. Qt builds accessibles even when no assistive tool listens, so
+// until one does the view gets a plain one; when one starts, the plain ones
+// go and the editor's own, with its text, is built on the next query.
+std::vector<QPointer<CCommunicationView>> g_views;
+
+QAccessibleInterface* PlainViewAccessible(const QString&, QObject* object) {
+    auto* view = qobject_cast<CCommunicationView*>(object);
+    if (!view || QAccessible::isActive()) return nullptr;
+    return new QAccessibleWidget(view, QAccessible::EditableText);
+}
+
+// Drops a view's cached accessible of the kind not wanted now.
+void DropAccessible(CCommunicationView* view, bool wantText) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view);
+    if (iface && (iface->textInterface() != nullptr) != wantText)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+}
+
+struct CAccessibilityWatch : QAccessible::ActivationObserver {
+    void accessibilityActiveChanged(bool active) override {
+        if (!active) return;
+        std::erase_if(g_views, [](const QPointer<CCommunicationView>& v) { return v.isNull(); });
+        for (const auto& view : g_views) DropAccessible(view, true);
+    }
+};
+
+void UsePlainAccessibleWhileUnused(CCommunicationView* view) {
+    static const bool installed = [] {
+        // After the editor's factory, so ours is asked first. The watch lives
+        // as long as the program: Qt keeps a pointer to it.
+        QAccessible::installFactory(PlainViewAccessible);
+        QAccessible::installActivationObserver(new CAccessibilityWatch);
+        return true;
+    }();
+    (void)installed;
+    std::erase_if(g_views, [](const QPointer<CCommunicationView>& v) { return v.isNull(); });
+    g_views.emplace_back(view);
+    // One built while the editor was set up is the editor's own.
+    if (!QAccessible::isActive()) DropAccessible(view, false);
+}
+
+bool IsLead(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return b >= kLeadFirst && b <= kLeadLast;
+}
+}  // namespace
+
+CCommunicationView::CCommunicationView(QWidget* parent) : QsciScintilla(parent) {
+    setObjectName("CommunicationView");
+    // First, as the document holds some settings: one without a style byte
+    // per character. Nothing here is styled, and style bytes would double
+    // what placing and keeping a large text costs.
+    if (const long doc = SendScintilla(SCI_CREATEDOCUMENT, 0UL,
+                                       static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE))) {
+        SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void*>(doc));
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void*>(doc));
+    }
+    setUtf8(true);
+    setEolMode(EolWindows);  // a typed line break is CR LF
+    setEolVisibility(false);
+    // Long lines wrap at the window's edge; there is nothing to scroll sideways.
+    setWrapMode(WrapWord);
+    SendScintilla(SCI_SETHSCROLLBAR, 0L);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (int margin = 0; margin < 5; ++margin) setMarginWidth(margin, 0);
+    setFont(font());
+    setAutoIndent(false);
+    setTabIndents(false);
+    setBackspaceUnindents(false);
+    setIndentationsUseTabs(true);
+    SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
+    // A byte that is not code page 936 shows as a blob with its value, as
+    // control bytes show with their names.
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        const std::string key = EscapeUtf8(b);
+        if (key.size() != 4) continue;  // the byte is a character of its own
+        char blob[4];
+        std::snprintf(blob, sizeof blob, "x%02X", b);
+        SendScintilla(SCI_SETREPRESENTATION, key.c_str(), blob);
+    }
+    SendScintilla(SCI_SETREPRESENTATION, "\x7F", "DEL");
+    ResetKeyMap();
+    UsePlainAccessibleWhileUnused(this);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char* text, int length, int, int, int, int, int,
+                   int) { OnModified(position, type, text, length); });
+}
+
+CCommunicationView::~CCommunicationView() = default;
+
+void CCommunicationView::ResetKeyMap() {
+    // Only what a plain multi-line edit control does with keys: moving,
+    // selecting, deleting, line breaks, undo and the clipboard. Everything
+    // else (Ctrl+T, Ctrl+L, Ctrl+D, Ctrl+U, ...) does nothing here.
+    QsciCommandSet* commands = standardCommands();
+    commands->clearKeys();
+    commands->clearAlternateKeys();
+    const int ctrl = Qt::CTRL, shift = Qt::SHIFT, alt = Qt::ALT;
+    const struct {
+        QsciCommand::Command command;
+        int key, alternate;
+    } map[] = {
+        {QsciCommand::LineDown, Qt::Key_Down, 0},
+        {QsciCommand::LineDownExtend, Qt::Key_Down | shift, 0},
+        {QsciCommand::LineUp, Qt::Key_Up, 0},
+        {QsciCommand::LineUpExtend, Qt::Key_Up | shift, 0},
+        {QsciCommand::CharLeft, Qt::Key_Left, 0},
+        {QsciCommand::CharLeftExtend, Qt::Key_Left | shift, 0},
+        {QsciCommand::CharRight, Qt::Key_Right, 0},
+        {QsciCommand::CharRightExtend, Qt::Key_Right | shift, 0},
+        {QsciCommand::WordLeft, Qt::Key_Left | ctrl, 0},
+        {QsciCommand::WordLeftExtend, Qt::Key_Left | ctrl | shift, 0},
+        {QsciCommand::WordRight, Qt::Key_Right | ctrl, 0},
+        {QsciCommand::WordRightExtend, Qt::Key_Right | ctrl | shift, 0},
+        {QsciCommand::HomeDisplay, Qt::Key_Home, 0},
+        {QsciCommand::HomeDisplayExtend, Qt::Key_Home | shift, 0},
+        {QsciCommand::LineEndDisplay, Qt::Key_End, 0},
+        {QsciCommand::LineEndDisplayExtend, Qt::Key_End | shift, 0},
+        {QsciCommand::DocumentStart, Qt::Key_Home | ctrl, 0},
+        {QsciCommand::DocumentStartExtend, Qt::Key_Home | ctrl | shift, 0},
+        {QsciCommand::DocumentEnd, Qt::Key_End | ctrl, 0},
+        {QsciCommand::DocumentEndExtend, Qt::Key_End | ctrl | shift, 0},
+        {QsciCommand::PageUp, Qt::Key_PageUp, 0},
+        {QsciCommand::PageUpExtend, Qt::Key_PageUp | shift, 0},
+        {QsciCommand::PageDown, Qt::Key_PageDown, 0},
+        {QsciCommand::PageDownExtend, Qt::Key_PageDown | shift, 0},
+        {QsciCommand::Delete, Qt::Key_Delete, 0},
+        {QsciCommand::DeleteBack, Qt::Key_Backspace, Qt::Key_Backspace | shift},
+        {QsciCommand::Newline, Qt::Key_Return, Qt::Key_Enter},
+        {QsciCommand::Undo, Qt::Key_Z | ctrl, Qt::Key_Backspace | alt},
+        {QsciCommand::SelectionCut, Qt::Key_X | ctrl, Qt::Key_Delete | shift},
+        {QsciCommand::SelectionCopy, Qt::Key_C | ctrl, Qt::Key_Insert | ctrl},
+        {QsciCommand::Paste, Qt::Key_V | ctrl, Qt::Key_Insert | shift},
+        {QsciCommand::SelectAll, Qt::Key_A | ctrl, 0},
+    };
+    for (const auto& entry : map) {
+        if (QsciCommand* command = commands->find(entry.command)) {
+            command->setKey(entry.key);
+            if (entry.alternate) command->setAlternateKey(entry.alternate);
+        }
+    }
+}
+
+void CCommunicationView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const int key = event->key();
+    // A control-key chord bound to nothing does nothing, and types nothing.
+    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) &&
+        !standardCommands()->boundTo(key | mods.toInt())) {
+        event->ignore();
+        return;
+    }
+    if (isReadOnly() || (mods & Qt::ControlModifier)) {
+        QsciScintilla::keyPressEvent(event);
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) {
+        // A line break is CR LF, a tab is a character (never an indent):
+        // either fits whole or is refused.
+        const std::string typed = FitInput(key == Qt::Key_Tab ? QString("\t") : QString("\n"));
+        if (!typed.empty()) SendScintilla(SCI_REPLACESEL, typed.c_str());
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).isPrint()) {
+        const std::string typed = FitInput(text);
+        if (QString::fromStdString(typed) != text) {
+            if (!typed.empty()) SendScintilla(SCI_REPLACESEL, typed.c_str());
+            event->accept();
+            return;
+        }
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+std::string CCommunicationView::EditorUtf8() const {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return text ? std::string(text, static_cast<size_t>(length)) : std::string();
+}
+
+std::string CCommunicationView::GetBytes() const {
+    if (m_shownValid) return m_shown;
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return text ? EncodeViewUtf8(std::string_view(text, static_cast<size_t>(length)))
+                : std::string();
+}
+
+qsizetype CCommunicationView::ByteCount() const {
+    return m_bytes;
+}
+
+template <typename Fn>
+void CCommunicationView::Place(bool large, Fn&& change) {
+    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    m_placing = true;
+    if (readOnly) SendScintilla(SCI_SETREADONLY, 0L);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    // Text inserted while wrapping is on is wrapped at once, line by line;
+    // a large text is wrapped later, a screen at a time, while the user can
+    // already work. Small pieces (a transfer's refresh) are cheaper wrapped
+    // at once than by wrapping everything again. Lines that all fit the
+    // window need no wrapping at all, which saves measuring every line.
+    const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    if (large || wrap == SC_WRAP_NONE) SetWrap(SC_WRAP_NONE);
+    // The editor's own listeners of changes count the characters before
+    // every change, which costs a scan of the whole text per refresh; our
+    // own placements need no notice.
+    const long events = SendScintilla(SCI_GETMODEVENTMASK);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
+    change();
+    SendScintilla(SCI_SETMODEVENTMASK, events);
+    if (wrap != SC_WRAP_NONE) SetWrap(wrap);
+    // What was there before cannot be undone into the new text.
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    if (readOnly) SendScintilla(SCI_SETREADONLY, 1L);
+    m_placing = false;
+}
+
+void CCommunicationView::SetBytes(std::string_view bytes) {
+    if (m_shownValid) {
+        // Transfers and refreshes often place the text already shown, or that
+        // text and more: only the difference is worth touching.
+        if (bytes == m_shown) return;
+        if (bytes.size() > m_shown.size() && bytes.substr(0, m_shown.size()) == m_shown) {
+            AppendBytes(bytes.substr(m_shown.size()));
+            return;
+        }
+    }
+    const std::string utf8 = DecodeViewUtf8(bytes);
+    m_widest = LineWidths(utf8, CCharWidths(font()), 0).first;
+    Place(utf8.size() > kLargeInsert, [&] {
+        SendScintilla(SCI_CLEARALL);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+    });
+    m_shown.assign(bytes);
+    m_shownValid = true;
+    m_bytes = static_cast<qsizetype>(bytes.size());
+    m_openLead =
+        !bytes.empty() && IsLead(bytes.back()) && utf8.size() >= 4 &&
+        utf8.compare(utf8.size() - 4, 4, EscapeUtf8(static_cast<unsigned char>(bytes.back()))) == 0;
+}
+
+void CCommunicationView::AppendBytes(std::string_view more) {
+    if (more.empty()) return;
+    long replaceFrom = SendScintilla(SCI_GETLENGTH);
+    std::string utf8;
+    if (m_shownValid && m_openLead) {
+        // The lone lead byte shown last may pair with the first new byte.
+        std::string piece(1, m_shown.back());
+        piece.append(more);
+        utf8 = DecodeViewUtf8(piece);
+        replaceFrom -= 4;
+    } else {
+        utf8 = DecodeViewUtf8(more);
+    }
+    const long end = SendScintilla(SCI_GETLENGTH);
+    m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
+    Place(utf8.size() > kLargeInsert, [&] {
+        if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+    });
+    m_bytes += static_cast<qsizetype>(more.size());
+    if (!m_shownValid) return;
+    m_shown.append(more);
+    m_openLead = IsLead(m_shown.back()) && utf8.size() >= 4 &&
+                 utf8.compare(utf8.size() - 4, 4,
+                              EscapeUtf8(static_cast<unsigned char>(m_shown.back()))) == 0;
+}
+
+void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
+    if (m_shownValid && bytes.size() >= m_shown.size() &&
+        bytes.substr(0, m_shown.size()) == m_shown) {
+        SetBytes(bytes);  // the same or more at the end: caret and scroll stay by themselves
+        return;
+    }
+    const int caret = CaretPosition();
+    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    SetBytes(bytes);
+    SetCaretPosition(std::min(caret, CharacterCount()));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, firstLine);
+}
+
+void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
+    SetBytes(bytes);
+    const long end = SendScintilla(SCI_GETLENGTH);
+    if (!m_locked) {
+        SendScintilla(SCI_GOTOPOS, end);
+        return;
+    }
+    // The hidden caret goes along with the text now: moved later, on unlock,
+    // it would have the editor repaint everything between its two places.
+    SendScintilla(SCI_SETEMPTYSELECTION, end);
+    SendScintilla(SCI_SCROLLTOEND);
+}
+
+void CCommunicationView::SetLocked(bool locked) {
+    // Read-only, not disabled: the user can still scroll through what arrives.
+    m_locked = locked;
+    setReadOnly(locked);
+    // The caret shows only while the editor believes it has the focus. A
+    // change of the caret's style would do too, but makes the editor measure
+    // every visible line again at the next paint.
+    SendScintilla(SCI_SETFOCUS, static_cast<unsigned long>(!locked && hasFocus()));
+}
+
+void CCommunicationView::focusInEvent(QFocusEvent* event) {
+    QsciScintilla::focusInEvent(event);
+    if (m_locked) SendScintilla(SCI_SETFOCUS, 0UL);
+}
+
+void CCommunicationView::SetModified(bool modified) {
+    m_modified = modified;
+}
+
+int CCommunicationView::CharacterCount() const {
+    return static_cast<int>(SendScintilla(SCI_COUNTCHARACTERS, 0UL, SendScintilla(SCI_GETLENGTH)));
+}
+
+int CCommunicationView::CaretPosition() const {
+    return static_cast<int>(
+        SendScintilla(SCI_COUNTCHARACTERS, 0UL, SendScintilla(SCI_GETCURRENTPOS)));
+}
+
+void CCommunicationView::SetCaretPosition(int characters) {
+    long position = SendScintilla(SCI_GETLENGTH);
+    if (characters < CharacterCount())
+        position = SendScintilla(SCI_POSITIONRELATIVE, 0UL, static_cast<long>(characters));
+    SendScintilla(SCI_GOTOPOS, position);
+}
+
+void CCommunicationView::OnModified(int position, int type, const char* text, int length) {
+    if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_placing || length <= 0) return;
+    m_modified = true;
+    m_shownValid = false;
+    m_openLead = false;
+    if (!text) {
+        m_bytes = static_cast<qsizetype>(EncodeViewUtf8(EditorUtf8()).size());
+        return;
+    }
+    const auto bytes = static_cast<qsizetype>(
+        EncodeViewUtf8(std::string_view(text, static_cast<size_t>(length))).size());
+    m_bytes += (type & SC_MOD_INSERTTEXT) ? bytes : -bytes;
+    if ((type & SC_MOD_INSERTTEXT) && !m_wrapCheckPosted) {
+        // The lines typed into may now be too wide; look once the change is done.
+        m_wrapCheckPosted = true;
+        QTimer::singleShot(0, this, [this] {
+            m_wrapCheckPosted = false;
+            m_widest = std::max(m_widest, WidestEditedLine());
+            UpdateWrap();
+        });
+        m_editedFrom = std::min(m_editedFrom, static_cast<long>(position));
+        m_editedTo = std::max(m_editedTo, static_cast<long>(position + length));
+    }
+}
+
+int CCommunicationView::TextWidth() const {
+    return std::max(1, viewport()->width() - 8);
+}
+
+long long CCommunicationView::LastLineWidth() const {
+    const long end = SendScintilla(SCI_GETLENGTH);
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, end));
+    return RangeWidth(start, end);
+}
+
+long long CCommunicationView::RangeWidth(long from, long to) const {
+    if (to <= from) return 0;
+    const auto* text = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), to - from));
+    if (!text) return 0;
+    return LineWidths(std::string_view(text, static_cast<size_t>(to - from)), CCharWidths(font()),
+                      0)
+        .first;
+}
+
+long long CCommunicationView::WidestEditedLine() {
+    const long length = SendScintilla(SCI_GETLENGTH);
+    const long from = std::min(m_editedFrom, length), to = std::min(m_editedTo, length);
+    m_editedFrom = LONG_MAX;
+    m_editedTo = 0;
+    if (from > to) return 0;
+    const long start =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, from));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, to));
+    return RangeWidth(start, end);
+}
+
+void CCommunicationView::UpdateWrap() {
+    SetWrap(m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE);
+}
+
+void CCommunicationView::SetWrap(long mode) {
+    if (SendScintilla(SCI_GETWRAPMODE) == mode) return;
+    // Wrapping keeps every line's layout, as the editor's own setting does.
+    // Without it one kept layout is enough, and a paint after a large
+    // change measures its lines without allocating a layout for each.
+    SendScintilla(SCI_SETLAYOUTCACHE, mode == SC_WRAP_NONE ? SC_CACHE_CARET : SC_CACHE_DOCUMENT);
+    SendScintilla(SCI_SETWRAPMODE, mode);
+    // The editor makes its scroll bar appear only when needed after a change
+    // of wrapping: one coming and going changes the text's width and costs a
+    // second layout and paint.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void CCommunicationView::resizeEvent(QResizeEvent* event) {
+    QsciScintilla::resizeEvent(event);
+    UpdateWrap();
+}
+
+qsizetype CCommunicationView::Room() const {
+    // A rectangular selection is not replaced whole: count none of it.
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE))
+        return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes);
+    const QString selected = selectedText();
+    const auto selectedBytes =
+        static_cast<qsizetype>(EncodeViewUtf8(selected.toUtf8().toStdString()).size());
+    return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes + selectedBytes);
+}
+
+std::string CCommunicationView::FitInput(const QString& text) const {
+    // What the user types, pastes or drops is held to the bytes it will be
+    // saved as: code page 936 ('?' where it has no character), every line
+    // break CR LF, and no more than the room left.
+    const qsizetype room = Room();
+    // Every character takes a byte at least, a CR LF pair two: no more
+    // than this can fit, however much was given.
+    QString in = text.left(2 * room + 2);
+    in.replace("\r\n", "\n");
+    in.replace('\r', '\n');
+    std::string out;
+    qsizetype used = 0;
+    for (qsizetype i = 0; i < in.size();) {
+        std::string utf8;
+        if (in.at(i) == u'\n') {
+            utf8 = "\r\n";
+            ++i;
+        } else {
+            const qsizetype n =
+                (in.at(i).isHighSurrogate() && i + 1 < in.size() && in.at(i + 1).isLowSurrogate())
+                    ? 2
+                    : 1;
+            utf8 = QStringView(in).mid(i, n).toUtf8().toStdString();
+            i += n;
+        }
+        const std::string bytes = EncodeViewUtf8(utf8);
+        // Built, not assigned: a short literal assignment trips a GCC 12 false warning.
+        if (bytes == "?" && utf8 != "?") utf8 = std::string(1, '?');
+        const auto cost = static_cast<qsizetype>(bytes.size());
+        if (used + cost > room) break;
+        used += cost;
+        out += utf8;
+    }
+    return out;
+}
+
+QByteArray CCommunicationView::fromMimeData(const QMimeData* source, bool& rectangular) const {
+    // Paste and drop both come through here.
+    rectangular = false;
+    if (!source || !source->hasText()) return {};
+    return QByteArray::fromStdString(FitInput(source->text()));
+}
+
+void CCommunicationView::inputMethodEvent(QInputMethodEvent* event) {
+    // Chinese is mostly typed through an input method: its committed text is
+    // held to the limit like keys are.
+    const QString commit = event->commitString();
+    if (isReadOnly() || commit.isEmpty()) {
+        QsciScintilla::inputMethodEvent(event);
+        return;
+    }
+    const QString fitted = QString::fromStdString(FitInput(commit));
+    if (fitted == commit) {
+        QsciScintilla::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent trimmed(event->preeditString(), event->attributes());
+    trimmed.setCommitString(fitted, event->replacementStart(), event->replacementLength());
+    QsciScintilla::inputMethodEvent(&trimmed);
+}
+
+QsciPrinter& CCommunicationView::Printer() {
+    if (!m_printer) {
+        m_printer = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
+        m_printer->setWrapMode(WrapWord);
+    }
+    return *m_printer;
+}
+
+void CCommunicationView::OnFilePrint() {
+    QPrintDialog dialog(&Printer(), this);
+    if (dialog.exec() == QDialog::Accepted) Printer().printRange(this);
+}
+
+void CCommunicationView::OnFilePrintPreview() {
+    QPrintPreviewDialog preview(&Printer(), this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter*) { Printer().printRange(this); });
+    preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+    preview.exec();
+}
+
+void CCommunicationView::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&Printer(), this);
+    dialog.exec();
+}
