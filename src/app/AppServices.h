@@ -23,7 +23,12 @@ bool ShowNewData(std::string_view text);
 // modified when the text differs.
 bool ShowEditedData(std::string_view text);
 
-// Parent for modal dialogs and message boxes (doc/MessageSeam.h).
+// A command begins: the first text it replaces is kept as one undo step.
+void BeginUndoStep();
+// Offers to save a modified document; false: the user cancelled.
+bool SaveModifiedDocument();
+
+// Parent for modal dialogs and message boxes (ui/MessageSeam.h).
 QWidget* AppMainWindow();
 
 // The window's implementation of the worker interface.

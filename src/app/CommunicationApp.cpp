@@ -164,7 +164,7 @@ void CCommunicationApp::RegisterFrameworkCommands() {
                         [doc, i] { doc->OnOpenRecentFile(i); });
     RegisterCommand(
         kAppExit, [frame] { frame->close(); }, false);
-    RegisterCommand(kEditUndo, [view] { view->undo(); });
+    RegisterCommand(kEditUndo, [view] { view->UndoStep(); });
     RegisterCommand(kEditCut, [view] { view->cut(); });
     RegisterCommand(
         kEditCopy, [view] { view->copy(); }, false);
@@ -229,6 +229,14 @@ bool GetViewText(std::string& text) {
         return true;
     }
     return g_app->GetViewText(text);
+}
+
+void BeginUndoStep() {
+    if (g_app && g_app->Doc()) g_app->Doc()->BeginCommand();
+}
+
+bool SaveModifiedDocument() {
+    return !g_app || !g_app->Doc() || g_app->Doc()->SaveModified();
 }
 
 bool SetViewText(std::string text) {

@@ -47,6 +47,9 @@ private:
 
 void RegisterLinkCommands() {
     RegisterCommand(cmd::kConnect, [] {
+        // The probe's status replaces the text: an unsaved text is offered
+        // for saving first, as New does.
+        if (!SaveModifiedDocument()) return;
         CWindowProbeScreen screen;
         Probe(screen);
     });

@@ -263,6 +263,7 @@ bool CMainFrame::OnCommand(unsigned id) {
     }
     const CCommandTable& table = TheCommandTable();
     if (!table.IsEnabled(id, running)) return false;
+    BeginUndoStep();
     table.Find(id)->handler();
     UpdateCommandUI();
     return true;

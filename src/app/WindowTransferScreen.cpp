@@ -99,9 +99,11 @@ void CWindowTransferScreen::Place(const std::string& bytes, bool atEnd) {
         // Other data than the file holds: the first change of a transfer
         // detaches the document; later ones (after a save meanwhile) only
         // mark it modified again.
-        if (!m_detached)
+        if (!m_detached) {
+            // The text before the transfer comes back with one Undo.
+            m_doc->KeepForUndo();
             m_doc->DetachFromFile();
-        else
+        } else
             m_doc->SetModified(true);
         m_detached = true;
     }

@@ -4,6 +4,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/ConvertOps.h"
+#include "convert/ConvertMessages.h"
 #include "convert/RecordFormats.h"
 #include "edit/EditTexts.h"
 #include "edit/PrismCorrection.h"
@@ -36,6 +37,8 @@ CConvertOpResult Prism(std::string_view input, const ConvertOptions& options) {
                     {},
                     std::string(edit_text::kInvalidRawData) + "\n" +
                         LineNote(static_cast<int>(badLine))};
+        case PrismResult::kTooLarge:
+            return {kExitFailed, {}, convert_msg::kOutOfMemory};
         case PrismResult::kUnchanged:
             break;
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Bounds.h"
 #include "convert/TervLines.h"
 
 namespace {
@@ -170,6 +171,7 @@ PrismResult CorrectPrismText(std::string_view text, float oldConstMetres, float 
             return PrismResult::kInvalid;
         }
         if (reader.Terminated()) result.append("\r\n");
+        if (result.size() > kMaxTextBytes) return PrismResult::kTooLarge;
     }
     out = std::move(result);
     return PrismResult::kCorrected;

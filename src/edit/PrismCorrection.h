@@ -10,6 +10,7 @@ enum class PrismResult {
     kCorrected,  // out holds the corrected text
     kUnchanged,  // nothing to correct (empty text); out untouched
     kInvalid,    // a line is not two fields and three numbers; out untouched
+    kTooLarge,   // the corrected text would pass the bound of every text; out untouched
 };
 
 // Reads a decimal number filling the whole field (blanks around it allowed):
@@ -25,7 +26,8 @@ float PrismConstantMetres(double typedMillimetres);
 
 // Corrects every CR LF terminated line, and a last line without CR LF (which
 // stays without it); blank lines are kept as they are. All or nothing: on
-// kInvalid nothing is produced.
+// kInvalid or kTooLarge nothing is produced (the six decimals make a text
+// longer: one past the bound could not be opened again once saved).
 // invalidLine (optional) receives the 1-based number of the first bad line.
 PrismResult CorrectPrismText(std::string_view text, float oldConstMetres, float newConstMetres,
                              std::string& out, std::size_t* invalidLine = nullptr);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "convert/ConvertMessages.h"
 #include "convert/RecordFormats.h"
 #include "edit/EditTexts.h"
 #include "edit/PrismCorrection.h"
@@ -58,6 +59,9 @@ void CPrismCorrectDlg::ApplyCorrection() {
             ShowMessageBox(this, QString::fromUtf8(message));
             break;
         }
+        case PrismResult::kTooLarge:
+            ShowMessageBox(this, QString::fromUtf8(convert_msg::kOutOfMemory));
+            break;
         case PrismResult::kUnchanged:
             break;
     }

@@ -50,6 +50,7 @@ bool CCommunicationDoc::SaveModified() {
 
 bool CCommunicationDoc::OnNewDocument() {
     m_view.SetBytes({});
+    m_view.ForgetTexts();
     m_path.clear();
     SetModified(false);
     emit TitleChanged();
@@ -113,6 +114,7 @@ bool CCommunicationDoc::OpenDocument(const QString& path) {
         return false;
     }
     m_view.SetBytes(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    m_view.ForgetTexts();
     m_path = info.absoluteFilePath();
     SetModified(false);
     m_recent.Add(m_path);
@@ -201,8 +203,15 @@ void CCommunicationDoc::DetachFromFile() {
     if (titled) emit TitleChanged();
 }
 
+void CCommunicationDoc::KeepForUndo() {
+    if (m_undoKept) return;
+    m_undoKept = true;
+    m_view.RememberText();
+}
+
 bool CCommunicationDoc::ReplaceWithNewData(std::string_view bytes) {
     if (bytes == m_view.GetBytes()) return false;
+    KeepForUndo();
     m_view.SetBytes(bytes);
     DetachFromFile();
     // An empty untitled view (the probe leaves one) holds nothing to save.
@@ -212,6 +221,7 @@ bool CCommunicationDoc::ReplaceWithNewData(std::string_view bytes) {
 
 bool CCommunicationDoc::ReplaceWithEditedData(std::string_view bytes) {
     if (bytes == m_view.GetBytes()) return false;
+    KeepForUndo();
     m_view.SetBytes(bytes);
     SetModified(true);
     return true;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <string_view>
 
+#include "base/Bounds.h"
 #include "view/RecentFileList.h"
 
 class CCommunicationView;
@@ -14,8 +15,8 @@ class QWidget;
 class CCommunicationDoc : public QObject {
     Q_OBJECT
 public:
-    // Largest file that opens.
-    static constexpr qint64 kMaxFileBytes = 0xFFFFF;
+    // Largest file that opens: the bound of every text the program holds.
+    static constexpr qint64 kMaxFileBytes = kMaxTextBytes;
 
     CCommunicationDoc(CCommunicationView& view, QWidget* dialogParent);
 
@@ -53,6 +54,11 @@ public:
     // correction): the file name stays, the document is marked modified.
     bool ReplaceWithEditedData(std::string_view bytes);
 
+    // A command begins: the first text it replaces becomes one undo step.
+    void BeginCommand() { m_undoKept = false; }
+    // Keeps the view's text for Undo, once per command.
+    void KeepForUndo();
+
 signals:
     // The title or path changed: the frame refreshes its caption.
     void TitleChanged();
@@ -66,4 +72,5 @@ private:
     QWidget* m_dialogParent;
     QString m_path;
     CRecentFileList m_recent;
+    bool m_undoKept = false;
 };

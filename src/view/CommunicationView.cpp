@@ -184,6 +184,13 @@ void CCommunicationView::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
+    // Undo also brings back a text that a command replaced.
+    if ((key == Qt::Key_Z && mods == Qt::ControlModifier) ||
+        (key == Qt::Key_Backspace && mods == Qt::AltModifier)) {
+        if (!isReadOnly()) UndoStep();
+        event->accept();
+        return;
+    }
     if (isReadOnly() || (mods & Qt::ControlModifier)) {
         QsciScintilla::keyPressEvent(event);
         return;
@@ -303,6 +310,37 @@ void CCommunicationView::AppendBytes(std::string_view more) {
     m_openLead = IsLead(m_shown.back()) && utf8.size() >= 4 &&
                  utf8.compare(utf8.size() - 4, 4,
                               EscapeUtf8(static_cast<unsigned char>(m_shown.back()))) == 0;
+}
+
+void CCommunicationView::RememberText() {
+    // A few replaced texts are kept: at the open bound each is 4 MiB.
+    constexpr size_t kKeptTexts = 8;
+    if (m_replaced.size() == kKeptTexts) m_replaced.erase(m_replaced.begin());
+    m_replaced.push_back(GetBytes());
+}
+
+void CCommunicationView::ForgetTexts() {
+    m_replaced.clear();
+}
+
+bool CCommunicationView::CanUndoStep() const {
+    return SendScintilla(SCI_CANUNDO) != 0 || !m_replaced.empty();
+}
+
+void CCommunicationView::UndoStep() {
+    if (SendScintilla(SCI_CANUNDO)) {
+        undo();
+        return;
+    }
+    const std::string current = GetBytes();
+    // A text that came back by itself (a failed upload) is no step to undo.
+    while (!m_replaced.empty() && m_replaced.back() == current) m_replaced.pop_back();
+    if (m_replaced.empty()) return;
+    const std::string last = std::move(m_replaced.back());
+    m_replaced.pop_back();
+    SetBytes(last);
+    // Brought back under the document's present name: a change like any other.
+    SetModified(true);
 }
 
 void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {

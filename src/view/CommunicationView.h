@@ -8,15 +8,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/Bounds.h"
 
 class QsciPrinter;
 
 class CCommunicationView : public QsciScintilla {
     Q_OBJECT
 public:
-    // Most bytes (as saved: code page 936, CR LF) the user can type or paste in.
-    static constexpr int kMaxTypedBytes = 0xFFFFF;
-    static constexpr int kMaxTypedChars = kMaxTypedBytes;  // the older name
+    // Most bytes (as saved: code page 936, CR LF) the user can type or paste in:
+    // what the window opens, so whatever is saved opens again.
+    static constexpr qsizetype kMaxTypedBytes = kMaxTextBytes;
 
     explicit CCommunicationView(QWidget* parent = nullptr);
     ~CCommunicationView() override;
@@ -34,6 +37,14 @@ public:
     // Adds bytes at the end, as if the whole text had been set; the caret and
     // the modified flag stay.
     void AppendBytes(std::string_view more);
+    // Before a command replaces the text: keeps it so Undo can bring it back.
+    void RememberText();
+    // Forgets the kept texts (another document was opened or started).
+    void ForgetTexts();
+    // Undoes the last typing, or else brings back the last text a command replaced.
+    void UndoStep();
+    bool CanUndoStep() const;
+
     // Read-only while a transfer shows its text; still scrolls.
     void SetLocked(bool locked);
     bool IsLocked() const { return m_locked; }
@@ -82,6 +93,8 @@ private:
     QsciPrinter& Printer();
 
     std::unique_ptr<QsciPrinter> m_printer;
+    // Texts replaced by commands, newest last.
+    std::vector<std::string> m_replaced;
     // The bytes last placed, while the editor still holds exactly them.
     std::string m_shown;
     bool m_shownValid = true;

@@ -68,6 +68,9 @@ private slots:
             QCOMPARE(m_app->Doc()->Title(), U("无标题"));
             if (c.id == cmd::kPcodeList)
                 QCOMPARE(g_nCodeCount, CountCodeListLines(want));  // for the code list editor
+            // One undo step brings the text back that the conversion replaced.
+            QVERIFY(m_app->Frame()->OnCommand(cmd::kEditUndo));
+            QVERIFY2(m_app->View()->GetBytes() == in, c.input);
         }
         QVERIFY(g_nCodeCount > 0);
         Run(cmd::kDxfExport, "P1,,100.5,200.25,10\r\nP2,TREE,101,201,11\r\n");
@@ -118,6 +121,16 @@ private slots:
         QCOMPARE(ReadAll(source), m_app->View()->GetBytes());
         QVERIFY(!m_app->Doc()->IsModified());
         QVERIFY(m_messages.isEmpty());
+        // Each edit is one undo step, newest first; typing is undone before them.
+        m_app->View()->SetCaretPosition(0);
+        QTest::keyClicks(m_app->View(), "x");
+        QTest::keyClick(m_app->View(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(m_app->View()->GetBytes(), corrected.substr(corrected.find('\n') + 1));
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kEditUndo));
+        QCOMPARE(m_app->View()->GetBytes(), corrected);
+        QTest::keyClick(m_app->View(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(m_app->View()->GetBytes(), std::string("P1,C1,3,4,12\r\nP2,C2,3,4,12\r\n"));
+        QVERIFY(m_app->Doc()->IsModified());
     }
 
     void failuresKeepTheViewAndTellWhy() {

@@ -101,6 +101,9 @@ private slots:
         QVERIFY(frame->OnCommand(cmd::kFileNew));
         QCOMPARE(m_messages, QStringList{U("将改动保存到 无标题？")});
         QCOMPARE(m_app->View()->GetBytes(), data);
+        // The whole transfer is one undo step: the text before it comes back.
+        QVERIFY(frame->OnCommand(cmd::kEditUndo));
+        QCOMPARE(m_app->View()->GetBytes(), std::string("old text"));
     }
 
     void uploadEchoAndProbeNeverOverwriteTheFile() {
@@ -119,13 +122,23 @@ private slots:
         QCOMPARE(m_messages.last(), U("没有坐标数据!"));
         QCOMPARE(m_app->View()->GetBytes(), echo);
         SaveAsksAndFileKeeps(source, coords);
-        // The probe with no instrument anywhere leaves the view empty.
+        // Connecting over the unsaved echo asks first; Cancel keeps it.
+        m_answers = {EAnswer::Cancel};
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QCOMPARE(m_messages.last(), U("将改动保存到 无标题？"));
+        QCOMPARE(m_app->View()->GetBytes(), echo);
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kEditUndo));
+        QCOMPARE(m_app->View()->GetBytes(), coords);
+        // The probe with no instrument anywhere leaves the view empty; its
+        // every status line together is one undo step.
         instrument.Stop();
         source = OpenSource(coords);
         QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
         QCOMPARE(m_messages.last(), U("与仪器链接失败!"));
         QCOMPARE(m_app->View()->GetBytes(), std::string());
         SaveAsksAndFileKeeps(source, coords, false);  // nothing left to offer
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kEditUndo));
+        QCOMPARE(m_app->View()->GetBytes(), coords);
     }
 
     void exitDuringADownloadKeepsWhatArrived() {

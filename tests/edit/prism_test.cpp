@@ -87,6 +87,17 @@ TEST(PrismCorrection, InvalidLineLeavesEverythingAlone) {
         EXPECT_EQ(out, "untouched") << text;
         EXPECT_EQ(at, line) << text;
     }
+    // Six decimals lengthen a text: a result past the 4 MiB bound of every
+    // text could not be opened again, so it is refused whole; at the bound it is not.
+    std::string line = "A,B,1,0,0\r\n", text;
+    ASSERT_EQ(4194304 % CorrectOk(line, "0", "0").size(), 0u);
+    for (size_t n = 4194304 / CorrectOk(line, "0", "0").size(); n > 0; --n) text += line;
+    std::string out;
+    EXPECT_EQ(Correct(text, "0", "0", out), PrismResult::kCorrected);
+    EXPECT_EQ(out.size(), 4194304u);
+    out = "untouched";
+    EXPECT_EQ(Correct(text + line, "0", "0", out), PrismResult::kTooLarge);
+    EXPECT_EQ(out, "untouched");
     for (const char* text : {"inf", "nan", "0x10", ".", "1 2", "--1"})
         EXPECT_FALSE(ParseDecimalField(text)) << text;
     EXPECT_EQ(ParseDecimalField(" -.5 "), -0.5);

@@ -340,6 +340,7 @@ private slots:
     void fileSizeLimit() {
         CFixture f;
         const std::string limit(CCommunicationDoc::kMaxFileBytes, 'A');
+        QCOMPARE(limit.size(), size_t(4194304));  // the bound of every input: what was saved opens
         WriteAll(Path("limit"), limit);
         WriteAll(Path("over"), limit + "B");
         QVERIFY(f.doc.OpenDocument(Path("limit")));
