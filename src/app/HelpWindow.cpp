@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -120,8 +122,20 @@ CHelpWindow::CHelpWindow(const QString& dir, const QList<HelpPage>& pages, QWidg
         if (row >= 0 && row < m_pages.size() && m_pages.at(row).file != CurrentPage())
             ShowPage(m_pages.at(row).file);
     });
-    resize(960, 680);
+    // Room for the pages, within a small screen (1024 x 600) with its title bar.
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 600);
+    resize(std::min(960, room.width() * 9 / 10), std::min(680, room.height() * 85 / 100));
+
     if (!m_pages.isEmpty()) ShowPage(m_pages.first().file);
+}
+
+void CHelpWindow::keyPressEvent(QKeyEvent* event) {
+    // Esc closes it, as it closes the program's dialogs.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 QString CHelpWindow::CurrentPage() const {

@@ -39,6 +39,9 @@ public:
     QString CurrentPage() const;
     void ShowPage(const QString& file);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void OnLink(const QUrl& url);
     void FollowSource();

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
@@ -21,6 +22,7 @@
 #include "app/CommandCatalog.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/LockKeys.h"
 #include "app/SplashWnd.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferState.h"
@@ -63,6 +65,7 @@ CMainFrame::CMainFrame(CCommunicationView* view) : m_view(view) {
     CreateStatusBar();
     CreateCommandBar();
     CreateAccelerators();
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     // Command states follow the program: they are brought up to date after every
     // command (which is how a transfer starts), when a transfer ends and when the
@@ -83,7 +86,8 @@ QAction* CMainFrame::MakeAction(unsigned id, const QString& text) {
     auto* action = new QAction(text, this);
     action->setData(id);
     if (const CommandText* t = FindCommandText(id)) {
-        action->setStatusTip(QString::fromUtf8(t->prompt));
+        // An empty prompt still covers the idle text while pointed at.
+        action->setStatusTip(*t->prompt ? QString::fromUtf8(t->prompt) : QStringLiteral(" "));
         if (*t->tooltip) action->setToolTip(QString::fromUtf8(t->tooltip));
     }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -154,11 +158,10 @@ void CMainFrame::CreateToolBar() {
             slot->setData(cmd::kModelSelector);
         } else {
             QAction* action = MakeAction(id, QString());
-            if (action->text().isEmpty()) {
-                const CommandText* t = FindCommandText(id);
-                action->setText(t && *t->tooltip ? QString::fromUtf8(t->tooltip)
-                                                 : QString::number(id));
-            }
+            // The two spare buttons stand for nothing: no text, no tooltip.
+            const CommandText* t = FindCommandText(id);
+            if (action->text().isEmpty() && t && *t->tooltip)
+                action->setText(QString::fromUtf8(t->tooltip));
             action->setIcon(ToolbarIcon(id));
             m_toolBar->addAction(action);
         }
@@ -173,15 +176,33 @@ void CMainFrame::CreateStatusBar() {
     m_idle = new QLabel(QString::fromUtf8(apptext::kIdle), bar);
     m_idle->setObjectName("MessagePane");
     bar->addWidget(m_idle, 1);
-    // Lock-key panes; the key states are not readable on every display
-    // system, so they keep their labels greyed.
+    // Lock-key panes: lit while the lock is on, where the display tells.
     for (const char* text : {apptext::kCapsLock, apptext::kNumLock, apptext::kScrollLock}) {
         auto* pane = new QLabel(QString::fromUtf8(text), bar);
         pane->setEnabled(false);
+        m_lockPanes.push_back(pane);
         pane->setFrameShape(QFrame::Panel);
         pane->setFrameShadow(QFrame::Sunken);
         bar->addPermanentWidget(pane);
     }
+}
+
+void CMainFrame::RefreshLockPanes() {
+    const auto states = ReadLockKeys();
+    if (!states) return;
+    for (size_t i = 0; i < m_lockPanes.size() && i < states->size(); ++i)
+        m_lockPanes[i]->setEnabled((*states)[i]);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) RefreshLockPanes();
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // A lock key changes its state on the key's release.
+    if (event->type() == QEvent::KeyRelease) RefreshLockPanes();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::ShowStatusText(const QString& text) {

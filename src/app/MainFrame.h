@@ -46,6 +46,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* MakeAction(unsigned id, const QString& text);
@@ -55,8 +57,10 @@ private:
     void CreateCommandBar();
     void CreateAccelerators();
     void OnModelSelected(const QString& text);
+    void RefreshLockPanes();
 
     CCommunicationView* m_view;
+    std::vector<QLabel*> m_lockPanes;  // Caps, Num, Scroll
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_modelSelector = nullptr;
     QDockWidget* m_commandBar = nullptr;

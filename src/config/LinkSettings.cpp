@@ -7,3 +7,9 @@ void ResetLinkSettings() {
     ComSettings.Set(ComSettingsRecord{});
     UsbSettings.Set(UsbSettingsRecord{});
 }
+
+UsbSettingsRecord UsbSettingsInForce(UsbSettingsRecord record) {
+    if (record.USBRevTimeOut <= 0) record.USBRevTimeOut = kUsbDefaultTimeoutMs;
+    if (record.USBRevRowDelay <= 0) record.USBRevRowDelay = kUsbDefaultRowDelayMs;
+    return record;
+}

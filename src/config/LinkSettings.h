@@ -49,5 +49,11 @@ private:
 extern CSharedRecord<ComSettingsRecord> ComSettings;
 extern CSharedRecord<UsbSettingsRecord> UsbSettings;
 
+// The USB settings in force: a time-out or row delay of 0 was never set and
+// stands for the dialog's replacement values, 10 s and 800 ms.
+inline constexpr int32_t kUsbDefaultTimeoutMs = 10000;
+inline constexpr int32_t kUsbDefaultRowDelayMs = 800;
+UsbSettingsRecord UsbSettingsInForce(UsbSettingsRecord record);
+
 // Puts both records back to their defaults (program start, tests).
 void ResetLinkSettings();

@@ -56,7 +56,8 @@ QWidget* CUsbSettingDlg::Control(int id) const {
 }
 
 void CUsbSettingDlg::OnInitDialog() {
-    const UsbSettingsRecord r = UsbSettings.Get();
+    // What the transfers use: a value never set shows as its default, not 0.
+    const UsbSettingsRecord r = UsbSettingsInForce(UsbSettings.Get());
     m_strRecvTimeout = FormatSettingNumber(r.USBRevTimeOut / 1000);
     m_strRowDelay = FormatSettingNumber(r.USBRevRowDelay);
     m_recvTimeout->setText(m_strRecvTimeout);

@@ -203,6 +203,9 @@ private slots:
         QVERIFY(!m_frame->Action(cmd::kDxfExport)->isEnabled());
         QVERIFY(!m_frame->OnCommand(cmd::kDxfExport));
         QVERIFY(!m_frame->Action(cmd::kToolbarSpare1)->isEnabled());
+        // Nothing stands behind the spares: nothing to say about them either.
+        QCOMPARE(m_frame->Action(cmd::kToolbarSpare1)->toolTip(), QString());
+        QCOMPARE(m_frame->Action(cmd::kToolbarSpare2)->toolTip(), QString());
         Spy(cmd::kDxfExport);
         QVERIFY(m_frame->Action(cmd::kDxfExport)->isEnabled());
     }
@@ -375,7 +378,10 @@ private slots:
         QCOMPARE(m_messages,
                  (QStringList{U("帮助页面不存在!\ngone.html"),
                               U("帮助窗口只打开本机的帮助页面:\nhttps://example.org/")}));
-        help->close();
+        // It fits the screen, and Esc closes it.
+        QVERIFY(help->height() < help->screen()->availableGeometry().height());
+        QTest::keyClick(help->Browser(), Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
         // No pages anywhere: a message says so and where it looked.
         SetHelpSearchDirs({none});
         m_messages.clear();

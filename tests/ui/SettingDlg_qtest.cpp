@@ -122,8 +122,11 @@ private slots:
 
     void usbDialogBeforeAnyChange() {
         CUsbSettingDlg dlg;
-        ClickOk(&dlg);  // 0 means never set: both replaced
-        QCOMPARE(m_messages, kBothReplaced);
+        // 0 means never set: the dialog shows the values in force and takes them.
+        QCOMPARE(Edit(&dlg, 1024)->text().trimmed(), QStringLiteral("10"));
+        QCOMPARE(Edit(&dlg, 1025)->text().trimmed(), QStringLiteral("800"));
+        ClickOk(&dlg);
+        QVERIFY(m_messages.isEmpty());
         QCOMPARE(ReadFileBytes("jvs_cfg.ini"),
                  std::string("[JVSUSBSETTING]\r\nUSBRevRowDelay=800\r\nUSBRevTimeOut=10000\r\n"));
     }
