@@ -158,6 +158,20 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     EXPECT_NE(r.err.find(kept[0]), std::string::npos) << "the path is printed";
     EXPECT_EQ(KeptBytes(work.Path()), complete);
 
+    // A FIFO nobody opens: the wait for a reader ends at a signal, and the
+    // bytes go to a file of their own.
+    ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
+    jvs = Download({"-o", "fifo"});
+    Feed(complete);
+    ASSERT_TRUE(jvs->WaitForErr("数据接收完成!", 5000));
+    jvs->Signal(SIGINT);
+    r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_NE(r.err.find("cannot write 'fifo': interrupted by SIGINT"), std::string::npos) << r.err;
+    ASSERT_EQ(Kept(work.Path()).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find(Kept(work.Path())[0]), std::string::npos) << "the path is printed";
+    EXPECT_EQ(KeptBytes(work.Path()), complete);
+
     // Standard output that nobody reads.
     CJvsOptions closedOut;
     closedOut.stdoutFd = UnreadPipe();
