@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,8 @@ inline constexpr int kFileIsSymlink = -1;  // a target we refuse to write throug
 inline constexpr int kFileTooLarge = -2;   // an input longer than the caller's bound
 // A FIFO or device where only a regular file will do.
 inline constexpr int kFileNotRegular = -3;
+// The caller gave up waiting for a FIFO or pipe nobody reads (an interrupt).
+inline constexpr int kFileInterrupted = -4;
 
 // The reason for an error code, in English, as strerror words it.
 std::string FileErrorText(int error);
@@ -27,13 +30,23 @@ FileRead ReadFileBounded(const std::string& path, size_t limit);
 // The same from an open descriptor (standard input), which stays open.
 FileRead ReadFdBounded(int fd, size_t limit);
 
+// Asked about every 50 ms while a write waits for a FIFO to be opened or for
+// a reader to take more: true goes on waiting, false gives up with
+// kFileInterrupted. Without one the write waits as long as it takes.
+using FileWait = std::function<bool()>;
+
 // Replaces path with bytes, whole or not at all. A regular or missing target
-// is written to a new file in its directory (created exclusively), flushed to
-// disk and renamed over it, keeping the old file's permission bits; on any
-// failure the old file is untouched and the new one removed. A symbolic link
-// is refused (kFileIsSymlink). Anything else (a FIFO, a device) is written
-// directly. Returns 0 or an error code.
-int ReplaceFile(const std::string& path, std::string_view bytes);
+// is written to a new file in its directory (created exclusively, with a short
+// name of its own), flushed to disk and renamed over it, keeping the old
+// file's owner, group (as far as the caller may set them) and mode; on any
+// failure the old file is untouched and the new one removed. A file without
+// write permission is refused (EACCES), even for root when no one may write
+// it. A symbolic link is refused (kFileIsSymlink). Anything else (a FIFO, a
+// device) is written directly. Returns 0 or an error code.
+int ReplaceFile(const std::string& path, std::string_view bytes, const FileWait& wait = {});
 
 // Writes all of bytes to fd, retrying interrupted and partial writes.
 int WriteAll(int fd, std::string_view bytes);
+// The same for a descriptor that may block (a pipe, a FIFO, a terminal): the
+// write waits in steps and asks `wait` between them. Regular files as WriteAll.
+int WriteAllWaiting(int fd, std::string_view bytes, const FileWait& wait);

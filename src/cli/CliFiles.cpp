@@ -1,6 +1,8 @@
 #include "cli/CliFiles.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +13,7 @@
 
 #include "base/SafeFile.h"
 #include "cli/CliCommand.h"
+#include "cli/Interrupt.h"
 #include "convert/ConvertMessages.h"
 
 namespace cli {
@@ -63,15 +66,30 @@ bool ReadInput(const std::string& path, std::string& bytes) {
 }
 
 int WriteOutput(const std::string& path, std::string_view bytes) {
-    if (!IsStandardStream(path)) return ReplaceFile(path, bytes);
-    if (std::fflush(stdout) != 0) return errno ? errno : EIO;
-    return WriteAll(STDOUT_FILENO, bytes);
+    // The signals wait while the output is written (a temporary is never left
+    // behind by a Ctrl-C) and are taken while it waits for a reader.
+    sigset_t signals, previous;
+    sigemptyset(&signals);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, s);
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    int error = 0;
+    if (!IsStandardStream(path))
+        error = ReplaceFile(path, bytes, NoInterruptYet);
+    else if (std::fflush(stdout) != 0)
+        error = errno ? errno : EIO;
+    else
+        error = WriteAllWaiting(STDOUT_FILENO, bytes, NoInterruptYet);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error;
 }
 
 void ReportWriteFailure(const std::string& path, int error) {
+    std::string reason = FileErrorText(error);
+    if (error == kFileInterrupted && OutputInterrupt() != 0)
+        reason += " by " + SignalName(OutputInterrupt());
     PrintMessage("jvs: cannot write " +
                  (IsStandardStream(path) ? std::string("standard output") : "'" + path + "'") +
-                 ": " + FileErrorText(error));
+                 ": " + reason);
 }
 
 bool WriteOutputReported(const std::string& path, std::string_view bytes) {

@@ -18,7 +18,9 @@ bool ReadInput(const std::string& path, std::string& bytes);
 
 // Writes bytes to path ("-" or empty: standard output): a file is replaced
 // whole, never through a link; a FIFO or device is written directly. Returns
-// 0 or the error code; standard output is flushed and checked.
+// 0 or the error code; standard output is flushed and checked. A wait for a
+// reader ends at SIGINT, SIGTERM or SIGHUP with kFileInterrupted (the signal
+// is then OutputInterrupt()).
 int WriteOutput(const std::string& path, std::string_view bytes);
 // "jvs: cannot write 'OUTPUT': reason" on standard error.
 void ReportWriteFailure(const std::string& path, int error);

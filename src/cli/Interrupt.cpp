@@ -42,6 +42,26 @@ std::string SignalName(int signal) {
     }
 }
 
+namespace {
+// Set on the main thread only (outputs are written there).
+int g_outputInterrupt = 0;
+}  // namespace
+
+bool NoInterruptYet() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, s);
+    const timespec now{0, 0};
+    const int signal = sigtimedwait(&signals, nullptr, &now);
+    if (signal <= 0) return true;
+    g_outputInterrupt = signal;
+    return false;
+}
+
+int OutputInterrupt() {
+    return g_outputInterrupt;
+}
+
 unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, CInterruptWatch& watch,
                      int& signal, bool& started) {
     CTransferManager& manager = TheTransferManager();

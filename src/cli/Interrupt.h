@@ -46,6 +46,15 @@ inline int InterruptedStatus(int signal) {
 // "SIGINT", "SIGTERM", "SIGHUP".
 std::string SignalName(int signal);
 
+// Asked while an output waits for a reader (a FIFO nobody opened, a pipe that
+// stopped reading): takes a SIGINT, SIGTERM or SIGHUP that came meanwhile,
+// remembers it and answers false (give up); true while none came. The signals
+// must be blocked (a CInterruptWatch, or WriteOutput's own blocking).
+bool NoInterruptYet();
+// The signal that interrupted an output, 0 when none did. The program then
+// ends with that signal's status whatever the command returns.
+int OutputInterrupt();
+
 // Runs the transfer to its end or until a signal, which stops it in order.
 // Returns the worker's exit code; `signal` gets the signal's number or 0.
 // False in `started` when another transfer was running. The watch must exist

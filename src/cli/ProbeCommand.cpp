@@ -1,10 +1,13 @@
 // `jvs probe [line options]`: the connection probe on the console. The port
 // found goes to standard output; the window's status line and messages go to
 // standard error.
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/Interrupt.h"
 #include "cli/LineOptions.h"
 #include "link/ConnectionProbe.h"
 
@@ -35,7 +38,21 @@ int RunProbe(const std::vector<std::string>& arguments) {
     // The scan always covers COM1..COM16; the other line options apply to it.
     ComSettings.Set(settings);
     CConsoleProbeScreen screen;
-    if (Probe(screen) != 1) return kExitFailed;
+    // The scan runs beside a main thread that takes the signals, so an
+    // interrupt closes the port being tried with its settings put back.
+    CInterruptWatch watch;
+    CProbeStop stop;
+    std::atomic<int> found{-1};
+    std::thread scan([&] { found = Probe(screen, {}, &stop); });
+    int signal = watch.WaitWhile([&found] { return found < 0; });
+    if (signal != 0) stop.Stop();
+    scan.join();
+    if (signal == 0) signal = watch.Take(0);
+    if (signal != 0) {
+        PrintMessage("jvs: interrupted by " + SignalName(signal));
+        return InterruptedStatus(signal);
+    }
+    if (found != 1) return kExitFailed;
     std::printf("%s\n", ComSettings.Get().COMPort);
     return FlushStandardOutput() ? kExitDone : kExitFailed;
 }

@@ -11,6 +11,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/Interrupt.h"
 
 namespace cli {
 namespace {
@@ -55,9 +56,17 @@ __attribute__((constructor(101))) static void KeepStandardStreamsTaken() {
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY);
 }
 
+// An interrupt that cut an output short decides the status, after the command
+// has kept what it could.
+static int EndStatus(int status) {
+    return cli::OutputInterrupt() ? cli::InterruptedStatus(cli::OutputInterrupt()) : status;
+}
+
 int main(int argc, char** argv) {
-    // A closed pipe is a failed write we report, not a silent end.
+    // A closed pipe and a file-size limit are failed writes we report (and
+    // keep the data elsewhere), not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         PrintHelp(stderr);
         return cli::kExitUsage;
@@ -75,7 +84,7 @@ int main(int argc, char** argv) {
     if (argc >= 3) {
         const auto two = cli::Registry().find(first + " " + argv[2]);
         if (two != cli::Registry().end())
-            return two->second.fn(std::vector<std::string>(argv + 3, argv + argc));
+            return EndStatus(two->second.fn(std::vector<std::string>(argv + 3, argv + argc)));
     }
     auto it = cli::Registry().find(first);
     if (it == cli::Registry().end()) {
@@ -83,5 +92,5 @@ int main(int argc, char** argv) {
         PrintHelp(stderr);
         return cli::kExitUsage;
     }
-    return it->second.fn(std::vector<std::string>(argv + 2, argv + argc));
+    return EndStatus(it->second.fn(std::vector<std::string>(argv + 2, argv + argc)));
 }

@@ -4,29 +4,56 @@
 #include <cstring>
 #include <thread>
 
+void CProbeStop::Stop() {
+    std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    if (m_port) m_port->Cancel();
+    m_wake.notify_all();
+}
+
+void CProbeStop::Attach(CSerialPort* port) {
+    std::lock_guard lock(m_mutex);
+    m_port = port;
+    // A stop that came while the port was opening wakes it too.
+    if (port && m_stopped) port->Cancel();
+}
+
+void CProbeStop::Pause(int ms) {
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopped.load(); });
+}
+
 bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
-               const CProbeTiming& timing) {
+               const CProbeTiming& timing, CProbeStop* stop) {
     ComSettingsRecord line = settings;
     std::snprintf(line.COMPort, sizeof line.COMPort, "%s", name.c_str());
     CSerialPort port;
     // Missing or busy ports are passed over without a word.
     if (!port.Open(line, timing.timeouts)) return false;
+    if (stop) stop->Attach(&port);
     unsigned char reply[128] = {};
     port.Purge(true, true);
     port.Write(kProbeGreeting, sizeof kProbeGreeting - 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(timing.pauseMs));
+    if (stop)
+        stop->Pause(timing.pauseMs);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(timing.pauseMs));
     size_t got = port.Read(reply, 5);
     port.Close();
+    if (stop) {
+        stop->Attach(nullptr);
+        if (stop->Stopped()) return false;
+    }
     const size_t want = sizeof kProbeAnswer - 1;
     return got >= want && std::memcmp(reply, kProbeAnswer, want) == 0;
 }
 
-int Probe(CProbeScreen& screen, const CProbeTiming& timing) {
+int Probe(CProbeScreen& screen, const CProbeTiming& timing, CProbeStop* stop) {
     screen.SetStatusText(kMsgProbeStatus);
     const ComSettingsRecord settings = ComSettings.Get();
-    for (int n = timing.firstPort; n <= timing.lastPort; ++n) {
+    for (int n = timing.firstPort; n <= timing.lastPort && !(stop && stop->Stopped()); ++n) {
         const std::string name = "COM" + std::to_string(n);
-        if (ProbePort(name, settings, timing)) {
+        if (ProbePort(name, settings, timing, stop)) {
             ComSettings.Update([&](ComSettingsRecord& r) {
                 std::memset(r.COMPort, 0, sizeof r.COMPort);
                 std::snprintf(r.COMPort, sizeof r.COMPort, "%s", name.c_str());
@@ -38,6 +65,6 @@ int Probe(CProbeScreen& screen, const CProbeTiming& timing) {
         screen.BetweenPorts();
     }
     screen.SetStatusText("");
-    screen.ShowMessage(kMsgProbeFailed);
+    if (!(stop && stop->Stopped())) screen.ShowMessage(kMsgProbeFailed);
     return 0;
 }

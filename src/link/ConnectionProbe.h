@@ -2,6 +2,9 @@
 // settings, sends the greeting and takes the first port that answers "OK\r\n".
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include "config/LinkSettings.h"
@@ -34,10 +37,31 @@ struct CProbeTiming {
     int lastPort = 16;
 };
 
+// Stops a probe running on another thread (an interrupt, the window's stop):
+// the port being tried is woken at once, closed with its own settings put
+// back, and no further port is tried.
+class CProbeStop {
+public:
+    void Stop();  // from any thread but a signal handler
+    bool Stopped() const { return m_stopped; }
+
+    // The port being tried, while it is open (ProbePort's side).
+    void Attach(CSerialPort* port);
+    // Sleeps, or less when stopped.
+    void Pause(int ms);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    CSerialPort* m_port = nullptr;
+    std::atomic<bool> m_stopped{false};
+};
+
 // Tries one port with the given line settings. True when it answered.
 bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
-               const CProbeTiming& timing = {});
+               const CProbeTiming& timing = {}, CProbeStop* stop = nullptr);
 
 // The whole probe: returns 1 when an instrument answered (its port name is then
-// in ComSettings.COMPort), 0 otherwise. The view is left empty either way.
-int Probe(CProbeScreen& screen, const CProbeTiming& timing = {});
+// in ComSettings.COMPort), 0 otherwise. The view is left empty either way; a
+// stopped probe shows no message.
+int Probe(CProbeScreen& screen, const CProbeTiming& timing = {}, CProbeStop* stop = nullptr);

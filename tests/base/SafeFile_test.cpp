@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
@@ -26,6 +27,27 @@ TEST(SafeFile, ReplaceIsWholeOrNothingAndKeepsThePermissions) {
     stat("data.txt", &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(EntriesIn("."), 1u);
+
+    // The owner stays (root writing a user's file), and a file nobody may
+    // write is refused, for root as well.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown("data.txt", 65534, 65534), 0);
+    }
+    ASSERT_EQ(ReplaceFile("data.txt", "again"), 0);
+    stat("data.txt", &st);
+    EXPECT_EQ(st.st_uid, root ? 65534u : geteuid());
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    chmod("data.txt", 0444);
+    EXPECT_EQ(ReplaceFile("data.txt", "refused"), EACCES);
+    EXPECT_EQ(ReadFileBytes("data.txt"), "again");
+
+    // The temporary fits beside the longest name the system allows.
+    const std::string longest(255, 'n');
+    EXPECT_EQ(ReplaceFile(longest, "first"), 0);
+    EXPECT_EQ(ReplaceFile(longest, "second"), 0);
+    EXPECT_EQ(ReadFileBytes(longest), "second");
+    EXPECT_EQ(EntriesIn("."), 2u);
 }
 
 TEST(SafeFile, NeverThroughLinksNorIntoDirectoriesAndFifosDirectly) {
@@ -46,6 +68,10 @@ TEST(SafeFile, NeverThroughLinksNorIntoDirectoriesAndFifosDirectly) {
     reader.join();
     EXPECT_EQ(got.bytes, "through the pipe");
     EXPECT_EQ(fs::symlink_status("pipe").type(), fs::file_type::fifo);
+    // Nobody opens it: the caller is asked in steps and may give up.
+    int asked = 0;
+    EXPECT_EQ(ReplaceFile("pipe", "x", [&asked] { return ++asked < 3; }), kFileInterrupted);
+    EXPECT_EQ(asked, 3);
 }
 
 TEST(SafeFile, BoundedReadRefusesDirectoriesEndlessAndMissingInput) {

@@ -2,11 +2,15 @@
 // outputs replaced whole or not at all and never through a link.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <future>
+#include <thread>
 
 #include "JvsProcess_support.h"
 
@@ -87,7 +91,8 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
 
     EXPECT_EQ(Run({"convert", "blocks210", "list.txt", "-o", "-"}).out, good.out);
 
-    // Full disk: the old file stays whole, no temporary is left, the reason is given.
+    // Full disk (SIGXFSZ at its default): the old file stays whole, no
+    // temporary is left, the reason is given.
     CJvsOptions full;
     full.fileSizeLimit = 10;
     WriteBytes(work / "out.txt", "old");
@@ -96,6 +101,14 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': File too large\n");
     EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
     const size_t entries = Entries();
+    EXPECT_EQ(entries, 2u) << "the temporary file was left behind";
+
+    // A file the user made read-only stays as it is, for root too.
+    chmod((work / "out.txt").c_str(), 0444);
+    r = Run({"convert", "blocks210", "list.txt", "-o", "out.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': Permission denied\n");
+    EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
 
     // A link is never written through (folders, FIFOs and permissions: see SafeFile).
     WriteBytes(work / "victim", "precious");
@@ -118,6 +131,44 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
         EXPECT_EQ(r.status, 1) << args[0];
         EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n") << args[0];
     }
+    // A FIFO or pipe whose reader stops reading can be interrupted like any
+    // other wait: nothing to keep, the signal's status and a message.
+    std::string many;
+    for (int i = 0; i < 2000; ++i) many += "P" + std::to_string(i) + ",,1.000,2.000,3.000\r\n";
+    WriteBytes(work / "many.txt", many);
+    ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
+    int stalled[2];
+    ASSERT_EQ(pipe2(stalled, O_CLOEXEC), 0);
+    struct Stalled {
+        std::string output;
+        int signal, status, reader;
+    };
+    const Stalled stalls[] = {{"fifo", SIGTERM, 143, -1}, {"-", SIGHUP, 129, stalled[0]}};
+    for (const Stalled& c : stalls) {
+        CJvsOptions options;
+        options.cwd = work.Path();
+        options.stdoutFd = c.output == "-" ? stalled[1] : -1;
+        CJvsProcess jvs({"convert", "blocks210", "many.txt", "-o", c.output}, options);
+        const int reader =
+            c.reader >= 0 ? c.reader : open((work / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        int queued = 0;  // the reader takes nothing: wait until the pipe is full
+        for (int i = 0; i < 1000 && queued < 65536; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ioctl(reader, FIONREAD, &queued);
+        }
+        ASSERT_EQ(queued, 65536);
+        jvs.Signal(c.signal);
+        r = jvs.Wait(5000);
+        if (reader != c.reader) close(reader);
+        EXPECT_EQ(r.status, c.status) << c.output;
+        const std::string name = c.output == "-" ? "standard output" : "'" + c.output + "'";
+        EXPECT_EQ(r.err, "jvs: cannot write " + name + ": interrupted by " +
+                             (c.signal == SIGTERM ? "SIGTERM" : "SIGHUP") + "\n");
+    }
+    close(stalled[0]);
+    close(stalled[1]);
+
     // Started with standard output closed: no file takes its place.
     closedOut.stdoutFd = kClosed;
     r = Run({"convert", "blocks210", "list.txt"}, closedOut);

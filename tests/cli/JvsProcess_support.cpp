@@ -82,10 +82,9 @@ CJvsProcess::CJvsProcess(const std::vector<std::string>& args, const CJvsOptions
         else
             dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
         dup2(err[1], 2);
-        if (options.fileSizeLimit != RLIM_INFINITY) {
-            signal(SIGXFSZ, SIG_IGN);
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
+        // SIGXFSZ at its default, as a shell leaves it: jvs must not die of it.
+        signal(SIGXFSZ, SIG_DFL);
+        if (options.fileSizeLimit != RLIM_INFINITY) setrlimit(RLIMIT_FSIZE, &limit);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);

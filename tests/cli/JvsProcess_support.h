@@ -25,7 +25,7 @@ struct CJvsOptions {
     std::string stdinPath = "/dev/null";
     int stdinFd = -1;   // used instead of stdinPath when set (the child gets a copy)
     int stdoutFd = -1;  // used instead of the captured pipe when set; kClosed: none
-    rlim_t fileSizeLimit = RLIM_INFINITY;                  // with SIGXFSZ ignored: a full disk
+    rlim_t fileSizeLimit = RLIM_INFINITY;                  // a full disk (SIGXFSZ at default)
     std::vector<std::pair<std::string, std::string>> env;  // value "\x01": unset
 };
 

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "JvsProcess_support.h"
 #include "link/SerialPort.h"
@@ -82,8 +85,27 @@ struct ReceivedData : ::testing::Test {
 }  // namespace
 
 TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
-    const std::pair<int, int> cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
-    for (const auto& [signal, status] : cases) {
+    const std::tuple<int, int, std::string> cases[] = {
+        {SIGINT, 130, "SIGINT"}, {SIGTERM, 143, "SIGTERM"}, {SIGHUP, 129, "SIGHUP"}};
+    termios cooked{};
+    ASSERT_EQ(tcgetattr(slave, &cooked), 0);
+    for (const auto& [signal, status, name] : cases) {
+        // The probe, waiting for an answer, puts the port's settings back too.
+        CJvsOptions probeOptions;
+        probeOptions.cwd = work.Path();
+        CJvsProcess probe({"probe"}, probeOptions);
+        ASSERT_EQ(pty.ReadFor(5000, 9), "Connect\r\n");
+        EXPECT_EQ(Exclusive(), 1);
+        probe.Signal(signal);
+        const CJvsResult p = probe.Wait(5000);
+        EXPECT_EQ(p.status, status) << p.err;
+        EXPECT_EQ(p.err, "正在尝试与仪器进行连接...\njvs: interrupted by " + name + "\n");
+        termios now{};
+        ASSERT_EQ(tcgetattr(slave, &now), 0);
+        EXPECT_EQ(now.c_lflag, cooked.c_lflag);
+        EXPECT_EQ(cfgetospeed(&now), cfgetospeed(&cooked));
+        EXPECT_EQ(Exclusive(), 0);
+
         WriteBytes(work / "out.txt", "old");
         auto jvs = Download({"-o", "out.txt"});
         Feed(kLines);
@@ -156,6 +178,20 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     const auto kept = Kept(work.Path());
     ASSERT_EQ(kept.size(), 1u) << r.err;
     EXPECT_NE(r.err.find(kept[0]), std::string::npos) << "the path is printed";
+    EXPECT_EQ(KeptBytes(work.Path()), complete);
+
+    // A FIFO nobody opens: the wait for a reader ends at a signal, and the
+    // bytes go to a file of their own.
+    ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
+    jvs = Download({"-o", "fifo"});
+    Feed(complete);
+    ASSERT_TRUE(jvs->WaitForErr("数据接收完成!", 5000));
+    jvs->Signal(SIGINT);
+    r = jvs->Wait(5000);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_NE(r.err.find("cannot write 'fifo': interrupted by SIGINT"), std::string::npos) << r.err;
+    ASSERT_EQ(Kept(work.Path()).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find(Kept(work.Path())[0]), std::string::npos) << "the path is printed";
     EXPECT_EQ(KeptBytes(work.Path()), complete);
 
     // Standard output that nobody reads.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "sim/SimHarness.h"
@@ -110,4 +111,25 @@ TEST_F(ProbeTest, SilentPortTakesThePauseAndTheReadTimeOut) {
     EXPECT_GE(took, milliseconds(1100));
     EXPECT_LT(took, milliseconds(4000));
     EXPECT_EQ(screen.messages, std::vector<std::string>{"与仪器链接失败!"});
+}
+
+TEST_F(ProbeTest, StopWakesThePortAtOnceAndTriesNoOther) {
+    CSimInstrument& silent = Add(1, "", false);
+    CSimInstrument& later = Add(2, "OK\r\n");
+    CRecordingScreen screen;
+    CProbeStop stop;
+    int found = -1;
+    std::thread scan([&] { found = Probe(screen, {}, &stop); });
+    for (int i = 0; i < 500 && silent.WireIn().empty(); ++i)
+        std::this_thread::sleep_for(milliseconds(2));
+    const auto t = Clock::now();
+    stop.Stop();
+    scan.join();
+    EXPECT_LT(Clock::now() - t, milliseconds(300)) << "the 200 ms pause and 900 ms read cut short";
+    EXPECT_EQ(found, 0);
+    EXPECT_EQ(later.Greetings(), 0);
+    EXPECT_EQ(screen.status, (std::vector<std::string>{"正在尝试与仪器进行连接...\r\n", ""}));
+    EXPECT_TRUE(screen.messages.empty());
+    CSerialPort port;
+    EXPECT_TRUE(port.Open(ComSettings.Get())) << "closed and released";
 }
