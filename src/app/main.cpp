@@ -2,6 +2,7 @@
 #include <QListWidget>
 #include <QTextBrowser>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "app/CommandIds.h"
@@ -29,6 +30,8 @@ void ReportHelp(CMainFrame* frame) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit makes a save fail with its reason, never kills the window.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     CCommunicationApp theApp;
     const StartOptions options = ParseCommandLine(QApplication::arguments());
