@@ -15,8 +15,8 @@
 #include "app/MainFrame.h"
 #include "convert/BlockFraming.h"
 #include "convert/Converters.h"
-#include "convert/ViewCodec.h"
 #include "ui/MessageSeam.h"
+#include "ui/ViewText.h"
 #include "view/CommunicationDoc.h"
 #include "view/CommunicationView.h"
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/Bounds.h"
+
 namespace cli {
 
 // The largest input any command takes: the program's 4 MiB working buffer.
-inline constexpr size_t kInputLimit = 4194304;
+inline constexpr size_t kInputLimit = kMaxTextBytes;
 
 // Reads a file, a FIFO or a device ("-" or empty: standard input) into bytes.
 // On failure prints the reason naming the input ("内存分配失败!" for more than

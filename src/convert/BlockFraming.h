@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/Bounds.h"
+
 inline constexpr size_t kBlockPayload = 128;
 inline constexpr size_t kFramedBlockSize = 136;
 // Working buffers of the encoders (payload and framed text each, with their NUL).
-inline constexpr size_t kWorkBufferSize = 4194304;
+inline constexpr size_t kWorkBufferSize = kMaxTextBytes;
 
 inline constexpr char kStx = 0x02, kEtx = 0x03, kEot = 0x04, kEnq = 0x05, kAck = 0x06;
 inline constexpr char kEndFrame[] = {kStx, kEot, kEtx, '\r', '\n'};

@@ -1,108 +1,47 @@
 #include "convert/ViewCodec.h"
 
-#include <QByteArray>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <utility>
-#include <vector>
+
+#include "Gbk936Table.inc"
 
 namespace {
 
 constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
 constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
+static_assert(sizeof kGbkPair / sizeof kGbkPair[0] == (kLeadLast - kLeadFirst + 1) * kTrailCount);
 
-// Code page 936 as Qt's GBK decoder sees it, built once. A character that
-// several byte sequences decode to keeps only the sequence the encoder
-// produces, so decoding and encoding are exact inverses; the other sequences
-// are escaped byte by byte like any invalid input.
+// Code page 936 as Qt's GBK codec sees it (tables made at build time, each
+// character kept for one byte sequence only), and the way back.
 struct CGbkTables {
-    std::array<char16_t, (kLeadLast - kLeadFirst + 1) * kTrailCount> pair{};  // 0: invalid
-    std::array<char16_t, 128> single{};                                       // bytes 0x80..0xFF
+    const char16_t* pair = kGbkPair;       // 0: invalid
+    const char16_t* single = kGbkSingle;   // bytes 0x80..0xFF
     std::array<uint16_t, 65536> encode{};  // 0: none; < 0x100 one byte, else lead << 8 | trail
 
     CGbkTables() {
-        QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-        if (!decoder.isValid()) return;  // every high byte is then escaped: still lossless
-        auto decodeOne = [&decoder](const char* bytes, qsizetype size) -> char16_t {
-            decoder.resetState();
-            const QString text = decoder.decode(QByteArrayView(bytes, size));
-            if (decoder.hasError() || text.size() != 1) return 0;
-            const char16_t c = text.at(0).unicode();
-            if (c < 0x80 || c == 0xFFFD || QChar::isSurrogate(c)) return 0;
-            if (c >= kControlSymbolBase && c <= kDeleteSymbol) return 0;
-            return c;
-        };
-        std::vector<uint16_t> firstSource(65536, 0);
-        std::vector<bool> shared(65536, false);
-        auto add = [&](char16_t c, uint16_t source) {
-            if (firstSource[c] == 0)
-                firstSource[c] = source;
-            else
-                shared[c] = true;
-        };
-        for (unsigned b = 0x80; b <= 0xFF; ++b) {
-            const char byte = static_cast<char>(b);
-            // Lead bytes only stand for themselves when no valid trail follows.
-            if (b >= kLeadFirst && b <= kLeadLast) continue;
-            if (const char16_t c = decodeOne(&byte, 1)) {
-                single[b - 0x80] = c;
-                add(c, static_cast<uint16_t>(b));
-            }
-        }
-        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
-            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
-                if (trail == 0x7F) continue;
-                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                if (const char16_t c = decodeOne(bytes, 2)) {
-                    pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)] = c;
-                    add(c, static_cast<uint16_t>(lead << 8 | trail));
-                }
-            }
-        }
-        QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-        for (unsigned c = 0; c < 65536; ++c) {
-            if (firstSource[c] == 0) continue;
-            uint16_t keep = firstSource[c];
-            if (shared[c] && encoder.isValid()) {
-                const QChar ch(static_cast<char16_t>(c));
-                const QByteArray bytes = encoder.encode(QStringView(&ch, 1));
-                if (bytes.size() == 1)
-                    keep = static_cast<uint8_t>(bytes[0]);
-                else if (bytes.size() == 2)
-                    keep = static_cast<uint16_t>(static_cast<uint8_t>(bytes[0]) << 8 |
-                                                 static_cast<uint8_t>(bytes[1]));
-            }
-            encode[c] = keep;
-        }
-        // Drop every sequence whose character now encodes to another sequence.
-        for (unsigned b = 0x80; b <= 0xFF; ++b) {
-            const char16_t c = single[b - 0x80];
-            if (c && encode[c] != b) single[b - 0x80] = 0;
-        }
-        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
-            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
-                char16_t& c = pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
-                if (c && encode[c] != (lead << 8 | trail)) c = 0;
-            }
-        }
+        for (unsigned b = 0x80; b <= 0xFF; ++b)
+            if (const char16_t c = single[b - 0x80]) encode[c] = static_cast<uint16_t>(b);
+        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead)
+            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail)
+                if (const char16_t c =
+                        pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)])
+                    encode[c] = static_cast<uint16_t>(lead << 8 | trail);
     }
 };
 
 const CGbkTables& Tables() {
-    static const std::unique_ptr<CGbkTables> tables = std::make_unique<CGbkTables>();
-    return *tables;
+    static const CGbkTables tables;
+    return tables;
 }
 
-QString Decode(std::string_view bytes, bool controlSymbols) {
+std::u16string Decode(std::string_view bytes, bool controlSymbols) {
     const CGbkTables& t = Tables();
     const size_t n = bytes.size();
-    QString out;
-    out.resize(static_cast<qsizetype>(n));
+    std::u16string out;
+    out.resize(n);
     char16_t* o = reinterpret_cast<char16_t*>(out.data());
     char16_t* const start = o;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -138,13 +77,20 @@ QString Decode(std::string_view bytes, bool controlSymbols) {
     return out;
 }
 
-std::string Encode(const QString& text) {
+bool IsHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
+std::string Encode(std::u16string_view text) {
     const CGbkTables& t = Tables();
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
-    const qsizetype n = text.size();
+    const char16_t* s = text.data();
+    const size_t n = text.size();
     std::string out;
-    out.reserve(static_cast<size_t>(n) * 2);
-    for (qsizetype i = 0; i < n; ++i) {
+    out.reserve(n * 2);
+    for (size_t i = 0; i < n; ++i) {
         const char16_t u = s[i];
         if (u < 0x80) {
             out += static_cast<char>(u);
@@ -154,9 +100,9 @@ std::string Encode(const QString& text) {
             out += '\x7F';
         } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
             out += static_cast<char>(u - kEscapeBase);
-        } else if (QChar::isHighSurrogate(u)) {
+        } else if (IsHighSurrogate(u)) {
             // Outside the basic plane: code page 936 has none of these.
-            if (i + 1 < n && QChar::isLowSurrogate(s[i + 1])) ++i;
+            if (i + 1 < n && IsLowSurrogate(s[i + 1])) ++i;
             out += '?';
         } else if (const uint16_t code = t.encode[u]) {
             if (code < 0x100) {
@@ -292,18 +238,14 @@ std::string EncodeViewUtf8(std::string_view utf8) {
     return out;
 }
 
-QString DecodeViewText(std::string_view bytes) {
+std::u16string DecodeViewUtf16(std::string_view bytes) {
     return Decode(bytes, true);
 }
 
-std::string EncodeViewText(const QString& text) {
+std::string EncodeViewUtf16(std::u16string_view text) {
     return Encode(text);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    return Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-}
-
-std::string GbkToUtf8(std::string_view gbk) {
-    return Decode(gbk, false).toStdString();
+    return EncodeViewUtf8(utf8);
 }

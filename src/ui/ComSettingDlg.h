@@ -13,7 +13,6 @@ class QLineEdit;
 class CComSettingDlg : public QDialog {
     Q_OBJECT
 public:
-    enum { IDD = 103 };
     explicit CComSettingDlg(QWidget* parent = nullptr);
 
     QString m_strRecvTimeout;

@@ -5,7 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 
-#include "convert/ViewCodec.h"
+#include "ui/ViewText.h"
 
 namespace {
 EditDialogRunner& DialogRunner() {

@@ -10,7 +10,6 @@ class QLineEdit;
 class CUsbSettingDlg : public QDialog {
     Q_OBJECT
 public:
-    enum { IDD = 158 };
     explicit CUsbSettingDlg(QWidget* parent = nullptr);
 
     QString m_strRecvTimeout;
