@@ -64,7 +64,10 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
 bool LoadSettingsInForce() {
     ResetLinkSettings();
     std::vector<std::string> replaced;
-    const bool found = LoadSettingsAtStartup(&replaced);
+    int error = 0;
+    const bool found = LoadSettingsAtStartup(&replaced, &error);
+    if (error != 0)
+        PrintMessage("jvs: warning: " + SettingsErrorDetail(error) + "; the defaults are used");
     if (!replaced.empty()) {
         std::string keys;
         for (const std::string& key : replaced) keys += (keys.empty() ? "" : ", ") + key;

@@ -30,7 +30,8 @@ struct CLineParse {
 
 // Loads the settings in force into ComSettings/UsbSettings: the settings file
 // when present, else the defaults; a warning on standard error names the keys
-// whose values were put back to their defaults. True when the file was there.
+// whose values were put back to their defaults, or the file and the reason it
+// could not be read. True when the file was there.
 bool LoadSettingsInForce();
 
 // Takes the line options out of `args` into `record`; every other argument

@@ -95,15 +95,24 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
     r = Run({"config", "set", "--baud", "9600"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"),
-              "; "
-              "mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\nCOMPort="
-              "COM3\r\nBaudrate=9600\r\n"
-              "CheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut="
-              "10000\r\nRowDelay=200\r\n"
-              "StopBit=0\r\n");
+              "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\nCOMPort=COM3\r\n"
+              "Baudrate=9600\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
+              "RowDelay=200\r\nStopBit=0\r\n");
+    fs::copy_file(work / "jvs_cfg.ini", work / "real.ini");
+
+    // A file that cannot be decoded: said so, the defaults used, never replaced.
+    WriteBytes(work / "jvs_cfg.ini", std::string("\xFF\xFE[\0", 4));
+    r = Run({"config"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "jvs: warning: " + work.Path() +
+                  "/jvs_cfg.ini: not 8-bit text (UTF-16 or binary); the defaults are used\n");
+    EXPECT_EQ(Values(r.out), kDefaults);
+    EXPECT_EQ(Run({"config", "set", "--baud", "2400"}).status, 1);
+    EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"), std::string("\xFF\xFE[\0", 4));
 
     // A settings file that is a link is never written through.
-    fs::rename(work / "jvs_cfg.ini", work / "real.ini");
+    fs::remove(work / "jvs_cfg.ini");
     fs::create_symlink("real.ini", work / "jvs_cfg.ini");
     const std::string before = ReadBytes(work / "real.ini");
     r = Run({"config", "set", "--baud", "2400"});
@@ -221,7 +230,9 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
     fs::create_directory(work / "jvs_cfg.ini");
     r = Run({"config", "set", "--baud", "2400"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "保存配置文件失败!\n" + (work / "jvs_cfg.ini") + ": Is a directory\n");
+    EXPECT_EQ(r.err, "jvs: warning: " + (work / "jvs_cfg.ini") +
+                         ": Is a directory; the defaults are used\n保存配置文件失败!\n" +
+                         (work / "jvs_cfg.ini") + ": Is a directory\n");
 }
 
 TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {
