@@ -97,8 +97,10 @@ CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& r
 
     std::string v;
     if (take("--port", v)) {
-        if (v.empty() || v.size() >= sizeof record.COMPort)
-            fail("--port: a port name such as COM3, or a device path");
+        // What is saved must load back as it is.
+        if (check == LineCheck::Dialog ? !IsValidPortName(v)
+                                       : v.empty() || v.size() >= sizeof record.COMPort)
+            fail("--port: a port name COM1 to COM16, or a device path");
         else
             std::snprintf(record.COMPort, sizeof record.COMPort, "%s", v.c_str());
     }

@@ -11,10 +11,12 @@
 
 namespace cli {
 
-// How --timeout and --row-delay are checked.
+// How --port, --timeout and --row-delay are checked.
 enum class LineCheck {
-    // Exactly as the COM settings dialog: decimal prefix, out of range gives the
-    // dialog's message and its replacement value (10 s, 800 ms).
+    // For the settings file: --port must be a name the file can hold (COM1 to
+    // COM16 or a device path); --timeout and --row-delay exactly as the COM
+    // settings dialog: decimal prefix, out of range gives the dialog's message
+    // and its replacement value (10 s, 800 ms).
     Dialog,
     // For a single run: --timeout may have a fraction (0.5), must be > 0 and at
     // most 999; --row-delay 0..9999. Anything else is a wrong command line.
