@@ -196,8 +196,8 @@ public:
 private:
     void Release() {
         if (m_fd < 0) return;
-        struct stat held {
-        }, now{};
+        struct stat held {};
+        struct stat now {};
         if (m_created && ::fstat(m_fd, &held) == 0 && ::lstat(m_file.c_str(), &now) == 0 &&
             SameFile(held, now) && now.st_size == 0)
             ::unlink(m_file.c_str());
