@@ -1,24 +1,22 @@
-// The INI accessor and the settings load on arbitrary files: limits are kept,
-// nothing is read or written past a buffer, and a written value reads back.
-#include <unistd.h>
-
+// The INI text and the settings load on arbitrary bytes, in memory: limits are
+// kept, nothing is read or written past a buffer, untouched bytes come back
+// unchanged, and what a save writes reads back.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/IniFile.h"
 #include "config/SettingsFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/jvs-fuzz-ini-" + std::to_string(getpid()) + ".ini";
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
-    CIniFile ini(path);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    CIniText ini;
+    if (ini.Parse(bytes) != 0) return 0;
+    if (ini.Bytes() != bytes) std::abort();
+
     std::vector<std::string> names, keys, values;
     int count = ini.GetSectionNames(names);
     if (count < 1 || static_cast<size_t>(count) != names.size()) std::abort();
@@ -39,15 +37,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UsbSettingsRecord usb;
     LoadUsbSettings(ini, usb);
 
-    char small[8];
-    ini.ReadStringInto("JVSCOMSETTING", "COMPort", "x", small, sizeof small);
-    if (std::memchr(small, 0, sizeof small) == nullptr) std::abort();
+    // A save of what was loaded loads back the same, and a second save changes nothing.
+    CIniText saved = ini;
+    saved.ReplaceKeys("JVSCOMSETTING", {{"COMPort", com.COMPort}, {"Baudrate", "9600"}});
+    saved.ReplaceKeys("JVSUSBSETTING", {{"USBRevTimeOut", "7000"}});
+    CIniText again;
+    if (again.Parse(saved.Bytes()) != 0) std::abort();
+    if (again.Find("jvscomsetting", "comport") != std::string(com.COMPort) ||
+        again.Find("JVSCOMSETTING", "Baudrate") != "9600" ||
+        again.Find("JVSUSBSETTING", "USBRevTimeOut") != "7000")
+        std::abort();
+    const std::string once = again.Bytes();
+    again.ReplaceKeys("JVSCOMSETTING", {{"COMPort", com.COMPort}, {"Baudrate", "9600"}});
+    if (again.Bytes() != once) std::abort();
 
-    if (ini.WriteString("JVSCOMSETTING", "COMPort", "COM7", true) == 0 &&
-        ini.ReadString("jvscomsetting", "comport") != "COM7")
-        std::abort();
-    if (ini.DeleteSection("JVSCOMSETTING") == 0 &&
-        !ini.ReadString("JVSCOMSETTING", "COMPort").empty())
-        std::abort();
+    saved.SetString("JVSCOMSETTING", "COMPort", "COM7");
+    if (saved.Find("jvscomsetting", "comport") != "COM7") std::abort();
+    saved.DeleteSection("JVSCOMSETTING");
+    if (saved.HasSection("JVSCOMSETTING")) std::abort();
     return 0;
 }

@@ -82,9 +82,11 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     QCoreApplication::setOrganizationName(QString::fromUtf8(doctext::kSettingsOrganisation));
     QCoreApplication::setApplicationName(QString::fromUtf8(doctext::kAppTitle));
     // Saved link settings, when there are any; values the dialogs could not have
-    // written are put back to their defaults and named once the window is up.
+    // written are put back to their defaults and named once the window is up,
+    // as is a file that could not be read.
     std::vector<std::string> replacedSettings;
-    LoadSettingsAtStartup(&replacedSettings);
+    int settingsError = 0;
+    LoadSettingsAtStartup(&replacedSettings, &settingsError);
 
     m_screen = std::make_unique<CWindowTransferScreen>();
     m_view = new CCommunicationView;
@@ -120,6 +122,10 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     m_frame->show();
     m_frame->repaint();
     m_frame->UpdateCommandUI();
+    if (settingsError != 0)
+        ShowMessageBox(m_frame.get(),
+                       QString::fromUtf8(kMsgSettingsUnreadable) + '\n' +
+                           QString::fromStdString(SettingsErrorDetail(settingsError)));
     if (!replacedSettings.empty()) {
         std::string keys;
         for (const std::string& key : replacedSettings) keys += (keys.empty() ? "" : ", ") + key;

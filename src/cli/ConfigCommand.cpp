@@ -40,64 +40,98 @@ bool Given(const std::vector<std::string>& args, const std::string& name) {
     return false;
 }
 
-int Set(std::vector<std::string> args) {
-    ComSettingsRecord com = ComSettings.Get();
-    UsbSettingsRecord usb = UsbSettings.Get();
-    // The dialog checks both number fields on every OK, also the ones left as
-    // they were: a field not given is checked with its current value.
-    bool comGiven = false;
-    for (const char* name : {"--port", "--baud", "--data-bits", "--parity", "--stop-bits",
-                             "--protocol", "--timeout", "--row-delay"})
-        comGiven = comGiven || Given(args, name);
-    if (comGiven && !Given(args, "--timeout"))
-        args.push_back("--timeout=" + std::to_string(com.ReceiveTimeOut / 1000));
-    if (comGiven && !Given(args, "--row-delay"))
-        args.push_back("--row-delay=" + std::to_string(com.RowDelay));
-    const bool usbAny = Given(args, "--usb-timeout") || Given(args, "--usb-row-delay");
-    if (usbAny && !Given(args, "--usb-timeout"))
-        args.push_back("--usb-timeout=" + std::to_string(usb.USBRevTimeOut / 1000));
-    if (usbAny && !Given(args, "--usb-row-delay"))
-        args.push_back("--usb-row-delay=" + std::to_string(usb.USBRevRowDelay));
+const char* const kOptions[] = {"--port",        "--baud",         "--data-bits", "--parity",
+                                "--stop-bits",   "--protocol",     "--timeout",   "--row-delay",
+                                "--usb-timeout", "--usb-row-delay"};
 
-    CLineParse parse = ParseLineOptions(args, com, LineCheck::Dialog);
+// The dialog checks a number field on every OK, also one left as it was.
+template <class Check>
+void CheckUnchanged(int32_t& field, int32_t scale, Check check, std::vector<std::string>& into) {
+    const char* message = nullptr;
+    field = check(std::to_string(field / scale), &message);
+    if (message) into.push_back(message);
+}
+
+int Set(const std::vector<std::string>& args) {
+    // An option followed by nothing or by another option, or given as
+    // "--name=", has no value.
+    for (size_t i = 0; i < args.size(); ++i) {
+        for (const std::string name : kOptions) {
+            const bool bare =
+                args[i] == name && (i + 1 == args.size() || args[i + 1].rfind("--", 0) == 0);
+            if (bare || args[i] == name + "=") return Usage(name + " needs a value");
+        }
+    }
+    // The whole command line is checked before anything is written.
+    std::vector<std::string> rest = args;
+    ComSettingsRecord scratch;
+    const CLineParse parse = ParseLineOptions(rest, scratch, LineCheck::Dialog);
     if (!parse.ok) return Usage(parse.usageError);
-
-    std::vector<std::string> messages = parse.messages;
-    bool usbGiven = false;
-    std::string value;
+    std::string usbTimeout, usbRowDelay;
     bool missing = false;
-    if (TakeOption(args, "--usb-timeout", value, missing)) {
-        const char* message = nullptr;
-        usb.USBRevTimeOut = CheckedTimeoutMs(value, &message);
-        if (message) messages.push_back(message);
-        usbGiven = true;
-    }
-    if (TakeOption(args, "--usb-row-delay", value, missing)) {
-        const char* message = nullptr;
-        usb.USBRevRowDelay = CheckedRowDelay(value, &message);
-        if (message) messages.push_back(message);
-        usbGiven = true;
-    }
+    const bool usbTimeoutGiven = TakeOption(rest, "--usb-timeout", usbTimeout, missing);
+    const bool usbRowDelayGiven = TakeOption(rest, "--usb-row-delay", usbRowDelay, missing);
     if (missing) return Usage("an option needs a value");
-    if (!args.empty()) return Usage("unexpected argument '" + args.front() + "'");
-    if (!parse.anyGiven && !usbGiven) return kExitUnchanged;
+    if (!rest.empty()) return Usage("unexpected argument '" + rest.front() + "'");
+    const bool comGiven = parse.anyGiven, usbGiven = usbTimeoutGiven || usbRowDelayGiven;
+    if (!comGiven && !usbGiven) return kExitUnchanged;
+
+    // The options go onto the settings as the file holds them when the save
+    // takes its lock, so a change another program saved meanwhile stays.
+    std::vector<std::string> messages;
+    ComSettingsRecord savedCom;
+    UsbSettingsRecord savedUsb;
+    bool applied = false;
+    auto apply = [&](ComSettingsRecord& com, UsbSettingsRecord& usb) {
+        applied = true;
+        messages.clear();
+        if (comGiven) {
+            std::vector<std::string> again = args;
+            messages = ParseLineOptions(again, com, LineCheck::Dialog).messages;
+            if (!Given(args, "--timeout")) {
+                std::vector<std::string> first;
+                CheckUnchanged(com.ReceiveTimeOut, 1000, CheckedTimeoutMs, first);
+                messages.insert(messages.begin(), first.begin(), first.end());
+            }
+            if (!Given(args, "--row-delay"))
+                CheckUnchanged(com.RowDelay, 1, CheckedRowDelay, messages);
+        }
+        if (usbGiven) {
+            const char* message = nullptr;
+            if (usbTimeoutGiven) {
+                usb.USBRevTimeOut = CheckedTimeoutMs(usbTimeout, &message);
+                if (message) messages.push_back(message);
+            } else {
+                CheckUnchanged(usb.USBRevTimeOut, 1000, CheckedTimeoutMs, messages);
+            }
+            if (usbRowDelayGiven) {
+                usb.USBRevRowDelay = CheckedRowDelay(usbRowDelay, &message);
+                if (message) messages.push_back(message);
+            } else {
+                CheckUnchanged(usb.USBRevRowDelay, 1, CheckedRowDelay, messages);
+            }
+        }
+        savedCom = com;
+        savedUsb = usb;
+        return CSettingsSections{comGiven, usbGiven};
+    };
+    const int error = SaveSettings(apply);
+    // A file that could not even be read: the dialog's messages all the same.
+    if (!applied) {
+        ComSettingsRecord com = ComSettings.Get();
+        UsbSettingsRecord usb = UsbSettings.Get();
+        apply(com, usb);
+    }
 
     // As in the dialog: the messages, then the replacement values are stored.
     for (const std::string& m : messages) PrintMessage(m);
-    int error = 0;
-    if (parse.anyGiven) {
-        ComSettings.Set(com);
-        SaveComSettings(com, &error);
-    }
-    if (usbGiven && error == 0) {
-        UsbSettings.Set(usb);
-        SaveUsbSettings(usb, &error);
-    }
     if (error != 0) {
         PrintMessage(kMsgSaveConfigFailed);
         PrintMessage(SettingsErrorDetail(error));
         return kExitFailed;
     }
+    if (comGiven) ComSettings.Set(savedCom);
+    if (usbGiven) UsbSettings.Set(savedUsb);
     return messages.empty() ? kExitDone : kExitFailed;
 }
 
@@ -108,7 +142,7 @@ int RunConfig(const std::vector<std::string>& arguments) {
         return Show(fileThere) ? kExitDone : kExitFailed;
     if (args[0] == "set") {
         args.erase(args.begin());
-        return Set(std::move(args));
+        return Set(args);
     }
     return Usage("unknown action '" + args[0] + "' (show or set)");
 }

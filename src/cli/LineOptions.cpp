@@ -64,7 +64,10 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
 bool LoadSettingsInForce() {
     ResetLinkSettings();
     std::vector<std::string> replaced;
-    const bool found = LoadSettingsAtStartup(&replaced);
+    int error = 0;
+    const bool found = LoadSettingsAtStartup(&replaced, &error);
+    if (error != 0)
+        PrintMessage("jvs: warning: " + SettingsErrorDetail(error) + "; the defaults are used");
     if (!replaced.empty()) {
         std::string keys;
         for (const std::string& key : replaced) keys += (keys.empty() ? "" : ", ") + key;
@@ -94,8 +97,10 @@ CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& r
 
     std::string v;
     if (take("--port", v)) {
-        if (v.empty() || v.size() >= sizeof record.COMPort)
-            fail("--port: a port name such as COM3, or a device path");
+        // What is saved must load back as it is.
+        if (check == LineCheck::Dialog ? !IsValidPortName(v)
+                                       : v.empty() || v.size() >= sizeof record.COMPort)
+            fail("--port: a port name COM1 to COM16, or a device path");
         else
             std::snprintf(record.COMPort, sizeof record.COMPort, "%s", v.c_str());
     }

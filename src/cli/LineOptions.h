@@ -11,10 +11,12 @@
 
 namespace cli {
 
-// How --timeout and --row-delay are checked.
+// How --port, --timeout and --row-delay are checked.
 enum class LineCheck {
-    // Exactly as the COM settings dialog: decimal prefix, out of range gives the
-    // dialog's message and its replacement value (10 s, 800 ms).
+    // For the settings file: --port must be a name the file can hold (COM1 to
+    // COM16 or a device path); --timeout and --row-delay exactly as the COM
+    // settings dialog: decimal prefix, out of range gives the dialog's message
+    // and its replacement value (10 s, 800 ms).
     Dialog,
     // For a single run: --timeout may have a fraction (0.5), must be > 0 and at
     // most 999; --row-delay 0..9999. Anything else is a wrong command line.
@@ -30,7 +32,8 @@ struct CLineParse {
 
 // Loads the settings in force into ComSettings/UsbSettings: the settings file
 // when present, else the defaults; a warning on standard error names the keys
-// whose values were put back to their defaults. True when the file was there.
+// whose values were put back to their defaults, or the file and the reason it
+// could not be read. True when the file was there.
 bool LoadSettingsInForce();
 
 // Takes the line options out of `args` into `record`; every other argument

@@ -16,10 +16,24 @@
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
 std::string Dec(long long v) {
     return std::to_string(v);
+}
+
+// The keys of each section in the order they are written.
+IniEntries ComEntries(const ComSettingsRecord& r) {
+    return {{"COMPort", std::string(r.COMPort, strnlen(r.COMPort, sizeof r.COMPort))},
+            {"Baudrate", Dec(r.Baudrate)},
+            {"CheckBit", Dec(r.CheckBit)},
+            {"DataBit", Dec(r.DataBit)},
+            {"Protol", Dec(r.Protol)},
+            {"ReceiveTimeOut", Dec(r.ReceiveTimeOut)},
+            {"RowDelay", Dec(r.RowDelay)},
+            {"StopBit", Dec(r.StopBit)}};
+}
+
+IniEntries UsbEntries(const UsbSettingsRecord& r) {
+    return {{"USBRevRowDelay", Dec(r.USBRevRowDelay)}, {"USBRevTimeOut", Dec(r.USBRevTimeOut)}};
 }
 
 // Creates the folders above the file that are missing (the user's
@@ -28,27 +42,6 @@ void MakeParentFolders(const std::string& file) {
     for (size_t slash = file.find('/', 1); slash != std::string::npos;
          slash = file.find('/', slash + 1))
         ::mkdir(file.substr(0, slash).c_str(), 0700);
-}
-
-int WriteSection(const char* section, const Entries& entries) {
-    const CIniFile ini(SettingsFilePath());
-    MakeParentFolders(ini.FileName());
-    return ini.ReplaceSection(section, entries);
-}
-
-// The keys and values of the section, or false when the load must not happen.
-bool ReadSection(const CIniFile& ini, const char* section, std::vector<std::string>& keys,
-                 std::vector<std::string>& values) {
-    std::vector<std::string> names;
-    int count = ini.GetSectionNames(names);
-    if (count > 10 || count == 0) return false;
-    bool found = false;
-    for (const std::string& n : names) found = found || n == section;
-    if (!found) return false;
-    ini.GetSectionEntries(section, keys, values);
-    // An empty section reads back as one empty entry: that is not a value.
-    if (values.size() == 1 && keys[0].empty() && values[0].empty()) values.clear();
-    return !values.empty();
 }
 
 // A value exactly as the program writes it: optional sign and digits, nothing else.
@@ -60,34 +53,20 @@ std::optional<long long> WholeNumber(const std::string& text) {
     return std::strtoll(text.c_str(), nullptr, 10);
 }
 
-bool ValidPort(const std::string& name, size_t room) {
-    if (name.size() >= room) return false;
-    if (!name.empty() && name[0] == '/') return true;
-    if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0 || name[3] == '0')
-        return false;
-    const auto n = WholeNumber(name.substr(3));
-    return n && name[3] != '+' && name[3] != '-' && *n >= 1 && *n <= 16;
-}
-
-// Reads the sections' keys by name; the first of a repeated key counts.
+// Reads a section's keys by name; the first of a repeated key counts.
 class CSectionValues {
 public:
-    CSectionValues(std::vector<std::string> keys, std::vector<std::string> values,
-                   std::vector<std::string>* replaced)
-        : m_keys(std::move(keys)), m_values(std::move(values)), m_replaced(replaced) {}
+    CSectionValues(const CIniText& text, const char* section, std::vector<std::string>* replaced)
+        : m_text(text), m_section(section), m_replaced(replaced) {}
 
-    const std::string* Find(const char* key) const {
-        for (size_t i = 0; i < m_keys.size() && i < m_values.size(); ++i)
-            if (strcasecmp(m_keys[i].c_str(), key) == 0) return &m_values[i];
-        return nullptr;
-    }
+    std::optional<std::string> Find(const char* key) const { return m_text.Find(m_section, key); }
     void Replaced(const char* key) const {
         if (m_replaced) m_replaced->push_back(key);
     }
     // Takes the key's number when `valid` accepts it, else puts back `fallback`.
     template <class T, class Valid>
     void Number(const char* key, T& field, T fallback, Valid valid) const {
-        const std::string* text = Find(key);
+        const std::optional<std::string> text = Find(key);
         if (!text) return;
         const auto n = text->empty() ? std::nullopt : WholeNumber(*text);
         if (n && valid(*n)) {
@@ -99,7 +78,8 @@ public:
     }
 
 private:
-    std::vector<std::string> m_keys, m_values;
+    const CIniText& m_text;
+    const char* m_section;
     std::vector<std::string>* m_replaced;
 };
 
@@ -144,7 +124,7 @@ std::string SettingsFileShownPath() {
 }
 
 std::string SettingsErrorDetail(int error) {
-    return SettingsFileShownPath() + ": " + FileErrorText(error);
+    return SettingsFileShownPath() + ": " + IniErrorText(error);
 }
 
 int DecimalPrefix(const std::string& text) {
@@ -165,23 +145,36 @@ int DecimalPrefix(const std::string& text) {
     return static_cast<int>(v);
 }
 
-bool SaveComSettings(const ComSettingsRecord& r, int* error) {
-    std::string port(r.COMPort, strnlen(r.COMPort, sizeof r.COMPort));
-    const int result = WriteSection(kComSection, {{"COMPort", port},
-                                                  {"Baudrate", Dec(r.Baudrate)},
-                                                  {"CheckBit", Dec(r.CheckBit)},
-                                                  {"DataBit", Dec(r.DataBit)},
-                                                  {"Protol", Dec(r.Protol)},
-                                                  {"ReceiveTimeOut", Dec(r.ReceiveTimeOut)},
-                                                  {"RowDelay", Dec(r.RowDelay)},
-                                                  {"StopBit", Dec(r.StopBit)}});
+int SaveSettings(
+    const std::function<CSettingsSections(ComSettingsRecord&, UsbSettingsRecord&)>& change) {
+    const CIniFile ini(SettingsFilePath());
+    MakeParentFolders(ini.FileName());
+    return ini.Update([&](CIniText& text) {
+        ComSettingsRecord com;
+        UsbSettingsRecord usb;
+        LoadComSettings(text, com);
+        LoadUsbSettings(text, usb);
+        const CSettingsSections write = change(com, usb);
+        if (write.com) text.ReplaceKeys(kComSection, ComEntries(com));
+        if (write.usb) text.ReplaceKeys(kUsbSection, UsbEntries(usb));
+        return write.com || write.usb;
+    });
+}
+
+bool SaveComSettings(const ComSettingsRecord& record, int* error) {
+    const int result = SaveSettings([&](ComSettingsRecord& com, UsbSettingsRecord&) {
+        com = record;
+        return CSettingsSections{true, false};
+    });
     if (error) *error = result;
     return result == 0;
 }
 
-bool SaveUsbSettings(const UsbSettingsRecord& r, int* error) {
-    const int result = WriteSection(kUsbSection, {{"USBRevRowDelay", Dec(r.USBRevRowDelay)},
-                                                  {"USBRevTimeOut", Dec(r.USBRevTimeOut)}});
+bool SaveUsbSettings(const UsbSettingsRecord& record, int* error) {
+    const int result = SaveSettings([&](ComSettingsRecord&, UsbSettingsRecord& usb) {
+        usb = record;
+        return CSettingsSections{false, true};
+    });
     if (error) *error = result;
     return result == 0;
 }
@@ -193,14 +186,13 @@ bool SaveUsbSettings() {
     return SaveUsbSettings(UsbSettings.Get());
 }
 
-int LoadComSettings(CIniFile ini, ComSettingsRecord& r, std::vector<std::string>* replaced) {
-    std::vector<std::string> keys, values;
-    if (!ReadSection(ini, kComSection, keys, values)) return 0;
-    const int count = static_cast<int>(values.size());
-    const CSectionValues v(std::move(keys), std::move(values), replaced);
+int LoadComSettings(const CIniText& ini, ComSettingsRecord& r, std::vector<std::string>* replaced) {
+    const int count = static_cast<int>(ini.SectionLines(kComSection).size());
+    if (count == 0) return 0;
+    const CSectionValues v(ini, kComSection, replaced);
     const ComSettingsRecord d;
-    if (const std::string* port = v.Find("COMPort")) {
-        const bool valid = ValidPort(*port, sizeof r.COMPort);
+    if (const auto port = v.Find("COMPort")) {
+        const bool valid = IsValidPortName(*port);
         if (!valid) v.Replaced("COMPort");
         std::memset(r.COMPort, 0, sizeof r.COMPort);
         std::snprintf(r.COMPort, sizeof r.COMPort, "%s", valid ? port->c_str() : d.COMPort);
@@ -218,11 +210,10 @@ int LoadComSettings(CIniFile ini, ComSettingsRecord& r, std::vector<std::string>
     return count;
 }
 
-int LoadUsbSettings(CIniFile ini, UsbSettingsRecord& r, std::vector<std::string>* replaced) {
-    std::vector<std::string> keys, values;
-    if (!ReadSection(ini, kUsbSection, keys, values)) return 0;
-    const int count = static_cast<int>(values.size());
-    const CSectionValues v(std::move(keys), std::move(values), replaced);
+int LoadUsbSettings(const CIniText& ini, UsbSettingsRecord& r, std::vector<std::string>* replaced) {
+    const int count = static_cast<int>(ini.SectionLines(kUsbSection).size());
+    if (count == 0) return 0;
+    const CSectionValues v(ini, kUsbSection, replaced);
     const UsbSettingsRecord d;
     // 0 is what a USB field holds until its dialog was first confirmed.
     v.Number("USBRevRowDelay", r.USBRevRowDelay, d.USBRevRowDelay,
@@ -232,13 +223,32 @@ int LoadUsbSettings(CIniFile ini, UsbSettingsRecord& r, std::vector<std::string>
     return count;
 }
 
-bool LoadSettingsAtStartup(std::vector<std::string>* replaced) {
-    CIniFile ini(SettingsFilePath());
+bool LoadSettingsAtStartup(std::vector<std::string>* replaced, int* error) {
+    const CIniFile ini(SettingsFilePath());
+    CIniText text;
+    const int result = ini.Read(text);
     struct stat st {};
-    if (stat(ini.FileName().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    ComSettings.Update([&](ComSettingsRecord& r) { LoadComSettings(ini, r, replaced); });
-    UsbSettings.Update([&](UsbSettingsRecord& r) { LoadUsbSettings(ini, r, replaced); });
+    // Nothing there at all: the defaults, as on a first start. A link to
+    // nothing is there, and said so.
+    if (result == ENOENT && ::lstat(ini.FileName().c_str(), &st) != 0) return false;
+    if (error) *error = result;
+    if (result != 0) return true;
+    ComSettings.Update([&](ComSettingsRecord& r) { LoadComSettings(text, r, replaced); });
+    UsbSettings.Update([&](UsbSettingsRecord& r) { LoadUsbSettings(text, r, replaced); });
     return true;
+}
+
+bool IsValidPortName(const std::string& name) {
+    if (name.empty() || name.size() >= sizeof ComSettingsRecord{}.COMPort) return false;
+    if (name[0] == '/') {
+        for (unsigned char c : name)
+            if (c < 0x20 || c == 0x7f) return false;
+        return name.back() != ' ';
+    }
+    if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0 || name[3] == '0')
+        return false;
+    const auto n = WholeNumber(name.substr(3));
+    return n && name[3] != '+' && name[3] != '-' && *n >= 1 && *n <= 16;
 }
 
 int32_t CheckedTimeoutMs(const std::string& secondsText, const char** message) {

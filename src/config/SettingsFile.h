@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,33 +31,54 @@ std::string SettingsFilePath();
 // The same as a path on this system, absolute, for messages.
 std::string SettingsFileShownPath();
 
-// Rewrite the whole section from the record in one replace of the file, keeping
-// every other line; a missing folder of the settings file is created first.
-// False when the file could not be written (error: the code, for
-// SettingsErrorDetail); the caller shows kMsgSaveConfigFailed.
+// The window's start-up message when the file could not be read or decoded;
+// "<file>: <reason>" follows on a second line.
+inline constexpr char kMsgSettingsUnreadable[] = "无法读取配置文件,已改用默认值!";
+
+// Which sections a save writes.
+struct CSettingsSections {
+    bool com = false;
+    bool usb = false;
+};
+
+// Saves under the file's lock: `change` gets both records as the file holds
+// them at that moment (loaded as at start-up over the defaults), edits them
+// and says which sections to write; they are written in one replace of the
+// file, keeping every other line, or not at all. A missing folder of the
+// settings file is created first. 0, or an error code for SettingsErrorDetail
+// (the caller shows kMsgSaveConfigFailed).
+int SaveSettings(
+    const std::function<CSettingsSections(ComSettingsRecord&, UsbSettingsRecord&)>& change);
+// The section of one record. False when the file could not be written.
 bool SaveComSettings(const ComSettingsRecord& record, int* error = nullptr);
 bool SaveUsbSettings(const UsbSettingsRecord& record, int* error = nullptr);
 // The process-wide records.
 bool SaveComSettings();
 bool SaveUsbSettings();
-// "<file>: <reason>" for a failed save.
+// "<file>: <reason>" for a failed save or load.
 std::string SettingsErrorDetail(int error);
 
 // Fill the record from the section, each key by name (without regard to case,
 // whatever its place and whatever lines stand between). Returns the number of
-// the section's entries, or 0 (record untouched) when the file has no sections,
-// more than 10, or lacks the section. Keys not there keep the record's value; a
-// value the dialogs could not have written gets the record's default, and its
-// key is added to `replaced`.
-int LoadComSettings(CIniFile ini, ComSettingsRecord& record,
+// the section's lines that are not blank, or 0 (record untouched) when the
+// text lacks the section. Keys not there keep the record's value; a value the
+// dialogs could not have written gets the record's default, and its key is
+// added to `replaced`.
+int LoadComSettings(const CIniText& ini, ComSettingsRecord& record,
                     std::vector<std::string>* replaced = nullptr);
-int LoadUsbSettings(CIniFile ini, UsbSettingsRecord& record,
+int LoadUsbSettings(const CIniText& ini, UsbSettingsRecord& record,
                     std::vector<std::string>* replaced = nullptr);
 
-// At program start: when the settings file in force exists, load both records
-// from it into the process-wide ones. True when it existed; `replaced` gets
-// the keys whose values were put back to their defaults.
-bool LoadSettingsAtStartup(std::vector<std::string>* replaced = nullptr);
+// At program start: when something is at the settings file's place, load both
+// records from it into the process-wide ones and return true. `replaced` gets
+// the keys whose values were put back to their defaults; `error` the reason a
+// file that is there could not be read or decoded (the defaults stay).
+bool LoadSettingsAtStartup(std::vector<std::string>* replaced = nullptr, int* error = nullptr);
+
+// A port name the settings can hold: COM1 to COM16, or a device path (a name
+// beginning with "/") that fits the field, without control characters or
+// blanks at its ends.
+bool IsValidPortName(const std::string& name);
 
 // The settings dialogs' checks of the two number fields, shared with
 // `jvs config set`: the value to store, and the message to show (nullptr when

@@ -95,15 +95,24 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
     r = Run({"config", "set", "--baud", "9600"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"),
-              "; "
-              "mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\nCOMPort="
-              "COM3\r\nBaudrate=9600\r\n"
-              "CheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut="
-              "10000\r\nRowDelay=200\r\n"
-              "StopBit=0\r\n");
+              "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\nCOMPort=COM3\r\n"
+              "Baudrate=9600\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
+              "RowDelay=200\r\nStopBit=0\r\n");
+    fs::copy_file(work / "jvs_cfg.ini", work / "real.ini");
+
+    // A file that cannot be decoded: said so, the defaults used, never replaced.
+    WriteBytes(work / "jvs_cfg.ini", std::string("\xFF\xFE[\0", 4));
+    r = Run({"config"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "jvs: warning: " + work.Path() +
+                  "/jvs_cfg.ini: not 8-bit text (UTF-16 or binary); the defaults are used\n");
+    EXPECT_EQ(Values(r.out), kDefaults);
+    EXPECT_EQ(Run({"config", "set", "--baud", "2400"}).status, 1);
+    EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"), std::string("\xFF\xFE[\0", 4));
 
     // A settings file that is a link is never written through.
-    fs::rename(work / "jvs_cfg.ini", work / "real.ini");
+    fs::remove(work / "jvs_cfg.ini");
     fs::create_symlink("real.ini", work / "jvs_cfg.ini");
     const std::string before = ReadBytes(work / "real.ini");
     r = Run({"config", "set", "--baud", "2400"});
@@ -208,6 +217,39 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
               "COMPort=COM12\nBaudrate=9600\nCheckBit=1\nDataBit=7\nProtol=1\n"
               "ReceiveTimeOut=30000\nRowDelay=5\nStopBit=2\nUSBRevRowDelay="
               "0\nUSBRevTimeOut=0\n");
+    // A value missing or one the file could not hold: a wrong command line,
+    // and nothing is written.
+    const std::string saved = ReadBytes(work / "jvs_cfg.ini");
+    const std::vector<std::vector<std::string>> refused = {
+        {"--port"},
+        {"--port", "--timeout=10"},
+        {"--port", "COM99"},
+        {"--port", "foo"},
+        {"--port", "COM0"},
+        {"--port=", "--baud", "9600"},
+        {"--timeout"},
+        {"--usb-timeout"},
+        {"--baud", "9600", "--row-delay"},
+        {"--timeout=", "1"},
+        {"--usb-timeout", "5", "--usb-row-delay"}};
+    for (std::vector<std::string> args : refused) {
+        args.insert(args.begin(), {"config", "set"});
+        r = Run(args);
+        EXPECT_EQ(r.status, 2) << args[2] << " " << r.err;
+        EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"), saved) << args[2];
+    }
+    EXPECT_EQ(Run({"config", "set", "--port", "/dev/ttyUSB3"}).status, 0);
+    EXPECT_NE(Values(Run({"config"}).out).find("COMPort=/dev/ttyUSB3\n"), std::string::npos);
+
+    // COM and USB options are written in one replace, or not at all.
+    const std::string before = ReadBytes(work / "jvs_cfg.ini");
+    CJvsOptions limited = Options();
+    limited.fileSizeLimit = before.size() + 20;
+    r = RunJvs({"config", "set", "--baud", "2400", "--usb-timeout", "7", "--usb-row-delay", "9"},
+               limited);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadBytes(work / "jvs_cfg.ini"), before);
+
     r = Run({"config", "set", "--usb-timeout", "7"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "请输入正的整数!\n") << "the USB row delay 0 is out of range";
@@ -221,7 +263,24 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
     fs::create_directory(work / "jvs_cfg.ini");
     r = Run({"config", "set", "--baud", "2400"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "保存配置文件失败!\n" + (work / "jvs_cfg.ini") + ": Is a directory\n");
+    EXPECT_EQ(r.err, "jvs: warning: " + (work / "jvs_cfg.ini") +
+                         ": Is a directory; the defaults are used\n保存配置文件失败!\n" +
+                         (work / "jvs_cfg.ini") + ": Is a directory\n");
+}
+
+TEST_F(Cli, ConfigSetsRunningAtOnceAllKeepTheirChange) {
+    // Each round three programs change different fields and sections at once.
+    for (int round = 1; round <= 10; ++round) {
+        const std::string n = std::to_string(round);
+        CJvsProcess port({"config", "set", "--port", "COM" + n}, Options());
+        CJvsProcess delay({"config", "set", "--row-delay", n}, Options());
+        CJvsProcess usb({"config", "set", "--usb-timeout", n, "--usb-row-delay", n}, Options());
+        for (CJvsProcess* p : {&port, &delay, &usb}) EXPECT_EQ(p->Wait().status, 0);
+        const std::string values = Values(Run({"config"}).out);
+        ASSERT_NE(values.find("COMPort=COM" + n + "\n"), std::string::npos) << values;
+        ASSERT_NE(values.find("RowDelay=" + n + "\n"), std::string::npos) << values;
+        ASSERT_NE(values.find("USBRevTimeOut=" + n + "000\n"), std::string::npos) << values;
+    }
 }
 
 TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "TempCwd_support.h"
 #include "base/SafeFile.h"
@@ -22,11 +23,15 @@ struct Settings : ::testing::Test {
     // Loads the COM section of `text` into a default record; the replaced keys go to `bad`.
     static ComSettingsRecord Load(const std::string& text, std::vector<std::string>* bad = nullptr,
                                   int* count = nullptr) {
-        WriteFileBytes("jvs_cfg.ini", text);
         ComSettingsRecord r;
-        const int n = LoadComSettings(CIniFile(kSettingsFile), r, bad);
+        const int n = LoadComSettings(Ini(text), r, bad);
         if (count) *count = n;
         return r;
+    }
+    static CIniText Ini(const std::string& bytes) {
+        CIniText text;
+        EXPECT_EQ(text.Parse(bytes), 0);
+        return text;
     }
 };
 
@@ -56,21 +61,23 @@ TEST_F(Settings, SavedFileByteForByteKeepsOtherLinesAndOrder) {
     UsbSettings.Set(UsbSettingsRecord{5000, 30});
     ASSERT_TRUE(SaveUsbSettings());
     ASSERT_TRUE(SaveComSettings());
-    // The rewritten section moves behind the other one.
     EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"),
-              "[JVSUSBSETTING]\r\nUSBRevRowDelay=30\r\nUSBRevTimeOut=5000\r\n"
               "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit=2\r\nDataBit=7\r\n"
-              "Protol=1\r\nReceiveTimeOut=999000\r\nRowDelay=1\r\nStopBit=2\r\n");
+              "Protol=1\r\nReceiveTimeOut=999000\r\nRowDelay=1\r\nStopBit=2\r\n"
+              "[JVSUSBSETTING]\r\nUSBRevRowDelay=30\r\nUSBRevTimeOut=5000\r\n");
     c.CheckBit = -1;  // negative byte codes are written from their signed value
     ASSERT_TRUE(SaveComSettings(c));
     EXPECT_NE(ReadFileBytes("jvs_cfg.ini").find("\r\nCheckBit=-1\r\n"), std::string::npos);
 
+    // Edited by hand: the section keeps its place, its header and its comments.
     WriteFileBytes("jvs_cfg.ini",
-                   "; edited by hand\r\n[jvscomsetting]\r\nStopBit=2\r\nRowDelay=50\r\n"
-                   "COMPort=COM3\r\nextra line\r\n[Other]\r\nk=v\r\n");
+                   "; edited by hand\r\n[jvscomsetting]\r\n; slow line\r\nStopBit=2\r\n"
+                   "RowDelay=50\r\nCOMPort=COM3\r\nextra line\r\n[Other]\r\nk=v\r\n");
     ASSERT_TRUE(SaveComSettings(ComSettingsRecord{}));
     EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"),
-              std::string("; edited by hand\r\n[Other]\r\nk=v\r\n") + kDefaultsFile);
+              "; edited by hand\r\n[jvscomsetting]\r\n; slow line\r\nCOMPort=COM1\r\n"
+              "Baudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
+              "RowDelay=200\r\nStopBit=0\r\nextra line\r\n[Other]\r\nk=v\r\n");
 }
 
 TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
@@ -86,22 +93,22 @@ TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
     EXPECT_EQ(Text(Load(good, &replaced, &count)), "COM16 4800 1 7 1 3000 50 2");
     EXPECT_EQ(count, 11);
     UsbSettingsRecord u;
-    EXPECT_EQ(LoadUsbSettings(CIniFile(kSettingsFile), u, &replaced), 3);
+    EXPECT_EQ(LoadUsbSettings(Ini(good), u, &replaced), 3);
     EXPECT_EQ(u.USBRevRowDelay, 40);
     EXPECT_EQ(u.USBRevTimeOut, 7000);
     EXPECT_TRUE(replaced.empty());
 
     // Values no dialog could write get their defaults and are named, in table order.
-    WriteFileBytes("jvs_cfg.ini",
-                   "[JVSCOMSETTING]\r\nRowDelay=99999999\r\nCOMPort=COM17\r\nBaudrate=11520\r\n"
-                   "CheckBit=3\r\nDataBit=2\r\nProtol=-128\r\nReceiveTimeOut=999001\r\n"
-                   "StopBit=1\r\n[JVSUSBSETTING]\r\nUSBRevRowDelay=10000\r\nUSBRevTimeOut=abc\r\n");
+    const CIniText invalid =
+        Ini("[JVSCOMSETTING]\r\nRowDelay=99999999\r\nCOMPort=COM17\r\nBaudrate=11520\r\n"
+            "CheckBit=3\r\nDataBit=2\r\nProtol=-128\r\nReceiveTimeOut=999001\r\n"
+            "StopBit=1\r\n[JVSUSBSETTING]\r\nUSBRevRowDelay=10000\r\nUSBRevTimeOut=abc\r\n");
     ComSettingsRecord bad;
     bad.Baudrate = 9600;
-    LoadComSettings(CIniFile(kSettingsFile), bad, &replaced);
+    LoadComSettings(invalid, bad, &replaced);
     EXPECT_EQ(Text(bad), Text(ComSettingsRecord{}));
     UsbSettingsRecord badUsb{0, 5};
-    LoadUsbSettings(CIniFile(kSettingsFile), badUsb, &replaced);
+    LoadUsbSettings(invalid, badUsb, &replaced);
     EXPECT_EQ(badUsb.USBRevRowDelay + badUsb.USBRevTimeOut, 0);
     EXPECT_EQ(replaced, (std::vector<std::string>{"COMPort", "Baudrate", "CheckBit", "DataBit",
                                                   "Protol", "ReceiveTimeOut", "RowDelay", "StopBit",
@@ -114,6 +121,7 @@ TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
         {"ReceiveTimeOut=999\r\nRowDelay=0\r\n", {"ReceiveTimeOut", "RowDelay"}},
         {"Baudrate=4800x\r\nCOMPort=COM01\r\n", {"COMPort", "Baudrate"}},
         {"COMPort=/" + std::string(100, 'p') + "\r\n", {"COMPort"}},
+        {"COMPort=/dev/tty\x01\r\n", {"COMPort"}},
         {"COMPort=\r\n", {"COMPort"}}};
     for (const auto& [lines, keys] : edges) {
         replaced.clear();
@@ -121,18 +129,74 @@ TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
         EXPECT_EQ(replaced, keys) << lines;
     }
 
-    // Nothing loaded: missing section, case differs, empty section, more than 10 sections.
-    std::string eleven = "[JVSCOMSETTING]\r\nCOMPort=COM5\r\n";
-    for (int i = 0; i < 10; ++i) eleven += "[S" + std::to_string(i) + "]\r\n";
-    for (const std::string& text : {std::string("[Other]\r\nCOMPort=COM5\r\n"),
-                                    std::string("[jvscomsetting]\r\nCOMPort=COM5\r\n"),
-                                    std::string("[JVSCOMSETTING]\r\n[X]\r\n"), eleven}) {
+    // Nothing loaded: a missing or empty section.
+    for (const char* text : {"[Other]\r\nCOMPort=COM5\r\n", "[JVSCOMSETTING]\r\n[X]\r\n"}) {
         EXPECT_EQ(Text(Load(text, nullptr, &count)), Text(ComSettingsRecord{})) << text;
         EXPECT_EQ(count, 0) << text;
     }
-    eleven.erase(eleven.rfind("[S9]"));  // ten sections are read
-    EXPECT_STREQ(Load(eleven, nullptr, &count).COMPort, "COM5");
-    EXPECT_EQ(count, 1);
+    // As a person writes it: the header in any case, any number of sections,
+    // any amount of comments before the keys.
+    std::string many = "[jvscomsetting]\r\n";
+    for (int i = 0; i < 200; ++i) many += "; note " + std::string(60, 'n') + "\r\n";
+    many += "COMPort=COM5\r\n";
+    for (int i = 0; i < 20; ++i) many += "[S" + std::to_string(i) + "]\r\n";
+    EXPECT_STREQ(Load(many, nullptr, &count).COMPort, "COM5");
+    EXPECT_EQ(count, 201);
+}
+
+TEST_F(Settings, AFileThatCannotBeReadIsSaidSoAndKept) {
+    const std::string utf16("\xFF\xFE[\0J\0]\0", 8), huge(kIniMaxFile + 1, ';');
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        bool found;
+        int error;
+    } cases[] = {
+        {"none", [] {}, false, 0},
+        {"byte-order mark",
+         [] {
+             WriteFileBytes("jvs_cfg.ini",
+                            "\xEF\xBB\xBF"
+                            "[jvscomsetting]\r\n"
+                            "comport=COM5\r\n");
+         },
+         true, 0},
+        {"UTF-16", [&] { WriteFileBytes("jvs_cfg.ini", utf16); }, true, kIniNotText},
+        {"over 1 MiB", [&] { WriteFileBytes("jvs_cfg.ini", huge); }, true, kFileTooLarge},
+        {"folder", [] { mkdir("jvs_cfg.ini", 0755); }, true, EISDIR},
+        {"FIFO", [] { mkfifo("jvs_cfg.ini", 0600); }, true, kFileNotRegular},
+        {"link to nothing", [] { (void)!symlink("gone", "jvs_cfg.ini"); }, true, ENOENT},
+        {"unreadable",
+         [] {
+             WriteFileBytes("jvs_cfg.ini", "[JVSCOMSETTING]\r\nCOMPort=COM5\r\n");
+             chmod("jvs_cfg.ini", 0);
+         },
+         true, EACCES},
+    };
+    for (const auto& c : cases) {
+        // Root reads a file of mode 000 all the same.
+        if (c.error == EACCES && geteuid() == 0) continue;
+        fs::remove_all("jvs_cfg.ini");
+        c.make();
+        const std::string before = fs::is_regular_file("jvs_cfg.ini") && c.error != EACCES
+                                       ? ReadFileBytes("jvs_cfg.ini")
+                                       : std::string();
+        ResetLinkSettings();
+        std::vector<std::string> replaced;
+        int error = -1;
+        EXPECT_EQ(LoadSettingsAtStartup(&replaced, &error), c.found) << c.what;
+        EXPECT_EQ(error, c.found ? c.error : -1) << c.what;
+        EXPECT_STREQ(ComSettings.Get().COMPort, c.error || !c.found ? "COM1" : "COM5") << c.what;
+        EXPECT_TRUE(replaced.empty()) << c.what;
+        // A save never replaces what it could not read.
+        if (c.error == 0) continue;
+        EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error)) << c.what;
+        if (!before.empty()) {
+            EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"), before) << c.what;
+        }
+    }
+    EXPECT_EQ(SettingsErrorDetail(kIniNotText),
+              cwd.Path() + "/jvs_cfg.ini: not 8-bit text (UTF-16 or binary)");
 }
 
 TEST_F(Settings, SaveReplacesTheFileWholeAndNeverThroughALink) {
@@ -158,20 +222,6 @@ TEST_F(Settings, SaveReplacesTheFileWholeAndNeverThroughALink) {
     EXPECT_NE(SettingsErrorDetail(error).find("/jvs_cfg.ini: is a symbolic link"),
               std::string::npos);
     EXPECT_EQ(ReadFileBytes("victim"), "precious\n");
-
-    // A FIFO in its place is neither read (no hang) nor written.
-    std::remove("jvs_cfg.ini");
-    ASSERT_EQ(mkfifo("jvs_cfg.ini", 0600), 0);
-    EXPECT_FALSE(LoadSettingsAtStartup());
-    EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
-    EXPECT_EQ(error, kFileNotRegular);
-
-    // Nor is a file far larger than any settings file: it is refused, not cut.
-    std::remove("jvs_cfg.ini");
-    WriteFileBytes("jvs_cfg.ini", std::string(kIniMaxFile + 1, ';'));
-    EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
-    EXPECT_EQ(error, kFileTooLarge);
-    EXPECT_EQ(ReadFileBytes("jvs_cfg.ini").size(), kIniMaxFile + 1);
 }
 
 TEST_F(Settings, TheSwitchPutsTheFileInTheUserConfigurationFolder) {
