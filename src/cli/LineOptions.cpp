@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "cli/CliCommand.h"
 #include "config/SettingsFile.h"
@@ -78,6 +79,19 @@ bool LoadSettingsInForce() {
     return found;
 }
 
+namespace {
+// "none, odd or even"
+std::string ChoiceList(std::span<const CLinkChoice> choices) {
+    std::string list;
+    for (size_t i = 0; i < choices.size(); ++i)
+        list += (i == 0                    ? ""
+                 : i + 1 == choices.size() ? " or "
+                                           : ", ") +
+                std::string(choices[i].option);
+    return list;
+}
+}  // namespace
+
 CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& record,
                             LineCheck check) {
     CLineParse result;
@@ -106,46 +120,33 @@ CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& r
     }
     if (take("--baud", v)) {
         long long n = 0;
-        static const long long rates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-        bool known = ParseInt(v, n);
-        bool listed = false;
-        for (long long r : rates) listed = listed || (known && n == r);
-        if (!listed)
-            fail("--baud: one of 1200 2400 4800 9600 19200 38400 57600 115200");
-        else
+        if (ParseInt(v, n) && IsBaudRate(n)) {
             record.Baudrate = static_cast<int32_t>(n);
+        } else {
+            std::string rates;
+            for (const int32_t r : kBaudRates) rates += ' ' + std::to_string(r);
+            fail("--baud: one of" + rates);
+        }
     }
-    if (take("--data-bits", v)) {
-        if (v == "7" || v == "8")
-            record.DataBit = static_cast<int8_t>(v[0] - '0');
+    // The options that name one of a few choices.
+    const struct {
+        const char* name;
+        std::span<const CLinkChoice> choices;
+        int8_t& field;
+    } named[] = {
+        {"--data-bits", kDataBitChoices, record.DataBit},
+        {"--parity", kParityChoices, record.CheckBit},
+        {"--stop-bits", kStopBitChoices, record.StopBit},
+        {"--protocol", kProtocolChoices, record.Protol},
+    };
+    for (const auto& option : named) {
+        if (!take(option.name, v)) continue;
+        const auto chosen = std::find_if(option.choices.begin(), option.choices.end(),
+                                         [&](const CLinkChoice& c) { return v == c.option; });
+        if (chosen != option.choices.end())
+            option.field = chosen->code;
         else
-            fail("--data-bits: 7 or 8");
-    }
-    if (take("--parity", v)) {
-        if (v == "none")
-            record.CheckBit = 0;
-        else if (v == "odd")
-            record.CheckBit = 1;
-        else if (v == "even")
-            record.CheckBit = 2;
-        else
-            fail("--parity: none, odd or even");
-    }
-    if (take("--stop-bits", v)) {
-        if (v == "1")
-            record.StopBit = 0;
-        else if (v == "2")
-            record.StopBit = 2;
-        else
-            fail("--stop-bits: 1 or 2");
-    }
-    if (take("--protocol", v)) {
-        if (v == "none")
-            record.Protol = 0;
-        else if (v == "acknak")
-            record.Protol = 1;
-        else
-            fail("--protocol: none or acknak");
+            fail(std::string(option.name) + ": " + ChoiceList(option.choices));
     }
     if (take("--timeout", v)) {
         if (check == LineCheck::Dialog) {

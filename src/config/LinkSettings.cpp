@@ -8,6 +8,12 @@ void ResetLinkSettings() {
     UsbSettings.Set(UsbSettingsRecord{});
 }
 
+bool IsBaudRate(long long rate) {
+    for (const int32_t r : kBaudRates)
+        if (r == rate) return true;
+    return false;
+}
+
 UsbSettingsRecord UsbSettingsInForce(UsbSettingsRecord record) {
     if (record.USBRevTimeOut <= 0) record.USBRevTimeOut = kUsbDefaultTimeoutMs;
     if (record.USBRevRowDelay <= 0) record.USBRevRowDelay = kUsbDefaultRowDelayMs;

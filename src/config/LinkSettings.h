@@ -49,6 +49,29 @@ private:
 extern CSharedRecord<ComSettingsRecord> ComSettings;
 extern CSharedRecord<UsbSettingsRecord> UsbSettings;
 
+// What a line setting may be. The COM dialog offers these, the settings loader
+// accepts them, `jvs` names them on its command line and the port sets them up.
+struct CLinkChoice {
+    int8_t code;         // as the settings record and file hold it
+    const char* option;  // as `jvs` takes it
+};
+inline constexpr int32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+inline constexpr CLinkChoice kDataBitChoices[] = {{7, "7"}, {8, "8"}};
+inline constexpr CLinkChoice kParityChoices[] = {{0, "none"}, {1, "odd"}, {2, "even"}};
+inline constexpr CLinkChoice kStopBitChoices[] = {{0, "1"}, {2, "2"}};
+inline constexpr CLinkChoice kProtocolChoices[] = {{0, "none"}, {1, "acknak"}};
+// The time-out (ms) and row delay (ms) the dialogs can write.
+inline constexpr int32_t kTimeoutMsMin = 1000, kTimeoutMsMax = 999000;
+inline constexpr int32_t kRowDelayMin = 1, kRowDelayMax = 9999;
+
+bool IsBaudRate(long long rate);
+template <size_t N>
+bool IsChoice(const CLinkChoice (&choices)[N], long long code) {
+    for (const CLinkChoice& c : choices)
+        if (c.code == code) return true;
+    return false;
+}
+
 // The USB settings in force: a time-out or row delay of 0 was never set and
 // stands for the dialog's replacement values, 10 s and 800 ms.
 inline constexpr int32_t kUsbDefaultTimeoutMs = 10000;

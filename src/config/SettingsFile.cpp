@@ -83,10 +83,12 @@ private:
     std::vector<std::string>* m_replaced;
 };
 
-bool OneOf(long long v, std::initializer_list<long long> allowed) {
-    for (long long a : allowed)
-        if (v == a) return true;
-    return false;
+bool InTimeoutRange(long long ms) {
+    return ms >= kTimeoutMsMin && ms <= kTimeoutMsMax;
+}
+
+bool InRowDelayRange(long long ms) {
+    return ms >= kRowDelayMin && ms <= kRowDelayMax;
 }
 
 }  // namespace
@@ -197,16 +199,17 @@ int LoadComSettings(const CIniText& ini, ComSettingsRecord& r, std::vector<std::
         std::memset(r.COMPort, 0, sizeof r.COMPort);
         std::snprintf(r.COMPort, sizeof r.COMPort, "%s", valid ? port->c_str() : d.COMPort);
     }
-    v.Number("Baudrate", r.Baudrate, d.Baudrate, [](long long n) {
-        return OneOf(n, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200});
-    });
-    v.Number("CheckBit", r.CheckBit, d.CheckBit, [](long long n) { return OneOf(n, {0, 1, 2}); });
-    v.Number("DataBit", r.DataBit, d.DataBit, [](long long n) { return OneOf(n, {7, 8}); });
-    v.Number("Protol", r.Protol, d.Protol, [](long long n) { return OneOf(n, {0, 1}); });
-    v.Number("ReceiveTimeOut", r.ReceiveTimeOut, d.ReceiveTimeOut,
-             [](long long n) { return n >= 1000 && n <= 999000; });
-    v.Number("RowDelay", r.RowDelay, d.RowDelay, [](long long n) { return n >= 1 && n <= 9999; });
-    v.Number("StopBit", r.StopBit, d.StopBit, [](long long n) { return OneOf(n, {0, 2}); });
+    v.Number("Baudrate", r.Baudrate, d.Baudrate, IsBaudRate);
+    v.Number("CheckBit", r.CheckBit, d.CheckBit,
+             [](long long n) { return IsChoice(kParityChoices, n); });
+    v.Number("DataBit", r.DataBit, d.DataBit,
+             [](long long n) { return IsChoice(kDataBitChoices, n); });
+    v.Number("Protol", r.Protol, d.Protol,
+             [](long long n) { return IsChoice(kProtocolChoices, n); });
+    v.Number("ReceiveTimeOut", r.ReceiveTimeOut, d.ReceiveTimeOut, InTimeoutRange);
+    v.Number("RowDelay", r.RowDelay, d.RowDelay, InRowDelayRange);
+    v.Number("StopBit", r.StopBit, d.StopBit,
+             [](long long n) { return IsChoice(kStopBitChoices, n); });
     return count;
 }
 
@@ -217,9 +220,9 @@ int LoadUsbSettings(const CIniText& ini, UsbSettingsRecord& r, std::vector<std::
     const UsbSettingsRecord d;
     // 0 is what a USB field holds until its dialog was first confirmed.
     v.Number("USBRevRowDelay", r.USBRevRowDelay, d.USBRevRowDelay,
-             [](long long n) { return n == 0 || (n >= 1 && n <= 9999); });
+             [](long long n) { return n == 0 || InRowDelayRange(n); });
     v.Number("USBRevTimeOut", r.USBRevTimeOut, d.USBRevTimeOut,
-             [](long long n) { return n == 0 || (n >= 1000 && n <= 999000); });
+             [](long long n) { return n == 0 || InTimeoutRange(n); });
     return count;
 }
 
@@ -254,7 +257,7 @@ bool IsValidPortName(const std::string& name) {
 int32_t CheckedTimeoutMs(const std::string& secondsText, const char** message) {
     int seconds = DecimalPrefix(secondsText);
     *message = nullptr;
-    if (seconds < 1 || seconds > 999) {
+    if (!InTimeoutRange(seconds * 1000LL)) {
         *message = kMsgTimeoutRange;
         seconds = 10;
     }
@@ -264,9 +267,9 @@ int32_t CheckedTimeoutMs(const std::string& secondsText, const char** message) {
 int32_t CheckedRowDelay(const std::string& text, const char** message) {
     int delay = DecimalPrefix(text);
     *message = nullptr;
-    if (delay < 1 || delay > 9999) {
+    if (!InRowDelayRange(delay)) {
         *message = kMsgRowDelayRange;
-        delay = 800;
+        delay = kUsbDefaultRowDelayMs;
     }
     return delay;
 }

@@ -20,7 +20,6 @@
 namespace {
 
 const char* const kPorts[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
-const int kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
 QString ControlName(int id) {
     return QStringLiteral("ctl%1").arg(id);
@@ -93,7 +92,7 @@ CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
     }
 
     QStringList baudTexts;
-    for (int b : kBauds) baudTexts << QString::number(b);
+    for (int b : kBaudRates) baudTexts << QString::number(b);
     auto* baud = RadioGroup(this, QStringLiteral("波特率"), m_baud, 1009, baudTexts, 2);
     auto* dataBits = RadioGroup(this, QStringLiteral("数据位"), m_dataBits, 1017,
                                 {QStringLiteral("7"), QStringLiteral("8")}, 2);
@@ -158,7 +157,7 @@ void CComSettingDlg::OnInitDialog() {
     for (int i = 0; i < 6; ++i)
         if (std::strcmp(r.COMPort, kPorts[i]) == 0) CheckOnly(m_port, 1003 + i);
     for (int i = 0; i < 8; ++i)
-        if (r.Baudrate == kBauds[i]) CheckOnly(m_baud, 1009 + i);
+        if (r.Baudrate == kBaudRates[i]) CheckOnly(m_baud, 1009 + i);
     if (r.DataBit == 7) CheckOnly(m_dataBits, 1017);
     if (r.DataBit == 8) CheckOnly(m_dataBits, 1018);
     if (r.StopBit == 0) CheckOnly(m_stopBits, 1019);
@@ -182,7 +181,7 @@ void CComSettingDlg::OnOK() {
         std::memset(r.COMPort, 0, sizeof r.COMPort);
         std::snprintf(r.COMPort, sizeof r.COMPort, "%s", kPorts[id - 1003]);
     }
-    if (int id = m_baud->checkedId(); id > 0) r.Baudrate = kBauds[id - 1009];
+    if (int id = m_baud->checkedId(); id > 0) r.Baudrate = kBaudRates[id - 1009];
     if (int id = m_dataBits->checkedId(); id > 0) r.DataBit = id == 1017 ? 7 : 8;
     if (int id = m_stopBits->checkedId(); id > 0) r.StopBit = id == 1019 ? 0 : 2;
     if (int id = m_parity->checkedId(); id > 0) r.CheckBit = static_cast<int8_t>(id - 1021);
