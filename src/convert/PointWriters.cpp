@@ -72,9 +72,19 @@ std::string WriteCsv(const std::vector<CSurveyPoint>& points, bool gbk) {
 
 // ---- JSON ----
 
+bool NeedsJsonEscape(std::string_view utf8) {
+    for (const char c : utf8)
+        if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return true;
+    return false;
+}
+
 void AppendJsonString(std::string& out, std::string_view utf8) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
+    if (!NeedsJsonEscape(utf8)) {
+        out.append(utf8).push_back('"');
+        return;
+    }
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -134,7 +144,15 @@ std::string WriteGeoJson(const std::vector<CSurveyPoint>& points,
 
 // Text fit for element content and attribute values alike.
 void AppendXmlText(std::string& out, std::string_view utf8) {
-    for (const char ch : utf8) {
+    size_t plain = 0;
+    while (plain < utf8.size()) {
+        const auto c = static_cast<unsigned char>(utf8[plain]);
+        if (c < 0x20 || c == 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'')
+            break;
+        ++plain;
+    }
+    out.append(utf8.substr(0, plain));
+    for (const char ch : utf8.substr(plain)) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
             case '&':
@@ -261,6 +279,9 @@ std::string WriteLandXml(const std::vector<CSurveyPoint>& points,
 }  // namespace
 
 std::string ExportUtf8(std::string_view gbk) {
+    bool ascii = true;
+    for (const char c : gbk) ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(gbk);
     // The view's decoder keeps a byte that is not GBK as U+10FE00 + byte
     // (F4 8F B8..BB xx in UTF-8); a file for other programs gets U+FFFD.
     std::string utf8 = DecodeViewUtf8(gbk);

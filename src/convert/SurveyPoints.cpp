@@ -1,6 +1,7 @@
 #include "convert/SurveyPoints.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "convert/BlockFraming.h"
@@ -19,14 +20,27 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 // A coordinate: a whole decimal number, nothing else; an empty field is none.
-bool ReadNumber(std::string_view text, double& value) {
-    numtext::CDecimal number;
+bool IsNumber(std::string_view text, numtext::CDecimal& number) {
     if (!numtext::ParseDecimal(text, number)) return false;
     if (number.m_whole.empty() && number.m_fraction.empty()) return false;
     std::string_view whole = number.m_whole;
     while (!whole.empty() && whole[0] == '0') whole.remove_prefix(1);
-    if (whole.size() > 15) return false;  // beyond any grid, and beyond a double's digits
-    value = number.Value();
+    return whole.size() <= 15;  // beyond any grid, and beyond a double's digits
+}
+
+bool ReadNumber(std::string_view text, double& value) {
+    numtext::CDecimal number;
+    if (!IsNumber(text, number)) return false;
+    // The digits, point and fraction stand together in the text: read them in place.
+    const char* begin =
+        number.m_whole.empty() ? number.m_fraction.data() - 1 : number.m_whole.data();
+    const char* end = number.m_fraction.empty()
+                          ? number.m_whole.data() + number.m_whole.size()
+                          : number.m_fraction.data() + number.m_fraction.size();
+    double magnitude = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, magnitude);
+    if (ec != std::errc() || ptr != end) return false;
+    value = number.m_negative ? -magnitude : magnitude;
     return std::isfinite(value);
 }
 
@@ -107,6 +121,7 @@ CSurveyPoints ReadTervList(std::string_view text) {
         bool five;
     };
     std::vector<CLine> lines;
+    lines.reserve(text.size() / 32 + 16);  // a list line is rarely shorter
     size_t read210 = 0, read810 = 0;
     CTervLineReader reader(text);
     std::string_view line;
@@ -116,13 +131,11 @@ CSurveyPoints ReadTervList(std::string_view text) {
         one.start = static_cast<size_t>(line.data() - text.data());
         one.five = SplitTervFields(line, one.fields) && one.fields[4].find(',') == npos;
         if (!one.five) continue;
-        double v;
-        const auto numbers = [&](int first) {
-            return ReadNumber(one.fields[first], v) && ReadNumber(one.fields[first + 1], v) &&
-                   ReadNumber(one.fields[first + 2], v);
-        };
-        read210 += numbers(2);
-        read810 += numbers(1);
+        numtext::CDecimal d;
+        bool number[5] = {};
+        for (int i = 1; i < 5; ++i) number[i] = IsNumber(one.fields[i], d);
+        read210 += number[2] && number[3] && number[4];
+        read810 += number[1] && number[2] && number[3];
     }
     CSurveyPoints result;
     if (read210 == 0 && read810 == 0) return result;

@@ -1,10 +1,16 @@
 #include "geo/GridCrs.h"
 
+#include <fcntl.h>
 #include <proj.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -34,6 +40,129 @@ std::string Degrees(double value, char positive, char negative) {
     return buf;
 }
 
+// ---- The operation cache ----
+// Finding the transformation in PROJ's database costs more than the rest of an
+// export of a full list; a grid whose answer is one pipeline keeps it in
+// $XDG_CACHE_HOME/jvs-transfer (~/.cache/jvs-transfer), keyed by the
+// definition, PROJ's release and its database file. A file that does not
+// match or read back is ignored and written anew.
+
+constexpr char kCacheMagic[] = "jvs-transfer crs cache 1";
+
+std::string Hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const char ch : bytes) {
+        out.push_back(kDigits[static_cast<unsigned char>(ch) >> 4]);
+        out.push_back(kDigits[static_cast<unsigned char>(ch) & 15]);
+    }
+    return out;
+}
+
+bool Unhex(std::string_view hex, std::string& out) {
+    out.clear();
+    if (hex.size() % 2) return false;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        int value = 0;
+        for (const char c : hex.substr(i, 2)) {
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                     : -1;
+            if (digit < 0) return false;
+            value = value * 16 + digit;
+        }
+        out.push_back(static_cast<char>(value));
+    }
+    return true;
+}
+
+std::string CacheFolder() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') return std::string(xdg) + "/jvs-transfer";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/.cache/jvs-transfer";
+    return {};
+}
+
+// What the answer depends on: the definition, PROJ's release and the database
+// PROJ reads (the first proj.db on its search path).
+std::string CacheKey(const std::string& definition) {
+    const PJ_INFO info = proj_info();
+    std::string key = definition + "\n" + (info.release ? info.release : "");
+    std::stringstream paths(info.searchpath ? info.searchpath : "");
+    for (std::string dir; std::getline(paths, dir, ':');) {
+        struct stat st {};
+        const std::string db = dir + "/proj.db";
+        if (stat(db.c_str(), &st) == 0) {
+            key += "\n" + db + " " + std::to_string(st.st_size) + " " +
+                   std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+            break;
+        }
+    }
+    return key;
+}
+
+std::string CachePath(const std::string& folder, const std::string& key) {
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char name[40];
+    std::snprintf(name, sizeof name, "/crs-%016llx.txt", static_cast<unsigned long long>(hash));
+    return folder + name;
+}
+
+struct CCachedGrid {
+    std::string name, areaName, pipeline;
+    int epsg = 0;
+    bool hasArea = false;
+    double w = 0, s = 0, e = 0, n = 0;
+};
+
+bool LoadCache(const std::string& path, const std::string& key, CCachedGrid& grid) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string text;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 65536) {
+        text.resize(static_cast<size_t>(st.st_size));
+        if (read(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) text.clear();
+    }
+    close(fd);
+    std::istringstream lines(text);
+    std::string magic, keyHex, name, epsg, area, areaName, pipeline, storedKey;
+    if (!std::getline(lines, magic) || magic != kCacheMagic || !std::getline(lines, keyHex) ||
+        !Unhex(keyHex, storedKey) || storedKey != key || !std::getline(lines, name) ||
+        !std::getline(lines, epsg) || !std::getline(lines, area) ||
+        !std::getline(lines, areaName) || !std::getline(lines, pipeline))
+        return false;
+    std::istringstream bounds(area);
+    int hasArea = 0;
+    bounds >> hasArea >> grid.w >> grid.s >> grid.e >> grid.n;
+    grid.hasArea = hasArea != 0;
+    grid.epsg = std::atoi(epsg.c_str());
+    return bounds && Unhex(name, grid.name) && Unhex(areaName, grid.areaName) &&
+           Unhex(pipeline, grid.pipeline) && !grid.pipeline.empty();
+}
+
+// Written whole under a temporary name and renamed, so a reader never sees half.
+void SaveCache(const std::string& folder, const std::string& path, const std::string& key,
+               const CCachedGrid& grid) {
+    const size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0) mkdir(folder.substr(0, slash).c_str(), 0700);
+    mkdir(folder.c_str(), 0700);
+    char area[160];
+    std::snprintf(area, sizeof area, "%d %.17g %.17g %.17g %.17g", grid.hasArea ? 1 : 0, grid.w,
+                  grid.s, grid.e, grid.n);
+    const std::string text = std::string(kCacheMagic) + "\n" + Hex(key) + "\n" + Hex(grid.name) +
+                             "\n" + std::to_string(grid.epsg) + "\n" + area + "\n" +
+                             Hex(grid.areaName) + "\n" + Hex(grid.pipeline) + "\n";
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return;
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (close(fd) == 0 && written && rename(temp.c_str(), path.c_str()) == 0) return;
+    unlink(temp.c_str());
+}
+
 }  // namespace
 
 const std::vector<CUsualGrid>& UsualGrids() {
@@ -54,11 +183,9 @@ const std::vector<CUsualGrid>& UsualGrids() {
 
 struct CGridCrs::CImpl {
     PJ_CONTEXT* ctx = nullptr;
-    PJ* crs = nullptr;
     PJ* toLonLat = nullptr;  // grid easting/northing -> longitude/latitude
     ~CImpl() {
         proj_destroy(toLonLat);
-        proj_destroy(crs);
         proj_context_destroy(ctx);
     }
 };
@@ -82,48 +209,86 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
     if (!impl->ctx) return fail("内存分配失败!");
     proj_log_level(impl->ctx, PJ_LOG_NONE);         // failures are ours to tell
     proj_context_set_enable_network(impl->ctx, 0);  // never fetch grids behind the user's back
-    const std::string unknown = "未知的坐标系!\n" + Trim(definition);
-    impl->crs = proj_create(impl->ctx, def.c_str());
-    if (!impl->crs || !proj_is_crs(impl->crs)) return fail(unknown);
 
-    // A compound CRS counts by its horizontal part; the height is kept as it is.
-    PJ* horizontal = proj_get_type(impl->crs) == PJ_TYPE_COMPOUND_CRS
-                         ? proj_crs_get_sub_crs(impl->ctx, impl->crs, 0)
-                         : proj_clone(impl->ctx, impl->crs);
-    const bool grid = horizontal && proj_get_type(horizontal) == PJ_TYPE_PROJECTED_CRS;
-    const char* name = proj_get_name(impl->crs);
-    if (!grid) {
-        proj_destroy(horizontal);
-        return fail("不是平面坐标系!\n" + std::string(name ? name : def));
+    const std::string folder = CacheFolder();
+    const std::string key = CacheKey(def);
+    const std::string path = folder.empty() ? std::string() : CachePath(folder, key);
+    CCachedGrid grid;
+    if (!path.empty() && LoadCache(path, key, grid)) {
+        // Word by word, as PROJ's own tools pass a definition: proj_create
+        // would open the database for a pipeline that needs none.
+        std::istringstream words(grid.pipeline);
+        std::vector<std::string> args;
+        for (std::string word; words >> word;)
+            args.push_back(word[0] == '+' ? word.substr(1) : word);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        if (!argv.empty() && args[0] == "proj=pipeline")
+            impl->toLonLat =
+                proj_create_argv(impl->ctx, static_cast<int>(argv.size()), argv.data());
     }
-    PJ* wgs84 = proj_create(impl->ctx, "EPSG:4326");
-    PJ* op = wgs84 ? proj_create_crs_to_crs_from_pj(impl->ctx, horizontal, wgs84, nullptr, nullptr)
-                   : nullptr;
-    proj_destroy(wgs84);
-    proj_destroy(horizontal);
-    // Easting first in and longitude first out, whatever order the CRSs define.
-    if (op) impl->toLonLat = proj_normalize_for_visualization(impl->ctx, op);
-    proj_destroy(op);
-    if (!impl->toLonLat) return fail(unknown);
+    if (!impl->toLonLat) {
+        grid = CCachedGrid{};
+        const std::string unknown = "未知的坐标系!\n" + Trim(definition);
+        PJ* crs = proj_create(impl->ctx, def.c_str());
+        if (!crs || !proj_is_crs(crs)) {
+            proj_destroy(crs);
+            return fail(unknown);
+        }
+        // A compound CRS counts by its horizontal part; the height is kept as it is.
+        PJ* horizontal = proj_get_type(crs) == PJ_TYPE_COMPOUND_CRS
+                             ? proj_crs_get_sub_crs(impl->ctx, crs, 0)
+                             : proj_clone(impl->ctx, crs);
+        const char* name = proj_get_name(crs);
+        grid.name = name ? name : def;
+        const char* auth = proj_get_id_auth_name(crs, 0);
+        const char* code = proj_get_id_code(crs, 0);
+        if (auth && code && std::string_view(auth) == "EPSG") grid.epsg = std::atoi(code);
+        const char* areaName = nullptr;
+        double w, s, e, n;
+        if (proj_get_area_of_use(impl->ctx, crs, &w, &s, &e, &n, &areaName) && w > -1000) {
+            grid.hasArea = true;
+            grid.w = w;
+            grid.s = s;
+            grid.e = e;
+            grid.n = n;
+            grid.areaName = areaName ? areaName : "";
+        }
+        proj_destroy(crs);
+        if (!horizontal || proj_get_type(horizontal) != PJ_TYPE_PROJECTED_CRS) {
+            proj_destroy(horizontal);
+            return fail("不是平面坐标系!\n" + grid.name);
+        }
+        PJ* wgs84 = proj_create(impl->ctx, "EPSG:4326");
+        PJ* op =
+            wgs84 ? proj_create_crs_to_crs_from_pj(impl->ctx, horizontal, wgs84, nullptr, nullptr)
+                  : nullptr;
+        proj_destroy(wgs84);
+        proj_destroy(horizontal);
+        // Easting first in and longitude first out, whatever order the CRSs define.
+        if (op) impl->toLonLat = proj_normalize_for_visualization(impl->ctx, op);
+        proj_destroy(op);
+        if (!impl->toLonLat) return fail(unknown);
+        // Several transformations, each for its region, have no single pipeline.
+        const char* pipeline = proj_as_proj_string(impl->ctx, impl->toLonLat, PJ_PROJ_5, nullptr);
+        if (pipeline && !path.empty()) {
+            grid.pipeline = pipeline;
+            SaveCache(folder, path, key, grid);
+        }
+    }
 
     std::unique_ptr<CGridCrs> crs(new CGridCrs(std::move(impl)));
-    PJ_CONTEXT* ctx = crs->m_impl->ctx;
-    PJ* object = crs->m_impl->crs;
-    crs->m_name = name ? name : def;
-    const char* auth = proj_get_id_auth_name(object, 0);
-    const char* code = proj_get_id_code(object, 0);
-    if (auth && code && std::string_view(auth) == "EPSG") crs->m_epsg = std::atoi(code);
-    const char* areaName = nullptr;
-    double w, s, e, n;
-    if (proj_get_area_of_use(ctx, object, &w, &s, &e, &n, &areaName) && w > -1000) {
+    crs->m_name = grid.name;
+    crs->m_epsg = grid.epsg;
+    if (grid.hasArea) {
         crs->m_hasArea = true;
-        crs->m_west = w;
-        crs->m_south = s;
-        crs->m_east = e;
-        crs->m_north = n;
-        crs->m_area = std::string(areaName ? areaName : "") + " (" + Degrees(w, 'E', 'W') + "–" +
-                      Degrees(e, 'E', 'W') + ", " + Degrees(s, 'N', 'S') + "–" +
-                      Degrees(n, 'N', 'S') + ")";
+        crs->m_west = grid.w;
+        crs->m_south = grid.s;
+        crs->m_east = grid.e;
+        crs->m_north = grid.n;
+        crs->m_area = grid.areaName + " (" + Degrees(grid.w, 'E', 'W') + "–" +
+                      Degrees(grid.e, 'E', 'W') + ", " + Degrees(grid.s, 'N', 'S') + "–" +
+                      Degrees(grid.n, 'N', 'S') + ")";
     }
     return crs;
 }
@@ -146,11 +311,14 @@ bool CGridCrs::ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLo
                 return false;
             }
         }
-        // Far from its zone a projection stops being invertible: the place must
-        // come back to the grid point it came from.
-        const PJ_COORD back = proj_trans(op, PJ_INV, there);
-        if (!(std::fabs(back.xy.x - p.e) <= 0.001 && std::fabs(back.xy.y - p.n) <= 0.001))
-            return false;
+        // Without an area of use to hold it to, a point far from its zone may
+        // land where the projection is no longer invertible: it must come back
+        // to the grid point it came from.
+        if (!m_hasArea) {
+            const PJ_COORD back = proj_trans(op, PJ_INV, there);
+            if (!(std::fabs(back.xy.x - p.e) <= 0.001 && std::fabs(back.xy.y - p.n) <= 0.001))
+                return false;
+        }
         out[i] = CLonLat{lon, lat};
     }
     return true;

@@ -41,8 +41,9 @@ public:
     // "name (112.5°E–115.5°E, 21.52°N–45.45°N)", empty when PROJ gives none.
     const std::string& AreaText() const { return m_area; }
 
-    // Every point to longitude/latitude. False at the first point outside the
-    // area of use, or that does not come back to its grid place within 1 mm.
+    // Every point to longitude/latitude. False at the first point PROJ cannot
+    // transform or that lies outside the area of use; for a CRS without one, at
+    // the first that does not come back to its grid place within 1 mm.
     bool ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLonLat>& out,
                   CGridFault& fault) const;
 

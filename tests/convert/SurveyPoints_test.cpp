@@ -40,6 +40,8 @@ TEST(SurveyPoints, EveryFormToPointsAndLineStarts) {
     // TERV210: blank lines skipped, a last line without CR LF read, padding trimmed.
     ExpectPoints("P1,TREE,512.345,-20.5,12.3456\r\n\r\n 点2 , ,1,2,3", ESurveyForm::kTerv210,
                  {{"P1", "TREE", 512.345, -20.5, 12.3456, 0}, {"点2", "", 1, 2, 3, 33}});
+    // Numbers with a sign, without whole digits or without a fraction.
+    ExpectPoints("P,,.5,-.25,+3.\r\n", ESurveyForm::kTerv210, {{"P", "", 0.5, -0.25, 3, 0}});
     // TERV810 (name,E,N,Z,code): the order more lines read in wins.
     ExpectPoints("A,100.5,200.25,3,KERB\r\nB,1,2,3,\r\n", ESurveyForm::kTerv810,
                  {{"A", "KERB", 100.5, 200.25, 3, 0}, {"B", "", 1, 2, 3, 23}});
