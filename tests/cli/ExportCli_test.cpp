@@ -106,6 +106,7 @@ struct ExportCli : ::testing::Test {
         CJvsOptions options;
         options.cwd = work.Path();
         options.stdinPath = work / "stdin";
+        options.env = {{"XDG_CACHE_HOME", work / "cache"}};
         args.insert(args.begin(), "export");
         return RunJvs(args, options);
     }
@@ -258,6 +259,20 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
         ASSERT_NEAR(csv[k].x, big[k].e, 1e-9);
         ASSERT_NEAR(csv[k].y, big[k].n, 1e-9);
     }
+
+    // The grid's pipeline was kept; a damaged cache file is read past and made anew.
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
+        kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    const std::string geojson = ReadBytes(work / "big.geojson");
+    const std::string cache = ReadBytes(kept[0]);
+    WriteBytes(kept[0], "jvs-transfer crs cache 1\nzz\n");
+    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "again.geojson", "--crs", "EPSG:4547"}).status, 0);
+    EXPECT_EQ(ReadBytes(work / "again.geojson"), geojson);
+    EXPECT_EQ(ReadBytes(kept[0]), cache);
+    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "cached.geojson", "--crs", "EPSG:4547"}).status, 0);
+    EXPECT_EQ(ReadBytes(work / "cached.geojson"), geojson);
 
     // A datum PROJ shifts region by region, and a grid given as a PROJ string.
     const std::vector<CPoint> few = {{"A", "", 500123.456, 3400321.987, 10},
