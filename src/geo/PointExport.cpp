@@ -85,13 +85,27 @@ bool PointFormatNeedsCrs(EPointFormat format) {
     return format == EPointFormat::kGeoJson || format == EPointFormat::kKml;
 }
 
-CConvertResult ExportPoints(std::string_view text, const CExportRequest& request) {
-    const CSurveyPoints read = ReadSurveyPoints(text);
-    if (read.form == ESurveyForm::kNone) return CConvertResult::Failed(convert_msg::kNoCoordData);
+namespace {
+
+std::string Problem(std::string_view text, const CSurveyPoints& read) {
+    if (read.form == ESurveyForm::kNone) return convert_msg::kNoCoordData;
     // A point left out unseen is worse than no file.
     if (!read.unread.empty())
-        return CConvertResult::Failed(std::string(kBadPoint) + "\n" +
-                                      LineNote(SurveyLineNumber(text, read.unread.front())));
+        return std::string(kBadPoint) + "\n" +
+               LineNote(SurveyLineNumber(text, read.unread.front()));
+    return {};
+}
+
+}  // namespace
+
+std::string ExportProblem(std::string_view text) {
+    return Problem(text, ReadSurveyPoints(text));
+}
+
+CConvertResult ExportPoints(std::string_view text, const CExportRequest& request) {
+    const CSurveyPoints read = ReadSurveyPoints(text);
+    if (std::string problem = Problem(text, read); !problem.empty())
+        return CConvertResult::Failed(std::move(problem));
 
     const bool needsCrs = PointFormatNeedsCrs(request.format);
     if (needsCrs && request.crs.find_first_not_of(" \t") == std::string::npos)

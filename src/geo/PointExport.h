@@ -26,6 +26,11 @@ const char* PointFormatExtension(EPointFormat format);
 // GeoJSON and KML are longitude/latitude: they need the grid's CRS.
 bool PointFormatNeedsCrs(EPointFormat format);
 
+// Why the text cannot be exported whatever the format (no coordinates, a line
+// of the form that gives no point), or empty: the window asks this before its
+// dialogs.
+std::string ExportProblem(std::string_view text);
+
 // Done: the file's bytes. Failed: a message (UTF-8) and nothing to write — no
 // coordinates, a line of the form that gives no point, no or an unknown CRS,
 // a point outside the CRS's area of use (named by line and name).
