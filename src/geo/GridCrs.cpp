@@ -1,7 +1,6 @@
 #include "geo/GridCrs.h"
 
 #include <fcntl.h>
-#include <proj.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <cstring>
 #include <sstream>
 #include <vector>
+
+#include "geo/ProjApi.h"
 
 namespace {
 
@@ -86,8 +87,8 @@ std::string CacheFolder() {
 
 // What the answer depends on: the definition, PROJ's release and the database
 // PROJ reads (the first proj.db on its search path).
-std::string CacheKey(const std::string& definition) {
-    const PJ_INFO info = proj_info();
+std::string CacheKey(const CProjApi* P, const std::string& definition) {
+    const PJ_INFO info = P->proj_info();
     std::string key = definition + "\n" + (info.release ? info.release : "");
     std::stringstream paths(info.searchpath ? info.searchpath : "");
     for (std::string dir; std::getline(paths, dir, ':');) {
@@ -182,11 +183,13 @@ const std::vector<CUsualGrid>& UsualGrids() {
 }
 
 struct CGridCrs::CImpl {
+    const CProjApi* P = nullptr;
     PJ_CONTEXT* ctx = nullptr;
     PJ* toLonLat = nullptr;  // grid easting/northing -> longitude/latitude
     ~CImpl() {
-        proj_destroy(toLonLat);
-        proj_context_destroy(ctx);
+        if (!P) return;
+        P->proj_destroy(toLonLat);
+        P->proj_context_destroy(ctx);
     }
 };
 
@@ -204,14 +207,18 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
     if (def.find_first_not_of("0123456789") == std::string::npos) def = "EPSG:" + def;
     if (def[0] == '+' && def.find("+type=crs") == std::string::npos) def += " +type=crs";
 
+    std::string loadError;
+    const CProjApi* P = ProjApi(&loadError);
+    if (!P) return fail(loadError);
     auto impl = std::make_unique<CImpl>();
-    impl->ctx = proj_context_create();
+    impl->P = P;
+    impl->ctx = P->proj_context_create();
     if (!impl->ctx) return fail("内存分配失败!");
-    proj_log_level(impl->ctx, PJ_LOG_NONE);         // failures are ours to tell
-    proj_context_set_enable_network(impl->ctx, 0);  // never fetch grids behind the user's back
+    P->proj_log_level(impl->ctx, PJ_LOG_NONE);         // failures are ours to tell
+    P->proj_context_set_enable_network(impl->ctx, 0);  // never fetch grids behind the user's back
 
     const std::string folder = CacheFolder();
-    const std::string key = CacheKey(def);
+    const std::string key = CacheKey(P, def);
     const std::string path = folder.empty() ? std::string() : CachePath(folder, key);
     CCachedGrid grid;
     if (!path.empty() && LoadCache(path, key, grid)) {
@@ -225,28 +232,28 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
         for (std::string& arg : args) argv.push_back(arg.data());
         if (!argv.empty() && args[0] == "proj=pipeline")
             impl->toLonLat =
-                proj_create_argv(impl->ctx, static_cast<int>(argv.size()), argv.data());
+                P->proj_create_argv(impl->ctx, static_cast<int>(argv.size()), argv.data());
     }
     if (!impl->toLonLat) {
         grid = CCachedGrid{};
         const std::string unknown = "未知的坐标系!\n" + Trim(definition);
-        PJ* crs = proj_create(impl->ctx, def.c_str());
-        if (!crs || !proj_is_crs(crs)) {
-            proj_destroy(crs);
+        PJ* crs = P->proj_create(impl->ctx, def.c_str());
+        if (!crs || !P->proj_is_crs(crs)) {
+            P->proj_destroy(crs);
             return fail(unknown);
         }
         // A compound CRS counts by its horizontal part; the height is kept as it is.
-        PJ* horizontal = proj_get_type(crs) == PJ_TYPE_COMPOUND_CRS
-                             ? proj_crs_get_sub_crs(impl->ctx, crs, 0)
-                             : proj_clone(impl->ctx, crs);
-        const char* name = proj_get_name(crs);
+        PJ* horizontal = P->proj_get_type(crs) == PJ_TYPE_COMPOUND_CRS
+                             ? P->proj_crs_get_sub_crs(impl->ctx, crs, 0)
+                             : P->proj_clone(impl->ctx, crs);
+        const char* name = P->proj_get_name(crs);
         grid.name = name ? name : def;
-        const char* auth = proj_get_id_auth_name(crs, 0);
-        const char* code = proj_get_id_code(crs, 0);
+        const char* auth = P->proj_get_id_auth_name(crs, 0);
+        const char* code = P->proj_get_id_code(crs, 0);
         if (auth && code && std::string_view(auth) == "EPSG") grid.epsg = std::atoi(code);
         const char* areaName = nullptr;
         double w, s, e, n;
-        if (proj_get_area_of_use(impl->ctx, crs, &w, &s, &e, &n, &areaName) && w > -1000) {
+        if (P->proj_get_area_of_use(impl->ctx, crs, &w, &s, &e, &n, &areaName) && w > -1000) {
             grid.hasArea = true;
             grid.w = w;
             grid.s = s;
@@ -254,23 +261,24 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
             grid.n = n;
             grid.areaName = areaName ? areaName : "";
         }
-        proj_destroy(crs);
-        if (!horizontal || proj_get_type(horizontal) != PJ_TYPE_PROJECTED_CRS) {
-            proj_destroy(horizontal);
+        P->proj_destroy(crs);
+        if (!horizontal || P->proj_get_type(horizontal) != PJ_TYPE_PROJECTED_CRS) {
+            P->proj_destroy(horizontal);
             return fail("不是平面坐标系!\n" + grid.name);
         }
-        PJ* wgs84 = proj_create(impl->ctx, "EPSG:4326");
-        PJ* op =
-            wgs84 ? proj_create_crs_to_crs_from_pj(impl->ctx, horizontal, wgs84, nullptr, nullptr)
-                  : nullptr;
-        proj_destroy(wgs84);
-        proj_destroy(horizontal);
+        PJ* wgs84 = P->proj_create(impl->ctx, "EPSG:4326");
+        PJ* op = wgs84 ? P->proj_create_crs_to_crs_from_pj(impl->ctx, horizontal, wgs84, nullptr,
+                                                           nullptr)
+                       : nullptr;
+        P->proj_destroy(wgs84);
+        P->proj_destroy(horizontal);
         // Easting first in and longitude first out, whatever order the CRSs define.
-        if (op) impl->toLonLat = proj_normalize_for_visualization(impl->ctx, op);
-        proj_destroy(op);
+        if (op) impl->toLonLat = P->proj_normalize_for_visualization(impl->ctx, op);
+        P->proj_destroy(op);
         if (!impl->toLonLat) return fail(unknown);
         // Several transformations, each for its region, have no single pipeline.
-        const char* pipeline = proj_as_proj_string(impl->ctx, impl->toLonLat, PJ_PROJ_5, nullptr);
+        const char* pipeline =
+            P->proj_as_proj_string(impl->ctx, impl->toLonLat, PJ_PROJ_5, nullptr);
         if (pipeline && !path.empty()) {
             grid.pipeline = pipeline;
             SaveCache(folder, path, key, grid);
@@ -295,11 +303,12 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
 
 bool CGridCrs::ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLonLat>& out,
                         CGridFault& fault) const {
+    const CProjApi* P = m_impl->P;
     PJ* op = m_impl->toLonLat;
     out.assign(points.size(), CLonLat{});
     for (size_t i = 0; i < points.size(); ++i) {
         const CSurveyPoint& p = points[i];
-        const PJ_COORD there = proj_trans(op, PJ_FWD, proj_coord(p.e, p.n, 0, HUGE_VAL));
+        const PJ_COORD there = P->proj_trans(op, PJ_FWD, P->proj_coord(p.e, p.n, 0, HUGE_VAL));
         const double lon = there.xy.x, lat = there.xy.y;
         fault = CGridFault{i, false, lon, lat};
         if (!std::isfinite(lon) || !std::isfinite(lat)) return false;
@@ -315,7 +324,7 @@ bool CGridCrs::ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLo
         // land where the projection is no longer invertible: it must come back
         // to the grid point it came from.
         if (!m_hasArea) {
-            const PJ_COORD back = proj_trans(op, PJ_INV, there);
+            const PJ_COORD back = P->proj_trans(op, PJ_INV, there);
             if (!(std::fabs(back.xy.x - p.e) <= 0.001 && std::fabs(back.xy.y - p.n) <= 0.001))
                 return false;
         }
