@@ -7,12 +7,12 @@
 
 namespace {
 
-// The shortest text that reads back as the same double: a list's 512.345 stays
-// 512.345.
+// The shortest text without an exponent that reads back as the same double: a
+// list's 512.345 stays 512.345 and 3400000 is not written 3.4e+06.
 void AppendShortest(std::string& out, double value) {
     if (value == 0) value = 0;  // no "-0"
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
     out.append(buf, ec == std::errc() ? end : buf);
 }
 
