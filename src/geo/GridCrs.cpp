@@ -222,17 +222,12 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
     const std::string path = folder.empty() ? std::string() : CachePath(folder, key);
     CCachedGrid grid;
     if (!path.empty() && LoadCache(path, key, grid)) {
-        // Word by word, as PROJ's own tools pass a definition: proj_create
-        // would open the database for a pipeline that needs none.
-        std::istringstream words(grid.pipeline);
-        std::vector<std::string> args;
-        for (std::string word; words >> word;)
-            args.push_back(word[0] == '+' ? word.substr(1) : word);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        if (!argv.empty() && args[0] == "proj=pipeline")
-            impl->toLonLat =
-                P->proj_create_argv(impl->ctx, static_cast<int>(argv.size()), argv.data());
+        impl->toLonLat = P->proj_create(impl->ctx, grid.pipeline.c_str());
+        // Only an operation is taken from the cache, never a CRS in its place.
+        if (impl->toLonLat && P->proj_is_crs(impl->toLonLat)) {
+            P->proj_destroy(impl->toLonLat);
+            impl->toLonLat = nullptr;
+        }
     }
     if (!impl->toLonLat) {
         grid = CCachedGrid{};

@@ -15,7 +15,6 @@
     X(proj_context_set_enable_network)  \
     X(proj_coord)                       \
     X(proj_create)                      \
-    X(proj_create_argv)                 \
     X(proj_create_crs_to_crs_from_pj)   \
     X(proj_crs_get_sub_crs)             \
     X(proj_destroy)                     \
