@@ -48,7 +48,20 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries come from the binaries; Qt's display plugins are loaded at run
 # time, so shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# PROJ is opened by its soname when a grid is first used (src/geo), so
+# shlibdeps cannot see it: the package holding the library is named here.
+find_library(JVS_PROJ_LIBRARY NAMES proj)
+set(jvs_proj_depends "")
+if(JVS_PROJ_LIBRARY)
+  file(REAL_PATH ${JVS_PROJ_LIBRARY} jvs_proj_real)
+  execute_process(COMMAND dpkg-query -S ${jvs_proj_real} OUTPUT_VARIABLE jvs_proj_owner
+                  ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  string(REGEX MATCH "^[^:,]+" jvs_proj_package "${jvs_proj_owner}")
+  if(jvs_proj_package)
+    set(jvs_proj_depends ", ${jvs_proj_package}")
+  endif()
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins${jvs_proj_depends}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Folders readable by all whatever the builder's umask.

@@ -11,6 +11,7 @@ packages=(
   fp-utils
   python3-ezdxf
   libusb-1.0-0-dev umockdev
+  libproj-dev proj-bin gdal-bin libxml2-utils
   xvfb xauth
   dpkg-dev file lintian
 )

@@ -44,3 +44,4 @@ void RegisterConvertCommands();
 void RegisterLinkCommands();
 void RegisterTransferCommands();
 void RegisterEditCommands();
+void RegisterExportCommands();

@@ -10,6 +10,7 @@ constexpr MenuItem kFileMenu[] = {
     {kFileOpen, "打开(&O)...", "Ctrl+O"},
     {kFileSave, "保存(&S)", "Ctrl+S"},
     {kFileSaveAs, "另存为(&A)...", ""},
+    {kExportMenu, "导出(&E)", ""},
     {0, nullptr, nullptr},
     {kFilePrint, "打印(&P)...", "Ctrl+P"},
     {kFilePrintPreview, "打印预览(&V)", ""},
@@ -18,6 +19,12 @@ constexpr MenuItem kFileMenu[] = {
     {kFileMru1, "最近文件", ""},
     {0, nullptr, nullptr},
     {kAppExit, "退出(&X)", ""},
+};
+constexpr MenuItem kExportMenuItems[] = {
+    {kExportCsv, "CSV(&C)...", ""},
+    {kExportGeoJson, "GeoJSON(&G)...", ""},
+    {kExportKml, "KML(&K)...", ""},
+    {kExportLandXml, "LandXML(&L)...", ""},
 };
 constexpr MenuItem kEditMenu[] = {
     {kEditUndo, "撤消(&U)", "Ctrl+Z"},  {0, nullptr, nullptr},
@@ -77,6 +84,10 @@ constexpr CommandText kTexts[] = {
     {kAppExit, "退出应用程序；提示保存文档", "退出"},
     {kViewToolbar, "显示或隐藏工具栏", "显隐工具栏"},
     {kViewStatusBar, "显示或隐藏状态栏", "显隐状态栏"},
+    {kExportCsv, "把编辑窗口中的坐标导出为CSV文件(电子表格)", "导出CSV"},
+    {kExportGeoJson, "把编辑窗口中的坐标导出为GeoJSON文件(经纬度, 用于GIS)", "导出GeoJSON"},
+    {kExportKml, "把编辑窗口中的坐标导出为KML文件(经纬度, 用于Google Earth)", "导出KML"},
+    {kExportLandXml, "把编辑窗口中的坐标导出为LandXML 1.2文件(平面坐标)", "导出LandXML"},
 };
 
 // The frame commands that stand for a menu command carry its texts; the two
@@ -123,6 +134,10 @@ constexpr CommandBarItem kCommandBar[] = {
 
 std::span<const MenuDef> MenuBar() {
     return kMenuBar;
+}
+std::span<const MenuItem> SubMenuItems(unsigned id) {
+    if (id == kExportMenu) return kExportMenuItems;
+    return {};
 }
 std::span<const CommandText> CommandTexts() {
     return kTexts;

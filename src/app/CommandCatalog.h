@@ -30,6 +30,8 @@ struct CommandBarItem {
 };
 
 std::span<const MenuDef> MenuBar();
+// The items of a submenu a menu item opens (empty: the item is a command).
+std::span<const MenuItem> SubMenuItems(unsigned id);
 std::span<const CommandText> CommandTexts();
 const CommandText* FindCommandText(unsigned id);
 // Commands that no menu, toolbar button or key carries.

@@ -23,6 +23,9 @@ inline constexpr unsigned kConnect = 32771, kDownload210 = 32772, kUsbSettings =
                           kTervMeasurement210 = 32804, kPrismCorrect = 32806,
                           kToolbarSpare1 = 32809, kToolbarSpare2 = 32810, kModelSelector = 32813,
                           kZeltaMap = 32814;
+// The point exports (文件 → 导出): the submenu and its formats.
+inline constexpr unsigned kExportMenu = 32820, kExportCsv = 32821, kExportGeoJson = 32822,
+                          kExportKml = 32823, kExportLandXml = 32824;
 // Frame commands (a command bar's range).
 inline constexpr unsigned kFrameOpen = 1026, kFrameSave = 1027, kFrameExit = 1028,
                           kFrameComSettings = 1029, kFrameDownload210 = 1030,

@@ -106,6 +106,7 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     RegisterLinkCommands();
     RegisterTransferCommands();
     RegisterEditCommands();
+    RegisterExportCommands();
 
     m_frame->OnCreate(options.startupWait);
     if (options.file.isEmpty()) {

@@ -110,6 +110,13 @@ void CMainFrame::CreateMenus() {
                 continue;
             }
             QString text = QString::fromUtf8(item.text);
+            if (const auto sub = SubMenuItems(item.id); !sub.empty()) {
+                QMenu* submenu = menu->addMenu(text);
+                submenu->menuAction()->setData(item.id);
+                for (const MenuItem& subItem : sub)
+                    submenu->addAction(MakeAction(subItem.id, QString::fromUtf8(subItem.text)));
+                continue;
+            }
             // Text after a tab is only shown; the keys are the accelerators'.
             if (*item.label) text += '\t' + QString::fromUtf8(item.label);
             if (item.id == cmd::kFileMru1) {

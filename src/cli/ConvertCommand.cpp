@@ -16,9 +16,9 @@ struct COpEntry {
     std::vector<std::string> m_options;
 };
 
-std::map<std::string, COpEntry>& Ops() {
-    static std::map<std::string, COpEntry> ops;
-    return ops;
+std::map<std::string, COpEntry>& Ops(const std::string& command) {
+    static std::map<std::string, std::map<std::string, COpEntry>> ops;
+    return ops[command];
 }
 
 CConvertOpResult FromResult(CConvertResult result) {
@@ -68,18 +68,33 @@ void PrintLines(const std::string& message) {
     for (std::string line; std::getline(lines, line);) PrintMessage(line);
 }
 
-int Usage(const std::string& problem) {
-    std::fprintf(stderr, "jvs convert: %s\n", problem.c_str());
+int Usage(const char* command, const std::string& problem) {
+    std::fprintf(stderr, "jvs %s: %s\n", command, problem.c_str());
     std::string ops;
-    for (const auto& [name, entry] : Ops()) ops += (ops.empty() ? "" : "|") + name;
-    std::fprintf(stderr, "usage: jvs convert %s [INPUT] [-o OUTPUT]\n", ops.c_str());
+    for (const auto& [name, entry] : Ops(command)) ops += (ops.empty() ? "" : "|") + name;
+    std::fprintf(stderr, "usage: jvs %s %s [INPUT] [-o OUTPUT]\n", command, ops.c_str());
     return kExitUsage;
 }
 
 int RunConvert(const std::vector<std::string>& args) {
+    return RunFileOperation("convert", args);
+}
+
+const CCommandRegistrar kConvert("convert",
+                                 "jvs convert OP [INPUT] [-o OUTPUT] [--old MM --new MM]   (OP: "
+                                 "terv210, terv610, zeltamap, edgeangle610, measure210, "
+                                 "blocks210, pcode-list, pcode-blocks, dxf, prism)",
+                                 RunConvert);
+
+}  // namespace
+
+int RunFileOperation(const char* command, const std::vector<std::string>& args) {
+    const auto Usage = [command](const std::string& problem) {
+        return cli::Usage(command, problem);
+    };
     if (args.empty()) return Usage("missing operation");
-    const auto op = Ops().find(args[0]);
-    if (op == Ops().end()) return Usage("unknown operation '" + args[0] + "'");
+    const auto op = Ops(command).find(args[0]);
+    if (op == Ops(command).end()) return Usage("unknown operation '" + args[0] + "'");
     std::string input, output;
     bool haveInput = false, haveOutput = false;
     ConvertOptions options;
@@ -113,17 +128,10 @@ int RunConvert(const std::vector<std::string>& args) {
     return WriteOutputReported(haveOutput ? output : "-", result.m_text) ? kExitDone : kExitFailed;
 }
 
-const CCommandRegistrar kConvert("convert",
-                                 "jvs convert OP [INPUT] [-o OUTPUT] [--old MM --new MM]   (OP: "
-                                 "terv210, terv610, zeltamap, edgeangle610, measure210, "
-                                 "blocks210, pcode-list, pcode-blocks, dxf, prism)",
-                                 RunConvert);
-
-}  // namespace
-
 CConvertOpRegistrar::CConvertOpRegistrar(const char* name, ConvertOpFn fn,
-                                         std::vector<std::string> optionNames) {
-    Ops()[name] = COpEntry{fn, std::move(optionNames)};
+                                         std::vector<std::string> optionNames,
+                                         const char* command) {
+    Ops(command)[name] = COpEntry{fn, std::move(optionNames)};
 }
 
 }  // namespace cli

@@ -20,9 +20,15 @@ using ConvertOptions = std::map<std::string, std::string>;
 using ConvertOpFn = CConvertOpResult (*)(std::string_view input, const ConvertOptions& options);
 
 struct CConvertOpRegistrar {
-    // `optionNames` without the leading "--", e.g. {"old", "new"}.
-    CConvertOpRegistrar(const char* name, ConvertOpFn fn,
-                        std::vector<std::string> optionNames = {});
+    // `optionNames` without the leading "--", e.g. {"old", "new"}. `command` is
+    // the `jvs` command the operation belongs to ("convert", "export").
+    CConvertOpRegistrar(const char* name, ConvertOpFn fn, std::vector<std::string> optionNames = {},
+                        const char* command = "convert");
 };
+
+// `jvs COMMAND OP [INPUT] [-o OUTPUT] [--option value ...]` for the operations
+// registered under `command`: reads the input, runs the operation and writes
+// its text whole or not at all. Returns the exit status.
+int RunFileOperation(const char* command, const std::vector<std::string>& args);
 
 }  // namespace cli

@@ -73,9 +73,17 @@ namespace {
 
 // The block number and checksum before an ETX belong to that block: never take
 // back more than the block brought, so the end frame costs no payload bytes.
-void TakeBackTail(std::string& payload, size_t blockStart) {
+void TakeBackTail(std::string& payload, size_t blockStart, CPayloadOrigins* origins) {
     const size_t kept = payload.size() - blockStart;
     payload.resize(payload.size() - (kept < 4 ? kept : 4));
+    if (origins) origins->Cut(payload.size());
+}
+
+// Appends framed bytes to the payload and notes where they came from.
+void Take(std::string& payload, std::string_view framed, size_t from, size_t count,
+          CPayloadOrigins* origins) {
+    if (origins) origins->Add(payload.size(), from);
+    payload.append(framed.substr(from, count));
 }
 
 }  // namespace
@@ -102,13 +110,29 @@ constexpr CByteSet kMeasurementControls = MakeByteSet("\r\n\x02\x03");
 
 }  // namespace
 
-bool UnframeBlocks(std::string_view framed, std::string& payload) {
+void CPayloadOrigins::Add(size_t payloadPos, size_t framedPos) {
+    m_runs.emplace_back(payloadPos, framedPos);
+}
+
+void CPayloadOrigins::Cut(size_t payloadSize) {
+    while (!m_runs.empty() && m_runs.back().first >= payloadSize) m_runs.pop_back();
+}
+
+size_t CPayloadOrigins::FramedOffset(size_t payloadPos) const {
+    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), payloadPos,
+                               [](size_t pos, const auto& run) { return pos < run.first; });
+    if (it == m_runs.begin()) return payloadPos;
+    --it;
+    return it->second + (payloadPos - it->first);
+}
+
+bool UnframeBlocks(std::string_view framed, std::string& payload, CPayloadOrigins* origins) {
     payload.clear();
     payload.reserve(framed.size());
     size_t i = 0, blockStart = 0;
     while (i < framed.size()) {
         if (const size_t run = PlainRun(framed, i, kBlockControls)) {
-            payload.append(framed.substr(i, run));
+            Take(payload, framed, i, run, origins);
             i += run;
             continue;
         }
@@ -118,24 +142,25 @@ bool UnframeBlocks(std::string_view framed, std::string& payload) {
             blockStart = payload.size();
             ++i;
         } else if (c == kEtx) {
-            TakeBackTail(payload, blockStart);
+            TakeBackTail(payload, blockStart, origins);
             blockStart = payload.size();
             i += 3;  // the ETX and the CR LF after it
         } else {
-            payload.push_back(c);
+            Take(payload, framed, i, 1, origins);
             ++i;
         }
     }
     return false;
 }
 
-void UnframeMeasurementBlocks(std::string_view framed, std::string& payload) {
+void UnframeMeasurementBlocks(std::string_view framed, std::string& payload,
+                              CPayloadOrigins* origins) {
     payload.clear();
     payload.reserve(framed.size());
     size_t blockStart = 0;
     for (size_t i = 0; i < framed.size(); ++i) {
         if (const size_t run = PlainRun(framed, i, kMeasurementControls)) {
-            payload.append(framed.substr(i, run));
+            Take(payload, framed, i, run, origins);
             i += run - 1;
             continue;
         }
@@ -146,10 +171,10 @@ void UnframeMeasurementBlocks(std::string_view framed, std::string& payload) {
             continue;
         }
         if (c == kEtx) {
-            TakeBackTail(payload, blockStart);
+            TakeBackTail(payload, blockStart, origins);
             blockStart = payload.size();
             continue;
         }
-        payload.push_back(c);
+        Take(payload, framed, i, 1, origins);
     }
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/Bounds.h"
 
@@ -26,10 +28,28 @@ size_t FramedSize(size_t payloadSize);
 // Appends the framed blocks of `payload` and the end frame to `out`.
 void FramePayload(std::string_view payload, std::string& out);
 
+// Where the bytes of an unframed payload stood in the framed text: the payload
+// is runs of framed bytes copied whole, so a record found in the payload can be
+// traced back to its line.
+class CPayloadOrigins {
+public:
+    // The payload bytes from payloadPos on were copied from framedPos on.
+    void Add(size_t payloadPos, size_t framedPos);
+    // The payload was cut back to `payloadSize` bytes.
+    void Cut(size_t payloadSize);
+    // Offset in the framed text of a payload byte.
+    size_t FramedOffset(size_t payloadPos) const;
+
+private:
+    std::vector<std::pair<size_t, size_t>> m_runs;  // (payload start, framed start)
+};
+
 // Variant A (coordinate and raw code downloads): drops STX and each block's number,
 // checksum, ETX and CR LF; stops at EOT. Returns false when the text ends before an
 // EOT (the caller then ends quietly). The text must begin with STX.
-bool UnframeBlocks(std::string_view framed, std::string& payload);
+bool UnframeBlocks(std::string_view framed, std::string& payload,
+                   CPayloadOrigins* origins = nullptr);
 // Variant B (measurement data): drops every CR, LF and STX and, at each ETX, the
 // four bytes before it; keeps everything else, EOT included.
-void UnframeMeasurementBlocks(std::string_view framed, std::string& payload);
+void UnframeMeasurementBlocks(std::string_view framed, std::string& payload,
+                              CPayloadOrigins* origins = nullptr);

@@ -6,6 +6,7 @@
 #include "convert/BlockFraming.h"
 #include "convert/ConvertMessages.h"
 #include "convert/Converters.h"
+#include "convert/CoordReaders.h"
 #include "convert/FixedRecords.h"
 #include "convert/NumberText.h"
 
@@ -77,54 +78,14 @@ std::string_view Slice(std::string_view text, size_t pos, size_t count) {
     return text.substr(pos, count);
 }
 
-}  // namespace
-
-CConvertResult OnTervCoords210(std::string_view text) {
-    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
-    if (text[0] != kStx) return CConvertResult::Failed(convert_msg::kBadFileFormat);
-    if (text.find("_+") == std::string_view::npos)
-        return CConvertResult::Failed(convert_msg::kConvertFailed);
-    if (text.find(kCrLf) == std::string_view::npos)
-        return CConvertResult::Failed(convert_msg::kBadJvsCoords);
-    std::string payloadText;
-    if (!UnframeBlocks(text, payloadText)) return CConvertResult::Unchanged();
-    const std::string_view payload = payloadText;
-
-    std::string out;
-    out.reserve(payload.size() + payload.size() / 4);
-    int point = 0;
-    for (size_t p = payload.find("_+"); p != std::string_view::npos;) {
-        ++point;
-        // A record's tags are looked for only up to the next record, so a record
-        // without a value never borrows its neighbour's.
-        const size_t next = payload.find("_+", p + 2);
-        const std::string_view record =
-            payload.substr(p, next == std::string_view::npos ? next : next - p);
-        const size_t x = record.find("_ x");
-        const size_t y = x == std::string_view::npos ? x : record.find("_ y", x);
-        const size_t z = y == std::string_view::npos ? y : record.find("_ z", y);
-        if (z == std::string_view::npos)
-            return CConvertResult::Failed(std::string(convert_msg::kConvertFailed) + "\n" +
-                                          PointNote(point));
-        const auto value = [&](size_t tag) {
-            return Slice(payload, p + tag + kQmx210Coord.m_valueOffset, kQmx210Coord.m_valueWidth);
-        };
-        const std::string_view name =
-            Slice(payload, p + kQmx210Coord.m_nameOffset, kQmx210Coord.m_nameWidth);
-        out.append(name).append(",").append(name).append(",");
-        AppendScaled(out, value(y));
+// The fields of a record as one TERV line.
+void AppendLine(std::string& out, const CCoordFields& f) {
+    for (const std::string_view field : {f.name, f.code, f.east, f.north}) {
+        out.append(field);
         out.push_back(',');
-        AppendScaled(out, value(x));
-        out.push_back(',');
-        AppendScaled(out, value(z));
-        out.append(kCrLf);
-        p = next;
     }
-    if (out.empty()) return CConvertResult::Failed(convert_msg::kConvertFailed);
-    return CConvertResult::Done(std::move(out));
+    out.append(f.height).append(kCrLf);
 }
-
-namespace {
 
 // A fixed-width field's value: its text up to the first space. The line end and
 // the end of the text also end it, so a short record never reaches into the next.
@@ -136,44 +97,125 @@ std::string_view FixedValue(std::string_view text, size_t tag, CFixedField field
 
 }  // namespace
 
-CConvertResult OnTervCoords610(std::string_view text) {
-    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
-    std::string out;
-    out.reserve(text.size() / 2);
-    for (const CCoordRecordLayout& pass : {k08KiRecord, k02TpRecord, k08TpRecord}) {
-        for (size_t t = text.find(pass.m_tag); t != std::string_view::npos;
-             t = text.find(pass.m_tag, t + pass.m_next)) {
-            const std::string_view code = FixedValue(text, t, pass.m_code);
-            out.append(FixedValue(text, t, pass.m_name)).push_back(',');
-            if (code != "0") out.append(code);
-            out.push_back(',');
-            out.append(FixedValue(text, t, pass.m_east)).push_back(',');
-            out.append(FixedValue(text, t, pass.m_north)).push_back(',');
-            out.append(FixedValue(text, t, pass.m_height)).append(kCrLf);
-            // The last record of the text ends the whole conversion.
-            if (t + pass.m_length + 2 >= text.size()) return CConvertResult::Done(std::move(out));
+bool ReadQmx210Coords(std::string_view text, bool unfinished, const CCoordVisitor& visit) {
+    std::string payloadText;
+    CPayloadOrigins origins;
+    const bool ended = UnframeBlocks(text, payloadText, &origins);
+    if (!ended && !unfinished) return false;
+    const std::string_view payload = payloadText;
+    std::string values;
+    for (size_t p = payload.find("_+"); p != std::string_view::npos;) {
+        // A record's tags are looked for only up to the next record, so a record
+        // without a value never borrows its neighbour's.
+        const size_t next = payload.find("_+", p + 2);
+        const std::string_view record =
+            payload.substr(p, next == std::string_view::npos ? next : next - p);
+        const size_t x = record.find("_ x");
+        const size_t y = x == std::string_view::npos ? x : record.find("_ y", x);
+        const size_t z = y == std::string_view::npos ? y : record.find("_ z", y);
+        CCoordFields fields;
+        fields.origin = origins.FramedOffset(p);
+        if (z == std::string_view::npos) {
+            fields.complete = false;
+        } else {
+            // Still arriving: the height's digits are not all there.
+            if (!ended &&
+                p + z + kQmx210Coord.m_valueOffset + kQmx210Coord.m_valueWidth > payload.size())
+                fields.complete = false;
+            const auto value = [&](size_t tag) {
+                return Slice(payload, p + tag + kQmx210Coord.m_valueOffset,
+                             kQmx210Coord.m_valueWidth);
+            };
+            // The instrument's x is the north, its y the east.
+            values.clear();
+            AppendScaled(values, value(y));
+            const size_t eastEnd = values.size();
+            AppendScaled(values, value(x));
+            const size_t northEnd = values.size();
+            AppendScaled(values, value(z));
+            const std::string_view all = values;
+            fields.name = Slice(payload, p + kQmx210Coord.m_nameOffset, kQmx210Coord.m_nameWidth);
+            fields.code = fields.name;  // the list repeats the name in its code column
+            fields.east = all.substr(0, eastEnd);
+            fields.north = all.substr(eastEnd, northEnd - eastEnd);
+            fields.height = all.substr(northEnd);
         }
+        if (!visit(fields)) break;
+        p = next;
     }
-    if (out.empty()) return CConvertResult::Failed(convert_msg::kNoCoordData);
-    return CConvertResult::Done(std::move(out));
+    return ended;
 }
 
-CConvertResult OnTervMeasurement210(std::string_view text) {
+CConvertResult OnTervCoords210(std::string_view text) {
     if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
     if (text[0] != kStx) return CConvertResult::Failed(convert_msg::kBadFileFormat);
     if (text.find("_+") == std::string_view::npos)
         return CConvertResult::Failed(convert_msg::kConvertFailed);
     if (text.find(kCrLf) == std::string_view::npos)
-        return CConvertResult::Failed(convert_msg::kBadJvsMeasurement);
+        return CConvertResult::Failed(convert_msg::kBadJvsCoords);
+    std::string out, failure;
+    out.reserve(text.size() + text.size() / 4);
+    int point = 0;
+    const bool ended = ReadQmx210Coords(text, false, [&](const CCoordFields& fields) {
+        ++point;
+        if (!fields.complete) {
+            failure = std::string(convert_msg::kConvertFailed) + "\n" + PointNote(point);
+            return false;
+        }
+        AppendLine(out, fields);
+        return true;
+    });
+    if (!ended) return CConvertResult::Unchanged();
+    if (!failure.empty()) return CConvertResult::Failed(std::move(failure));
+    if (out.empty()) return CConvertResult::Failed(convert_msg::kConvertFailed);
+    return CConvertResult::Done(std::move(out));
+}
+
+void ReadQmx610Coords(std::string_view text, bool stopAtTextEnd, const CCoordVisitor& visit) {
+    for (const CCoordRecordLayout& pass : {k08KiRecord, k02TpRecord, k08TpRecord}) {
+        for (size_t t = text.find(pass.m_tag); t != std::string_view::npos;
+             t = text.find(pass.m_tag, t + pass.m_next)) {
+            CCoordFields fields;
+            fields.origin = t;
+            fields.name = FixedValue(text, t, pass.m_name);
+            fields.code = FixedValue(text, t, pass.m_code);
+            // A code "0" is no code.
+            if (fields.code == "0") fields.code = {};
+            fields.east = FixedValue(text, t, pass.m_east);
+            fields.north = FixedValue(text, t, pass.m_north);
+            fields.height = FixedValue(text, t, pass.m_height);
+            // Cut off: the text ends inside the record's line.
+            fields.complete = t + pass.m_length <= text.size() ||
+                              text.find_first_of("\r\n", t) != std::string_view::npos;
+            if (!visit(fields)) return;
+            if (stopAtTextEnd && t + pass.m_length + 2 >= text.size()) return;
+        }
+    }
+}
+
+CConvertResult OnTervCoords610(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    std::string out;
+    out.reserve(text.size() / 2);
+    // The last record of the text ends the whole conversion.
+    ReadQmx610Coords(text, true, [&out](const CCoordFields& fields) {
+        AppendLine(out, fields);
+        return true;
+    });
+    if (out.empty()) return CConvertResult::Failed(convert_msg::kNoCoordData);
+    return CConvertResult::Done(std::move(out));
+}
+
+void ReadMeasurement210(std::string_view text, const CCoordVisitor& visit) {
     std::string payloadText;
-    UnframeMeasurementBlocks(text, payloadText);
+    CPayloadOrigins origins;
+    UnframeMeasurementBlocks(text, payloadText, &origins);
     const std::string_view payload = payloadText;
     constexpr auto npos = std::string_view::npos;
 
     CTagFinder nextRecord(payload, "_+"), nextU(payload, "_ U"), nextCode(payload, "_*"),
         nextCodeEnd(payload, "_,");
-    std::string out;
-    out.reserve(payload.size());
+    std::string scaled;
     size_t s = 0;
     for (;;) {
         size_t a = nextRecord.Find(s);
@@ -194,9 +236,7 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
         if (c == npos) break;
         const size_t d = nextCodeEnd.Find(c + 2);
         if (d == npos) break;
-        // A line goes out only whole; a record cut off by the end adds nothing.
-        out.append(payload.substr(a + 2, b - a - 2)).push_back(',');
-        out.append(payload.substr(c + 2, d - c - 2)).push_back(',');
+        // A record goes out only whole; a record cut off by the end gives nothing.
         std::string_view values[3];
         size_t v = b + 3;
         for (auto& value : values) {
@@ -206,14 +246,39 @@ CConvertResult OnTervMeasurement210(std::string_view text) {
             value = Slice(payload, v, end == npos ? npos : end - v);
             v = end == npos ? payload.size() : end;
         }
-        AppendScaled(out, values[1]);
-        out.push_back(',');
-        AppendScaled(out, values[0]);
-        out.push_back(',');
-        AppendScaled(out, values[2]);
-        out.append(kCrLf);
+        // The first value is the north, the second the east.
+        scaled.clear();
+        AppendScaled(scaled, values[1]);
+        const size_t eastEnd = scaled.size();
+        AppendScaled(scaled, values[0]);
+        const size_t northEnd = scaled.size();
+        AppendScaled(scaled, values[2]);
+        const std::string_view all = scaled;
+        CCoordFields fields;
+        fields.origin = origins.FramedOffset(a);
+        fields.name = payload.substr(a + 2, b - a - 2);
+        fields.code = payload.substr(c + 2, d - c - 2);
+        fields.east = all.substr(0, eastEnd);
+        fields.north = all.substr(eastEnd, northEnd - eastEnd);
+        fields.height = all.substr(northEnd);
+        if (!visit(fields)) return;
         s += 2;
     }
+}
+
+CConvertResult OnTervMeasurement210(std::string_view text) {
+    if (text.empty()) return CConvertResult::Failed(convert_msg::kNoData);
+    if (text[0] != kStx) return CConvertResult::Failed(convert_msg::kBadFileFormat);
+    if (text.find("_+") == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kConvertFailed);
+    if (text.find(kCrLf) == std::string_view::npos)
+        return CConvertResult::Failed(convert_msg::kBadJvsMeasurement);
+    std::string out;
+    out.reserve(text.size());
+    ReadMeasurement210(text, [&out](const CCoordFields& fields) {
+        AppendLine(out, fields);
+        return true;
+    });
     if (out.empty()) return CConvertResult::Unchanged();
     return CConvertResult::Done(std::move(out));
 }

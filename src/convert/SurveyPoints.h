@@ -30,11 +30,23 @@ struct CSurveyPoint {
 struct CSurveyPoints {
     ESurveyForm form = ESurveyForm::kNone;
     std::vector<CSurveyPoint> points;
+    // Line starts, in text order, of the lines of the form that give no point: a
+    // value that is not a number, a record without one of its tags, a record cut
+    // off by the end of the text. The exports refuse them by line rather than
+    // leave points out unseen.
+    std::vector<size_t> unread;
 };
 
 // Recognises the form and reads every point; a text with no coordinates gives
 // kNone and no points. Never reads past the text; pure and thread-safe.
+// Names and codes lose the spaces and tabs around them (the instruments pad
+// their fields). The points come in text order. A framed download without its
+// end frame (still arriving, or cut off) gives the records there are.
 CSurveyPoints ReadSurveyPoints(std::string_view text);
+
+// 1-based number of the line (lines end in CR LF) holding byte `offset`, as the
+// messages name lines.
+int SurveyLineNumber(std::string_view text, size_t offset);
 
 // The form's name as the program shows it ("TERV210", "TERV810", "QMX610/710",
 // "QMX210", "JVS测量数据"); empty for kNone.

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <algorithm>
 #include <mutex>
 
 #include "view/DocStrings.h"
@@ -51,6 +52,28 @@ QString AskOpenFileName(QWidget* parent) {
 QString AskSaveFileName(QWidget* parent, const QString& suggestedName) {
     if (g_fileDialogHook) return g_fileDialogHook(true, suggestedName);
     return RunFileDialog(parent, true, suggestedName);
+}
+
+QString AskExportFileName(QWidget* parent, const QString& title, const QString& suggestedName,
+                          const QStringList& filters, int* chosenFilter) {
+    if (chosenFilter) *chosenFilter = 0;
+    if (g_fileDialogHook) return g_fileDialogHook(true, suggestedName);
+    QFileDialog dialog(parent, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    // A name typed without its extension gets the format's ("*.kml" -> kml).
+    const QString first = filters.value(0);
+    const qsizetype star = first.indexOf("*.");
+    if (star >= 0)
+        dialog.setDefaultSuffix(first.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    if (chosenFilter)
+        *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
 }
 
 void SetMessageHook(MessageHook hook) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -16,6 +17,11 @@ EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons = 
 // Open and save dialogs with the program's titles and filter; empty: cancelled.
 QString AskOpenFileName(QWidget* parent);
 QString AskSaveFileName(QWidget* parent, const QString& suggestedName);
+// A save dialog for a file of another kind than the document: its title and
+// name filters ("CSV (*.csv)"); `chosenFilter` gets the index of the filter
+// the user picked. Tests answer it through the file dialog hook (save true).
+QString AskExportFileName(QWidget* parent, const QString& title, const QString& suggestedName,
+                          const QStringList& filters, int* chosenFilter = nullptr);
 
 // Test hooks; an empty function restores the real dialogs.
 using MessageHook = std::function<EAnswer(const QString& text, EButtons buttons)>;

@@ -4,16 +4,20 @@
 // keeps the file and marks the document changed; a failure shows its message
 // and leaves the view and the document exactly as they were.
 #include <QLineEdit>
+#include <QMenu>
 #include <QtTest>
 
 #include "AppTest_support.h"
 #include "app/CommandIds.h"
+#include "app/CommandTable.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
 #include "convert/RecordFormats.h"
+#include "convert/ViewCodec.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
 #include "ui/CoordListDlg.h"
+#include "ui/CrsChoiceDlg.h"
 #include "ui/EditUi.h"
 #include "ui/PrismCorrectDlg.h"
 #include "view/CommunicationDoc.h"
@@ -158,6 +162,58 @@ private slots:
             QVERIFY(!m_app->Doc()->IsModified());
             QCOMPARE(m_app->Doc()->Title(), QString("source.txt"));
         }
+    }
+
+    // 文件 → 导出 → KML: the points are checked first, the grid is asked for
+    // (the last one offered again, and kept in the settings file), the file
+    // written where the user said; never during a transfer.
+    void exportMenuWritesTheChosenFile() {
+        QMenu* exportMenu = nullptr;
+        for (QAction* a : m_app->Frame()->FileMenu()->actions())
+            if (a->data().toUInt() == cmd::kExportMenu) exportMenu = a->menu();
+        QVERIFY(exportMenu);
+        QCOMPARE(exportMenu->title(), U("导出(&E)"));
+        QCOMPARE(exportMenu->actions().size(), 4);
+        QAction* kml = m_app->Frame()->Action(cmd::kExportKml);
+        QVERIFY(exportMenu->actions().contains(kml));
+        QVERIFY(!TheCommandTable().IsEnabled(cmd::kExportKml, true));
+
+        // PROJ's pipelines are kept in the test's folder, not the user's.
+        qputenv("XDG_CACHE_HOME", m_dir.filePath("cache").toUtf8());
+        QStringList crsAsked;
+        SetCrsChoiceHook([&](const QString& last) -> std::optional<QString> {
+            crsAsked << last;
+            return U("EPSG:4547");
+        });
+        const QString target = m_dir.filePath("points.kml");
+        SetFileDialogHook([&](bool, const QString& suggested) {
+            m_saveAsked << suggested;
+            return target;
+        });
+        m_app->View()->SetBytes("hello\r\n");
+        kml->trigger();
+        QCOMPARE(m_messages, QStringList{U("没有坐标数据!")});
+        QVERIFY(crsAsked.isEmpty() && m_saveAsked.isEmpty());
+
+        m_messages.clear();
+        m_app->View()->SetBytes(Utf8ToGbk("点1,电杆,500000,3400000,10\r\n"));
+        for (int run = 0; run < 2; ++run) kml->trigger();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('|')));
+        QCOMPARE(crsAsked, (QStringList{QString(), U("EPSG:4547")}));
+        QCOMPARE(m_saveAsked.size(), 2);
+        QVERIFY(m_saveAsked[0].endsWith(".kml"));
+        const std::string written = ReadAll(target);
+        QVERIFY(written.find("<name>点1</name>") != std::string::npos);
+        QVERIFY(written.find("<coordinates>114.000000000,30.720617456,10</coordinates>") !=
+                std::string::npos);
+        QVERIFY(ReadAll(m_dir.filePath("jvs_cfg.ini")).find("[JVSEXPORT]\r\nCRS=EPSG:4547") !=
+                std::string::npos);
+
+        SetCrsChoiceHook(nullptr);
+        SetFileDialogHook([this](bool save, const QString& suggested) {
+            if (save) m_saveAsked << suggested;
+            return QString();
+        });
     }
 };
 

@@ -1,0 +1,328 @@
+// `jvs export`: every format read back by readers that share nothing with the
+// program (GDAL/OGR, an XML parser, Python's csv), the transformation checked
+// against PROJ's own cs2cs both ways, and every refusal writing nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "JvsProcess_support.h"
+#include "convert/BlockFraming.h"
+#include "convert/ViewCodec.h"
+
+namespace {
+
+const std::string kReadBack = JVS_TEST_DATA "/export_readback.py";
+
+bool Have(const char* tool) {
+    return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buf[65536];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+std::string Unhex(const std::string& hex) {
+    std::string out;
+    if (hex == "-") return out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+struct CRead {
+    std::string name, code;
+    double x, y, z;
+};
+
+std::vector<CRead> ReadBack(const std::string& kind, const std::string& path) {
+    std::istringstream lines(Capture("python3 " + kReadBack + " " + kind + " " + path));
+    std::vector<CRead> out;
+    for (std::string name, code; lines >> name >> code;) {
+        CRead r;
+        lines >> r.x >> r.y >> r.z;
+        r.name = Unhex(name);
+        r.code = Unhex(code);
+        out.push_back(r);
+    }
+    return out;
+}
+
+// cs2cs takes a PROJ string for a target only without its plus signs.
+std::string Cs2csCrs(std::string crs) {
+    if (crs.empty() || crs[0] != '+') return crs;
+    std::string out;
+    for (size_t i = 0; i < crs.size(); ++i)
+        if (!(crs[i] == '+' && (i == 0 || crs[i - 1] == ' '))) out.push_back(crs[i]);
+    return out;
+}
+
+// cs2cs on "a b" pairs, nine or more decimals back.
+std::vector<std::pair<double, double>> Cs2cs(const std::string& from, const std::string& to,
+                                             const std::vector<std::pair<double, double>>& in,
+                                             const std::string& folder) {
+    std::string text;
+    char line[96];
+    for (const auto& [a, b] : in) {
+        std::snprintf(line, sizeof line, "%.10f %.10f\n", a, b);
+        text += line;
+    }
+    WriteBytes(folder + "/cs2cs.in", text);
+    std::istringstream result(Capture("cs2cs -f %.12f '" + Cs2csCrs(from) + "' '" + Cs2csCrs(to) +
+                                      "' < " + folder + "/cs2cs.in"));
+    std::vector<std::pair<double, double>> out;
+    for (double a, b, z; result >> a >> b >> z;) out.emplace_back(a, b);
+    return out;
+}
+
+struct CPoint {
+    std::string name, code;  // UTF-8 as the list means them
+    double e, n, z;
+};
+
+std::string ListText(const std::vector<CPoint>& points) {
+    std::string text;
+    char values[96];
+    for (const CPoint& p : points) {
+        std::snprintf(values, sizeof values, ",%.3f,%.3f,%.3f\r\n", p.e, p.n, p.z);
+        text += Utf8ToGbk(p.name) + "," + Utf8ToGbk(p.code) + values;
+    }
+    return text;
+}
+
+struct ExportCli : ::testing::Test {
+    CTempFolder work;
+    CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
+        WriteBytes(work / "stdin", input);
+        CJvsOptions options;
+        options.cwd = work.Path();
+        options.stdinPath = work / "stdin";
+        options.env = {{"XDG_CACHE_HOME", work / "cache"}};
+        args.insert(args.begin(), "export");
+        return RunJvs(args, options);
+    }
+    void SetUp() override {
+        for (const char* tool : {"python3", "ogr2ogr", "cs2cs"})
+            if (!Have(tool)) GTEST_SKIP() << tool << " is not installed (gdal-bin, proj-bin)";
+    }
+};
+
+// The longitude/latitude of each point as cs2cs gives it, and our longitude/
+// latitude back into the grid, against the points: 1 mm in the grid.
+void ExpectCs2csAgrees(const std::string& crs, bool northFirst, const std::vector<CPoint>& points,
+                       const std::vector<CRead>& read, const std::string& folder) {
+    ASSERT_EQ(read.size(), points.size()) << crs;
+    std::vector<std::pair<double, double>> grid, lonLat;
+    for (size_t i = 0; i < points.size(); ++i) {
+        grid.emplace_back(northFirst ? points[i].n : points[i].e,
+                          northFirst ? points[i].e : points[i].n);
+        lonLat.emplace_back(read[i].y, read[i].x);  // EPSG:4326 is latitude first
+    }
+    const auto forward = Cs2cs(crs, "EPSG:4326", grid, folder);
+    const auto back = Cs2cs("EPSG:4326", crs, lonLat, folder);
+    ASSERT_EQ(forward.size(), points.size());
+    ASSERT_EQ(back.size(), points.size());
+    const double mmLat = 0.001 / 111000;  // a millimetre in latitude, and less in longitude
+    for (size_t i = 0; i < points.size(); ++i) {
+        ASSERT_NEAR(read[i].y, forward[i].first, mmLat) << crs << " point " << i;
+        ASSERT_NEAR(read[i].x, forward[i].second, mmLat) << crs << " point " << i;
+        const double e = northFirst ? back[i].second : back[i].first;
+        const double n = northFirst ? back[i].first : back[i].second;
+        ASSERT_NEAR(e, points[i].e, 0.001) << crs << " point " << i;
+        ASSERT_NEAR(n, points[i].n, 0.001) << crs << " point " << i;
+        ASSERT_NEAR(read[i].z, points[i].z, 1e-9) << crs << " point " << i;
+    }
+}
+
+}  // namespace
+
+TEST_F(ExportCli, HostileNamesComeBackFromEveryFormat) {
+    // Names as the data means them; XML cannot hold most control bytes and gets
+    // their pictures, bytes that are not GBK become U+FFFD in UTF-8 files.
+    struct CName {
+        std::string bytes;  // code page 936 bytes in the data
+        std::string utf8;   // what a UTF-8 reader gets from CSV and JSON
+        std::string xml;    // what an XML reader gets
+    };
+    const CName names[] = {
+        {Utf8ToGbk("引号\"和'"), "引号\"和'", "引号\"和'"},
+        {"<&>;", "<&>;", "<&>;"},
+        {"A\x02"
+         "B\x1b[31m",
+         "A\x02"
+         "B\x1b[31m",
+         "A\xE2\x90\x82"
+         "B\xE2\x90\x9B[31m"},
+        {"T\tab L\nF", "T\tab L\nF", "T\tab L\nF"},
+        {"bad\x81", "bad\xEF\xBF\xBD", "bad\xEF\xBF\xBD"},
+        {"\x81\x30x\\y",
+         "\xEF\xBF\xBD"
+         "0x\\y",
+         "\xEF\xBF\xBD"
+         "0x\\y"},
+        {"=SUM(A1)\x7f", "=SUM(A1)\x7f", "=SUM(A1)\x7f"},
+        {Utf8ToGbk("中文点名"), "中文点名", "中文点名"},
+    };
+    std::string list;
+    std::vector<CPoint> points;
+    for (const CName& n : names) {
+        const int i = static_cast<int>(points.size());
+        const CPoint p{n.utf8, i % 2 ? "电杆" : "", 500000.5 + i * 1000.25, 3400000.125 + i * 777,
+                       12.5 - i};
+        points.push_back(p);
+        char values[96];
+        std::snprintf(values, sizeof values, ",%.3f,%.3f,%.3f\r\n", p.e, p.n, p.z);
+        list += n.bytes + "," + Utf8ToGbk(p.code) + values;
+    }
+    WriteBytes(work / "list.txt", list);
+    // Measurement records may hold commas in names and codes, which a list cannot.
+    std::string framed;
+    FramePayload("_+A,\"B\"_ U+3400000125+500000500+12500_*,C_,", framed);
+    WriteBytes(work / "m.txt", framed);
+    const CName comma = {"A,\"B\"", "A,\"B\"", "A,\"B\""};
+    const std::vector<CPoint> commaPoints = {{comma.utf8, ",C", 500000.5, 3400000.125, 12.5}};
+
+    const struct {
+        std::string format;
+        std::vector<std::string> options;
+        const char* kind;
+        bool xml, lonLat, gbk;
+    } formats[] = {
+        {"csv", {}, "csv", false, false, false},
+        {"csv", {"--encoding", "gbk"}, "csv-gbk", false, false, true},
+        {"geojson", {"--crs", "EPSG:4547"}, "geojson", false, true, false},
+        {"kml", {"--crs", "4547"}, "kml", true, true, false},
+        {"landxml", {"--crs", "EPSG:4547"}, "landxml", true, false, false},
+    };
+    for (const auto& f : formats) {
+        for (const bool measured : {false, true}) {
+            SCOPED_TRACE(std::string(f.kind) + (measured ? " measurement" : " list"));
+            const std::vector<CPoint>& want = measured ? commaPoints : points;
+            const std::string out = "out." + f.format;
+            std::vector<std::string> args = {f.format, measured ? "m.txt" : "list.txt", "-o", out};
+            args.insert(args.end(), f.options.begin(), f.options.end());
+            const CJvsResult r = Run(args);
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::vector<CRead> read = ReadBack(f.kind, work / out);
+            ASSERT_EQ(read.size(), want.size());
+            for (size_t k = 0; k < want.size(); ++k) {
+                const CName& n = measured ? comma : names[k];
+                EXPECT_EQ(read[k].name, f.gbk ? n.bytes : f.xml ? n.xml : n.utf8) << k;
+                EXPECT_EQ(read[k].code, f.gbk ? Utf8ToGbk(want[k].code) : want[k].code) << k;
+                if (!f.lonLat) {
+                    EXPECT_DOUBLE_EQ(read[k].x, want[k].e) << k;
+                    EXPECT_DOUBLE_EQ(read[k].y, want[k].n) << k;
+                    EXPECT_DOUBLE_EQ(read[k].z, want[k].z) << k;
+                }
+            }
+            if (f.lonLat) ExpectCs2csAgrees("EPSG:4547", true, want, read, work.Path());
+        }
+    }
+}
+
+TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
+    // A 1 MiB TERV list of 26,000+ points spread over zone CM 114E.
+    std::vector<CPoint> big;
+    unsigned seed = 12345;
+    const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (size_t size = 0;;) {
+        const unsigned code = next() % 30;
+        const CPoint p{"P" + std::to_string(big.size() + 1),
+                       code < 10 ? "C" + std::to_string(code) : "",
+                       380000 + next() % 240000000 / 1000.0, 2600000 + next() % 1800000000 / 1000.0,
+                       (next() % 90000) / 100.0 - 100};
+        const size_t line = ListText({p}).size();
+        if (size + line > 1048575) break;
+        size += line;
+        big.push_back(p);
+    }
+    ASSERT_GE(big.size(), 26000u);
+    WriteBytes(work / "big.txt", ListText(big));
+    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "big.geojson", "--crs", "EPSG:4547"}).status, 0);
+    ExpectCs2csAgrees("EPSG:4547", true, big, ReadBack("geojson", work / "big.geojson"),
+                      work.Path());
+    ASSERT_EQ(Run({"csv", "big.txt", "-o", "big.csv"}).status, 0);
+    const std::vector<CRead> csv = ReadBack("csv", work / "big.csv");
+    ASSERT_EQ(csv.size(), big.size());
+    for (size_t k = 0; k < big.size(); ++k) {
+        ASSERT_EQ(csv[k].name, big[k].name);
+        ASSERT_EQ(csv[k].code, big[k].code);
+        ASSERT_NEAR(csv[k].x, big[k].e, 1e-9);
+        ASSERT_NEAR(csv[k].y, big[k].n, 1e-9);
+    }
+
+    // The grid's pipeline was kept; a damaged cache file is read past and made anew.
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
+        kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    const std::string geojson = ReadBytes(work / "big.geojson");
+    const std::string cache = ReadBytes(kept[0]);
+    WriteBytes(kept[0], "jvs-transfer crs cache 1\nzz\n");
+    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "again.geojson", "--crs", "EPSG:4547"}).status, 0);
+    EXPECT_EQ(ReadBytes(work / "again.geojson"), geojson);
+    EXPECT_EQ(ReadBytes(kept[0]), cache);
+    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "cached.geojson", "--crs", "EPSG:4547"}).status, 0);
+    EXPECT_EQ(ReadBytes(work / "cached.geojson"), geojson);
+
+    // A datum PROJ shifts region by region, and a grid given as a PROJ string.
+    const std::vector<CPoint> few = {{"A", "", 500123.456, 3400321.987, 10},
+                                     {"B", "X", 452000, 2550000.5, -3.25},
+                                     {"C", "", 560000.001, 4400000, 1500}};
+    WriteBytes(work / "few.txt", ListText(few));
+    const struct {
+        std::string crs;
+        bool northFirst;
+    } grids[] = {
+        {"EPSG:2435", true},
+        {"+proj=tmerc +lon_0=114 +k=1 +x_0=500000 +ellps=GRS80 +units=m +type=crs", false}};
+    for (const auto& g : grids) {
+        const CJvsResult r = Run({"kml", "few.txt", "-o", "few.kml", "--crs", g.crs});
+        ASSERT_EQ(r.status, 0) << r.err;
+        ExpectCs2csAgrees(g.crs, g.northFirst, few, ReadBack("kml", work / "few.kml"), work.Path());
+    }
+}
+
+TEST_F(ExportCli, RefusalsNameTheProblemAndWriteNothing) {
+    const std::string good = "P1,,500000,3400000,1\r\n";
+    const std::string far = good + "FAR,,500000,1000,1\r\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string err;  // the start of standard error
+    } cases[] = {
+        {{"geojson"}, good, 1, "导出GeoJSON需要指定坐标系(例如 EPSG:4547)!\n"},
+        {{"kml", "--crs", " "}, good, 1, "导出KML需要指定坐标系(例如 EPSG:4547)!\n"},
+        {{"kml", "--crs", "EPSG:999999"}, good, 1, "未知的坐标系!\nEPSG:999999\n"},
+        {{"geojson", "--crs", "EPSG:4326"}, good, 1, "不是平面坐标系!\nWGS 84\n"},
+        {{"kml", "--crs", "EPSG:4547"}, far, 1, "点位超出坐标系的适用范围!\n第2行 点FAR\n"},
+        {{"landxml", "--crs", "EPSG:4547"}, far, 1, "点位超出坐标系的适用范围!\n第2行 点FAR\n"},
+        {{"csv"}, "hello\r\n", 1, "没有坐标数据!\n"},
+        {{"csv"}, good + "P2,,1,x,3\r\n", 1, "不是有效的坐标!\n第2行\n"},
+        {{"csv", "--encoding", "latin1"}, good, 2, "jvs export: --encoding takes utf8 or gbk\n"},
+        {{"csv", "--crs", "EPSG:4547"}, good, 2, "jvs export: unknown option '--crs'\n"},
+        {{"shp"}, good, 2, "jvs export: unknown operation 'shp'\n"},
+    };
+    WriteBytes(work / "old.out", "keep me");
+    for (const auto& c : cases) {
+        for (const char* out : {"old.out", "new.out"}) {
+            std::vector<std::string> args = c.args;
+            args.insert(args.end(), {"-o", out});
+            const CJvsResult r = Run(args, c.input);
+            EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.err;
+            EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
+        }
+    }
+    EXPECT_EQ(ReadBytes(work / "old.out"), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(work / "new.out"));
+}
