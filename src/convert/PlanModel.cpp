@@ -13,7 +13,6 @@ namespace {
 // About two points per cell keeps a look-up to a handful of distances. Only
 // cells that hold points are kept, so stray points far out cost nothing.
 constexpr double kPointsPerCell = 2.0;
-constexpr double kMaxCellsPerSide = 1 << 30;
 
 std::string_view TrimRight(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -52,22 +51,38 @@ CPlanModel::CPlanModel(CSurveyPoints points, std::string_view text)
 
 void CPlanModel::IndexLines(std::string_view text) {
     m_lineStarts.clear();
+    m_lineStarts.reserve(text.size() / 32 + 1);
     m_lineStarts.push_back(0);
+    const char* data = text.data();
     for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+        const char c = data[i];
+        if (c > '\r') continue;  // nearly every byte: one test
         if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && data[i + 1] == '\n') ++i;
             m_lineStarts.push_back(i + 1);
         } else if (c == '\n') {
             m_lineStarts.push_back(i + 1);
         }
     }
+    // Points come in text order as a rule: each line is found from the last.
     m_lineOf.resize(m_points.size());
-    for (size_t i = 0; i < m_points.size(); ++i) m_lineOf[i] = LineOf(m_points[i].lineStart);
+    size_t line = 0;
+    bool ordered = true;
+    for (size_t i = 0; i < m_points.size(); ++i) {
+        const size_t offset = m_points[i].lineStart;
+        if (offset < m_lineStarts[line]) {
+            line = LineOf(offset);
+            ordered = false;
+        } else {
+            while (line + 1 < m_lineStarts.size() && m_lineStarts[line + 1] <= offset) ++line;
+        }
+        m_lineOf[i] = line;
+    }
     m_byLine.resize(m_points.size());
     std::iota(m_byLine.begin(), m_byLine.end(), 0u);
-    std::stable_sort(m_byLine.begin(), m_byLine.end(),
-                     [this](uint32_t a, uint32_t b) { return m_lineOf[a] < m_lineOf[b]; });
+    if (!ordered)
+        std::stable_sort(m_byLine.begin(), m_byLine.end(),
+                         [this](uint32_t a, uint32_t b) { return m_lineOf[a] < m_lineOf[b]; });
 }
 
 size_t CPlanModel::LineOf(size_t offset) const {
@@ -102,18 +117,31 @@ void CPlanModel::CountCodes() {
 }
 
 void CPlanModel::FlagMistakes() {
-    // Names are compared without the blanks that fixed-width records pad them with.
-    std::unordered_map<std::string_view, size_t> firstOf;
+    // Names are compared without the blanks that fixed-width records pad them
+    // with, in a table of their own: one allocation however many points.
+    size_t slots = 16;
+    while (slots < 2 * m_points.size()) slots *= 2;
+    constexpr uint32_t kEmpty = UINT32_MAX;
+    std::vector<uint32_t> firstOf(slots, kEmpty);
     for (size_t i = 0; i < m_points.size(); ++i) {
         const CSurveyPoint& p = m_points[i];
         if (p.e == 0 && p.n == 0 && p.z == 0) m_flags[i] |= kPlanZero;
         if (!Placed(p)) m_flags[i] |= kPlanUnplaced;
         const std::string_view name = TrimRight(p.name);
         if (name.empty()) continue;
-        const auto [it, fresh] = firstOf.emplace(name, i);
-        if (!fresh) {
-            m_flags[it->second] |= kPlanDuplicate;
-            m_flags[i] |= kPlanDuplicate;
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a
+        for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        for (size_t slot = hash & (slots - 1);; slot = (slot + 1) & (slots - 1)) {
+            const uint32_t first = firstOf[slot];
+            if (first == kEmpty) {
+                firstOf[slot] = static_cast<uint32_t>(i);
+                break;
+            }
+            if (TrimRight(m_points[first].name) == name) {
+                m_flags[first] |= kPlanDuplicate;
+                m_flags[i] |= kPlanDuplicate;
+                break;
+            }
         }
     }
     for (uint32_t i : m_byLine)
@@ -121,19 +149,26 @@ void CPlanModel::FlagMistakes() {
 }
 
 namespace {
-// The spread of the bulk of the values (the 2nd to the 98th percentile), so
-// that a few stray points far away do not coarsen the grid for the rest.
-double BulkSpread(std::vector<double> values) {
-    if (values.size() < 2) return 0;
-    const size_t lo = values.size() / 50, hi = values.size() - 1 - lo;
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(lo), values.end());
-    const double low = values[lo];
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(hi), values.end());
-    return values[hi] - low;
+// The spread of the bulk of the values (the 2nd to the 98th percentile of a
+// sample), so that a few stray points far away do not coarsen the grid for
+// the rest.
+double BulkSpread(std::vector<double>& sample) {
+    if (sample.size() < 2) return 0;
+    const size_t lo = sample.size() / 50, hi = sample.size() - 1 - lo;
+    std::nth_element(sample.begin(), sample.begin() + static_cast<long>(lo), sample.end());
+    const double low = sample[lo];
+    std::nth_element(sample.begin(), sample.begin() + static_cast<long>(hi), sample.end());
+    return sample[hi] - low;
 }
 
-uint64_t Key(int64_t x, int64_t y) {
-    return (static_cast<uint64_t>(y) << 32) | static_cast<uint64_t>(x);
+// A cell (row, column) and a point in one number, so that sorting numbers
+// sorts the points by cell.
+constexpr int kCellBits = 21, kPointBits = 22;
+constexpr uint64_t kPointMask = (uint64_t{1} << kPointBits) - 1;
+
+uint64_t Packed(int64_t x, int64_t y) {
+    return (static_cast<uint64_t>(y) << (kCellBits + kPointBits)) |
+           (static_cast<uint64_t>(x) << kPointBits);
 }
 }  // namespace
 
@@ -146,40 +181,46 @@ int64_t CPlanModel::CellY(double n) const {
 }
 
 void CPlanModel::BuildGrid() {
-    m_cellKeys.clear();
-    m_cellPoints.clear();
-    if (!m_bounds.valid) return;
+    m_cells.clear();
+    // Beyond any text the program reads; such a model is searched point by point.
+    if (!m_bounds.valid || m_points.size() > kPointMask) return;
+    constexpr size_t kSample = 2048;
+    const size_t stride = std::max<size_t>(1, m_points.size() / kSample);
     std::vector<double> es, ns;
+    size_t placed = 0;
     for (size_t i = 0; i < m_points.size(); ++i) {
         if (m_flags[i] & kPlanUnplaced) continue;
+        if (placed++ % stride) continue;
         es.push_back(m_points[i].e);
         ns.push_back(m_points[i].n);
     }
-    const size_t placed = es.size();
-    const double w = BulkSpread(std::move(es)), h = BulkSpread(std::move(ns));
+    const double w = BulkSpread(es), h = BulkSpread(ns);
     const double cells = std::max(1.0, static_cast<double>(placed) / kPointsPerCell);
     double size = std::sqrt(w * h / cells);
     // A line of points (or one place) has no area: cut its length instead.
     if (!(size > 0)) size = std::max(w, h) / cells;
-    // Cell numbers fit 31 bits over the whole extent.
+    // Cell numbers fit their bits over the whole extent.
     const double extent = std::max(m_bounds.maxE - m_bounds.minE, m_bounds.maxN - m_bounds.minN);
-    size = std::max(size, extent / kMaxCellsPerSide);
+    size = std::max(size, extent / ((1 << kCellBits) - 1));
     if (!(size > 0)) size = 1;
     m_cellSize = size;
-    std::vector<std::pair<uint64_t, uint32_t>> keyed;
-    keyed.reserve(placed);
-    for (size_t i = 0; i < m_points.size(); ++i) {
-        if (m_flags[i] & kPlanUnplaced) continue;
-        keyed.emplace_back(Key(CellX(m_points[i].e), CellY(m_points[i].n)),
-                           static_cast<uint32_t>(i));
+    m_cells.reserve(placed);
+    for (size_t i = 0; i < m_points.size(); ++i)
+        if (!(m_flags[i] & kPlanUnplaced))
+            m_cells.push_back(Packed(CellX(m_points[i].e), CellY(m_points[i].n)) | i);
+    std::sort(m_cells.begin(), m_cells.end());
+}
+
+std::vector<uint32_t> CPlanModel::PointsByPlace() const {
+    std::vector<uint32_t> order;
+    if (m_cells.empty() && m_bounds.valid) {
+        for (size_t i = 0; i < m_points.size(); ++i)
+            if (!(m_flags[i] & kPlanUnplaced)) order.push_back(static_cast<uint32_t>(i));
+        return order;
     }
-    std::sort(keyed.begin(), keyed.end());
-    m_cellKeys.reserve(keyed.size());
-    m_cellPoints.reserve(keyed.size());
-    for (const auto& [key, i] : keyed) {
-        m_cellKeys.push_back(key);
-        m_cellPoints.push_back(i);
-    }
+    order.reserve(m_cells.size());
+    for (uint64_t cell : m_cells) order.push_back(static_cast<uint32_t>(cell & kPointMask));
+    return order;
 }
 
 size_t CPlanModel::Nearest(double e, double n, double maxDistance) const {
@@ -188,7 +229,7 @@ size_t CPlanModel::Nearest(double e, double n, double maxDistance) const {
     size_t best = npos;
     double bestD2 = std::numeric_limits<double>::infinity();
     const double limit2 = maxDistance * maxDistance;
-    auto consider = [&](uint32_t i) {
+    auto consider = [&](size_t i) {
         const double de = m_points[i].e - e, dn = m_points[i].n - n;
         const double d2 = de * de + dn * dn;
         if (d2 > limit2) return;
@@ -197,25 +238,25 @@ size_t CPlanModel::Nearest(double e, double n, double maxDistance) const {
             best = i;
         }
     };
-    // The cells the search square covers, row by row, each row one search
-    // in the sorted cells; past as many rows as points, reading every point
-    // is cheaper.
-    // Only the part of the square within the bounds holds points.
+    // The cells the search square covers (only its part within the bounds
+    // holds points), row by row, each row one search in the sorted cells;
+    // past as many rows as points, reading every point is cheaper.
     const double reach = std::min(maxDistance, 4 * kFarthest);
     const int64_t x0 = CellX(std::max(e - reach, m_bounds.minE));
     const int64_t x1 = CellX(std::min(e + reach, m_bounds.maxE));
     const int64_t y0 = CellY(std::max(n - reach, m_bounds.minN));
     const int64_t y1 = CellY(std::min(n + reach, m_bounds.maxN));
     if (x0 > x1 || y0 > y1) return npos;
-    if (static_cast<size_t>(y1 - y0 + 1) > m_cellPoints.size()) {
-        for (uint32_t i : m_cellPoints) consider(i);
+    if (m_cells.empty() || static_cast<size_t>(y1 - y0 + 1) > m_cells.size()) {
+        for (size_t i = 0; i < m_points.size(); ++i)
+            if (!(m_flags[i] & kPlanUnplaced)) consider(i);
         return best;
     }
     for (int64_t y = y0; y <= y1; ++y) {
-        const uint64_t last = Key(x1, y);
-        auto it = std::lower_bound(m_cellKeys.begin(), m_cellKeys.end(), Key(x0, y));
-        for (; it != m_cellKeys.end() && *it <= last; ++it)
-            consider(m_cellPoints[static_cast<size_t>(it - m_cellKeys.begin())]);
+        const uint64_t last = Packed(x1, y) | kPointMask;
+        for (auto it = std::lower_bound(m_cells.begin(), m_cells.end(), Packed(x0, y));
+             it != m_cells.end() && *it <= last; ++it)
+            consider(static_cast<size_t>(*it & kPointMask));
     }
     return best;
 }

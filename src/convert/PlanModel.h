@@ -57,6 +57,11 @@ public:
     // read. npos when there is none.
     size_t Nearest(double e, double n, double maxDistance) const;
 
+    // The placed points ordered by place (bands from south to north, west to
+    // east within each): drawn in this order, neighbours on the screen are
+    // neighbours in memory.
+    std::vector<uint32_t> PointsByPlace() const;
+
     // Lines of the text: a CR LF pair, a lone CR and a lone LF each end one,
     // as the text view counts them.
     size_t LineCount() const { return m_lineStarts.size(); }
@@ -92,11 +97,10 @@ private:
     std::vector<uint32_t> m_byLine;    // points ordered by line, then as read
     std::vector<size_t> m_unreadLines;
 
-    // A grid of square cells from the bounds' corner: the placed points
-    // ordered by cell (row, then column), with each one's cell.
+    // A grid of square cells from the bounds' corner: each placed point with
+    // its cell (row, column, point packed in one number), ordered by cell.
     double m_cellSize = 1;
-    std::vector<uint64_t> m_cellKeys;
-    std::vector<uint32_t> m_cellPoints;
+    std::vector<uint64_t> m_cells;
 };
 
 // The screen transform of a plan: north up, east right, one scale for both
