@@ -39,3 +39,4 @@ void RegisterConvertCommands();
 void RegisterLinkCommands();
 void RegisterTransferCommands();
 void RegisterEditCommands();
+void RegisterPlanCommands();

@@ -27,6 +27,7 @@ constexpr MenuItem kEditMenu[] = {
 constexpr MenuItem kViewMenu[] = {
     {kViewToolbar, "工具栏(&T)", ""},
     {kViewStatusBar, "状态栏(&S)", ""},
+    {kViewPlan, "点位图(&M)", ""},
 };
 constexpr MenuItem kTransferMenu[] = {
     {kConnect, "连接仪器(&T)", "Ctrl+T"},
@@ -77,6 +78,7 @@ constexpr CommandText kTexts[] = {
     {kAppExit, "退出应用程序；提示保存文档", "退出"},
     {kViewToolbar, "显示或隐藏工具栏", "显隐工具栏"},
     {kViewStatusBar, "显示或隐藏状态栏", "显隐状态栏"},
+    {kViewPlan, "显示或隐藏点位图", "点位图"},
 };
 
 // The frame commands that stand for a menu command carry its texts; the two
@@ -118,6 +120,7 @@ constexpr CommandBarItem kCommandBar[] = {
     {kEditCodeList, "编码列表编辑", "以表格方式编辑编辑窗口中的编码列表",
      "编码列表编辑 (与“编辑编码列表”是同一命令)"},
     {kPrismCorrect, "棱镜常数改正", "按新旧棱镜常数改正编辑窗口中的距离", "棱镜常数改正"},
+    {kViewPlan, "点位图", "显示或隐藏点位图", "点位图"},
 };
 }  // namespace
 

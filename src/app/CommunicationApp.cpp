@@ -104,6 +104,7 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     RegisterLinkCommands();
     RegisterTransferCommands();
     RegisterEditCommands();
+    RegisterPlanCommands();
 
     m_frame->OnCreate(options.startupWait);
     if (options.file.isEmpty()) {
