@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 
 #include "base/SafeFile.h"
 #include "convert/ViewCodec.h"
@@ -99,7 +100,7 @@ CPlanDock::CPlanDock(CPlanSource source, QWidget* parent)
     }
     labels->setMenu(labelMenu);
     bar->addWidget(labels);
-    auto* exporting = new QToolButton;
+    auto* exporting = m_exportButton = new QToolButton;
     exporting->setText(U(plantext::kExport));
     exporting->setPopupMode(QToolButton::InstantPopup);
     auto* exportMenu = new QMenu(exporting);
@@ -110,9 +111,11 @@ CPlanDock::CPlanDock(CPlanSource source, QWidget* parent)
     connect(exportMenu->addAction(U(plantext::kExportPdf)), &QAction::triggered, this,
             [this] { ExportFile(EPlanFile::kPdf); });
     exporting->setMenu(exportMenu);
+    exporting->setEnabled(false);
     bar->addWidget(exporting);
-    auto* print = new QToolButton;
+    auto* print = m_printButton = new QToolButton;
     print->setText(U(plantext::kPrint));
+    print->setEnabled(false);
     bar->addWidget(print);
     column->addLayout(bar);
 
@@ -141,7 +144,7 @@ CPlanDock::CPlanDock(CPlanSource source, QWidget* parent)
 
     m_labelNames->setChecked(true);
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &CPlanDock::Refresh);
+    connect(&m_timer, &QTimer::timeout, this, &CPlanDock::ReadInBackground);
     connect(fit, &QToolButton::clicked, m_canvas, &CPlanCanvas::FitAll);
     connect(print, &QToolButton::clicked, this, &CPlanDock::Print);
     connect(m_canvas, &CPlanCanvas::PointClicked, this, &CPlanDock::OnPointClicked);
@@ -151,7 +154,9 @@ CPlanDock::CPlanDock(CPlanSource source, QWidget* parent)
             [this](const QModelIndex& index) { OpenCheckRow(index.row()); });
 }
 
-CPlanDock::~CPlanDock() = default;
+CPlanDock::~CPlanDock() {
+    if (m_reader.joinable()) m_reader.join();
+}
 
 const CPlanModel* CPlanDock::Model() const {
     return m_scene ? &m_scene->Model() : nullptr;
@@ -166,10 +171,16 @@ QString CPlanDock::FoundText() const {
              QString::fromStdString(GroupedCount(m->Size())));
 }
 
+QString CPlanDock::Heading() const {
+    const QString title = m_source.title ? m_source.title() : QString();
+    return title.isEmpty() ? FoundText() : title + QStringLiteral("    ") + FoundText();
+}
+
 void CPlanDock::TextChanged() {
     m_stale = true;
-    // A closed plan reads nothing; it reads the text when it opens.
-    if (isHidden() || m_timer.isActive()) return;
+    // A closed plan reads nothing; it reads the text when it opens. While a
+    // text is being read, the next one waits for it.
+    if (isHidden() || m_timer.isActive() || m_reading) return;
     const qint64 wait =
         m_sinceRefresh.isValid() ? std::max<qint64>(0, m_waitMs - m_sinceRefresh.elapsed()) : 0;
     m_timer.start(static_cast<int>(wait));
@@ -180,21 +191,54 @@ void CPlanDock::showEvent(QShowEvent* event) {
     if (m_stale) TextChanged();
 }
 
+void CPlanDock::ReadInBackground() {
+    std::string text = m_source.text ? m_source.text() : std::string();
+    m_stale = false;
+    m_reading = true;
+    const unsigned generation = ++m_generation;
+    if (m_reader.joinable()) m_reader.join();
+    // Reading a large text takes tens of milliseconds: the window goes on
+    // meanwhile (a download, typing) and takes the points when they are ready.
+    m_reader = std::thread([this, generation, text = std::move(text)] {
+        QElapsedTimer took;
+        took.start();
+        auto model = std::make_shared<const CPlanModel>(ReadSurveyPoints(text), text);
+        const qint64 ms = took.elapsed();
+        QMetaObject::invokeMethod(
+            this, [this, generation, model, ms] { TakeModel(generation, model, ms); },
+            Qt::QueuedConnection);
+    });
+}
+
+void CPlanDock::TakeModel(unsigned generation, std::shared_ptr<const CPlanModel> model,
+                          qint64 tookMs) {
+    if (generation != m_generation) return;  // a later read is on its way or done
+    m_reading = false;
+    Show(std::move(model));
+    // Reading gets at most a share of the time, however often the text changes.
+    m_waitMs = std::max<qint64>(kRefreshMs, tookMs * kLoadShare);
+    m_sinceRefresh.start();
+    if (m_stale) TextChanged();
+}
+
 void CPlanDock::Refresh() {
     m_timer.stop();
-    QElapsedTimer took;
-    took.start();
+    ++m_generation;  // what a reader still running brings is older
+    m_reading = false;
     const std::string text = m_source.text ? m_source.text() : std::string();
-    auto model = std::make_shared<const CPlanModel>(ReadSurveyPoints(text), text);
+    m_stale = false;
+    Show(std::make_shared<const CPlanModel>(ReadSurveyPoints(text), text));
+}
+
+void CPlanDock::Show(std::shared_ptr<const CPlanModel> model) {
     m_scene = std::make_shared<CPlanScene>(std::move(model));
     m_canvas->SetScene(m_scene);
     m_found->setText(FoundText());
+    const bool any = m_scene->Model().Bounds().valid;
+    m_exportButton->setEnabled(any);
+    m_printButton->setEnabled(any);
     UpdateLists();
     if (m_source.caretLine) CaretMoved(m_source.caretLine());
-    m_stale = false;
-    // A text read often (a download, fast typing) gets most of the time.
-    m_waitMs = std::max<qint64>(kRefreshMs, took.elapsed() * kLoadShare);
-    m_sinceRefresh.start();
 }
 
 void CPlanDock::UpdateLists() {
@@ -280,6 +324,7 @@ std::string CPlanDock::FileBytes(EPlanFile kind) {
     if (!m_scene) Refresh();
     const CPlanBounds shown = m_canvas->Shown();
     const QString title = m_source.title ? m_source.title() : QString();
+    const QString heading = Heading();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     // A sheet twice the plan's size on screen, so the picture stays sharp.
@@ -292,7 +337,7 @@ std::string CPlanDock::FileBytes(EPlanFile kind) {
         case EPlanFile::kPng: {
             QImage image(sheet, QImage::Format_RGB32);
             QPainter painter(&image);
-            PaintPlanSheet(painter, QRectF(QPointF(0, 0), sheet), *m_scene, shown, Look(), title,
+            PaintPlanSheet(painter, QRectF(QPointF(0, 0), sheet), *m_scene, shown, Look(), heading,
                            0);
             painter.end();
             ok = image.save(&buffer, "PNG");
@@ -309,7 +354,7 @@ std::string CPlanDock::FileBytes(EPlanFile kind) {
             ok = painter.begin(&svg);
             if (ok)
                 PaintPlanSheet(painter, QRectF(QPointF(0, 0), sheet), *m_scene, shown, Look(),
-                               title, 0);
+                               heading, 0);
             break;
         }
         case EPlanFile::kPdf: {
@@ -324,7 +369,7 @@ std::string CPlanDock::FileBytes(EPlanFile kind) {
             if (ok) {
                 const QRect page = pdf.pageLayout().paintRectPixels(kPdfDpi);
                 PaintPlanSheet(painter, QRectF(QPointF(0, 0), page.size()), *m_scene, shown, Look(),
-                               title, kPdfDpi);
+                               heading, kPdfDpi);
             }
             break;
         }
@@ -360,7 +405,7 @@ bool CPlanDock::PrintOn(QPrinter& printer) {
     if (!painter.begin(&printer)) return false;
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     PaintPlanSheet(painter, QRectF(QPointF(0, 0), page.size()), *m_scene, m_canvas->Shown(), Look(),
-                   m_source.title ? m_source.title() : QString(), printer.resolution());
+                   Heading(), printer.resolution());
     return painter.end();
 }
 

@@ -1,8 +1,8 @@
 // The plan view beside the text: what was found and how many points, the
 // plan, its legend and the checklist of flagged points. It reads the view's
-// text through the one survey-point reader whenever the text changes, at
-// most as often as the window refreshes a transfer's text, and only while
-// it is open.
+// text through the one survey-point reader whenever the text changes, on a
+// thread of its own, at most as often as the window refreshes a transfer's
+// text, and only while it is open.
 #pragma once
 
 #include <QDockWidget>
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/PlanCanvas.h"
@@ -50,9 +51,9 @@ public:
     CPlanDock(CPlanSource source, QWidget* parent = nullptr);
     ~CPlanDock() override;
 
-    // The view's text changed: read it again soon.
+    // The view's text changed: read it again soon (in the background).
     void TextChanged();
-    // Reads the text now.
+    // Reads the text now, on this thread.
     void Refresh();
     // The caret moved to a line: mark the point read from it.
     void CaretMoved(long line);
@@ -60,6 +61,8 @@ public:
     CPlanCanvas* Canvas() const { return m_canvas; }
     const CPlanModel* Model() const;
     QString FoundText() const;
+    // The line above a printed or written plan: the document and FoundText.
+    QString Heading() const;
     QListView* CheckList() const { return m_checkList; }
     QListView* Legend() const { return m_legend; }
     // Goes to a row of the checklist: marks its point and puts the caret on its line.
@@ -87,6 +90,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ReadInBackground();
+    void TakeModel(unsigned generation, std::shared_ptr<const CPlanModel> model, qint64 tookMs);
+    void Show(std::shared_ptr<const CPlanModel> model);
     void OnPointClicked(size_t point);
     void UpdateLists();
 
@@ -98,12 +104,17 @@ private:
     QListView* m_checkList = nullptr;
     CPlanListModel* m_legendModel = nullptr;
     CPlanListModel* m_checkModel = nullptr;
+    QToolButton* m_exportButton = nullptr;
+    QToolButton* m_printButton = nullptr;
     QAction* m_labelNames = nullptr;
     QAction* m_labelCodes = nullptr;
     QAction* m_labelHeights = nullptr;
     std::shared_ptr<CPlanScene> m_scene;
     std::shared_ptr<std::vector<CPlanCheckRow>> m_checkRows;
     bool m_stale = true;  // the text changed since it was read
+    bool m_reading = false;
+    unsigned m_generation = 0;  // of the last read started; older results are dropped
+    std::thread m_reader;
     QTimer m_timer;
     QElapsedTimer m_sinceRefresh;
     qint64 m_waitMs = 0;  // until the next refresh may run

@@ -431,9 +431,8 @@ void PaintScaleBar(QPainter& painter, const CPlanTransform& t, QPointF leftBotto
 }
 
 void PaintPlanSheet(QPainter& painter, const QRectF& page, CPlanScene& scene,
-                    const CPlanBounds& shown, const CPlanLook& look, const QString& title,
+                    const CPlanBounds& shown, const CPlanLook& look, const QString& heading,
                     double dpi) {
-    const CPlanModel& m = scene.Model();
     painter.save();
     painter.fillRect(page, Qt::white);
     QFont font = look.font;
@@ -443,16 +442,12 @@ void PaintPlanSheet(QPainter& painter, const QRectF& page, CPlanScene& scene,
     painter.setPen(Qt::black);
     const QFontMetricsF fm(font, painter.device());
     const double line = fm.height();
-    // Title line: the document, what was found, and on paper its scale.
-    QString head = title;
-    const QString found = QString::fromUtf8(plantext::kFound)
-                              .arg(QString::fromUtf8(SurveyFormName(m.Form()).data()))
-                              .arg(QString::fromStdString(GroupedCount(m.Size())));
-    head += (head.isEmpty() ? "" : "    ") + found;
+    // Heading: the document and what was found, and on paper the scale.
+    QString head = heading;
     const QRectF plan(page.left(), page.top() + line * 1.6, page.width(),
                       page.height() - line * 1.6);
     CPlanTransform t = FitPlan(shown, plan.width(), plan.height(), 0);
-    if (!shown.valid) t = FitPlan(m.Bounds(), plan.width(), plan.height(), line);
+    if (!shown.valid) t = FitPlan(scene.Model().Bounds(), plan.width(), plan.height(), line);
     if (dpi > 0) {
         const std::string ratio = PaperScaleText(t.scale, dpi);
         if (!ratio.empty())

@@ -102,9 +102,9 @@ void PaintNorthArrow(QPainter& painter, QPointF tip, double height);
 void PaintScaleBar(QPainter& painter, const CPlanTransform& t, QPointF leftBottom,
                    double maxPixels);
 
-// A sheet for a file or the printer: a title line, the plan of `shown`
+// A sheet for a file or the printer: a heading line, the plan of `shown`
 // (ground coordinates of what the screen shows) fitted into the rest of the
 // page, north arrow, scale bar, legend; with dpi > 0 the paper scale too.
 void PaintPlanSheet(QPainter& painter, const QRectF& page, CPlanScene& scene,
-                    const CPlanBounds& shown, const CPlanLook& look, const QString& title,
+                    const CPlanBounds& shown, const CPlanLook& look, const QString& heading,
                     double dpi);

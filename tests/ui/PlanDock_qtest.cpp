@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "convert/BlockFraming.h"
+#include "ui/MessageSeam.h"
 #include "ui/PlanDock.h"
 
 namespace {
@@ -236,6 +237,39 @@ private slots:
             png.loadFromData(QByteArray::fromStdString(m_dock->FileBytes(EPlanFile::kPng)), "PNG"));
         QVERIFY(png.width() >= 1200);
         QVERIFY(m_dock->FileBytes(EPlanFile::kPdf).rfind("%PDF", 0) == 0);
+    }
+
+    void exportWritesWholeFilesAndSaysWhyNot() {
+        Show(TriangleForms()[0].first);
+        QTemporaryDir dir;
+        QString answer;
+        QStringList messages;
+        SetFileDialogHook([&](bool, const QString&) { return answer; });
+        SetMessageHook([&](const QString& text, EButtons) {
+            messages << text;
+            return EAnswer::Ok;
+        });
+        answer = dir.filePath("plan");  // the kind's suffix is added
+        QVERIFY(m_dock->ExportFile(EPlanFile::kSvg));
+        QFile svg(dir.filePath("plan.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().startsWith("<?xml"));
+        answer = dir.filePath("missing/plan.png");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPng));
+        QVERIFY(QFile::link(dir.filePath("kept.pdf"), dir.filePath("link.pdf")));
+        QFile kept(dir.filePath("kept.pdf"));
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("old") == 3);
+        kept.close();
+        answer = dir.filePath("link.pdf");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
+        answer.clear();  // cancelled: nothing said
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
+        SetFileDialogHook({});
+        SetMessageHook({});
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0], U("导出失败!\n") + dir.filePath("missing/plan.png") +
+                                  U(": No such file or directory"));
+        QVERIFY(messages[1].startsWith(U("导出失败!\n") + dir.filePath("link.pdf") + ": "));
+        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "old");
     }
 };
 
