@@ -1,8 +1,12 @@
 #include "ui/PlanDock.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAbstractListModel>
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -389,8 +393,23 @@ bool CPlanDock::ExportFile(EPlanFile kind) {
     QString path = AskSaveFileName(this, base + suffix);
     if (path.isEmpty()) return false;
     if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
-    const std::string bytes = FileBytes(kind);
-    const int error = bytes.empty() ? EIO : ReplaceFile(path.toStdString(), bytes);
+    const std::string native = QFile::encodeName(path).toStdString();
+    // A FIFO or a device would hold the window until someone reads it; a
+    // write-protected file stays protected, as the document's save keeps it.
+    struct stat st {};
+    int error = 0;
+    if (::lstat(native.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            error = EISDIR;
+        else if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            error = kFileNotRegular;
+        else if (S_ISREG(st.st_mode) && ::access(native.c_str(), W_OK) != 0)
+            error = errno;
+    }
+    if (error == 0) {
+        const std::string bytes = FileBytes(kind);
+        error = bytes.empty() ? EIO : ReplaceFile(native, bytes);
+    }
     if (error != 0) {
         ShowMessageBox(this, U(plantext::kExportFailed) + '\n' + path + ": " +
                                  QString::fromStdString(FileErrorText(error)));

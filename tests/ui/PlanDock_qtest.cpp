@@ -1,6 +1,8 @@
 // The plan view on its own, fed by a text of every form the program reads:
 // where the points land, picking and the caret, the checklist, and the
 // pictures it writes.
+#include <sys/stat.h>
+
 #include <QBuffer>
 #include <QImage>
 #include <QListView>
@@ -261,15 +263,20 @@ private slots:
         kept.close();
         answer = dir.filePath("link.pdf");
         QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
+        // A FIFO nobody reads would hold the window: refused at once.
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("pipe.png")).constData(), 0600) == 0);
+        answer = dir.filePath("pipe.png");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPng));
         answer.clear();  // cancelled: nothing said
         QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
         SetFileDialogHook({});
         SetMessageHook({});
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.size(), 3);
         QCOMPARE(messages[0], U("导出失败!\n") + dir.filePath("missing/plan.png") +
                                   U(": No such file or directory"));
         QVERIFY(messages[1].startsWith(U("导出失败!\n") + dir.filePath("link.pdf") + ": "));
         QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "old");
+        QVERIFY(messages[2].startsWith(U("导出失败!\n") + dir.filePath("pipe.png") + ": "));
     }
 };
 
