@@ -3,6 +3,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
@@ -129,7 +130,8 @@ void CPlanCanvas::RenderLayer() {
         m_layerValid = true;
         return;
     }
-    m_scene->PaintLabels(painter, m_transform, m_look, area);
+    if (!m_scene->PaintLabels(painter, m_transform, m_look, area, kNewLabelsPerPaint))
+        QTimer::singleShot(0, this, [this] { Invalidate(); });
     PaintNorthArrow(painter, QPointF(width() - 24, 14), 30);
     PaintScaleBar(painter, m_transform, QPointF(12, height() - 12), width() / 4.0);
     m_layerValid = true;

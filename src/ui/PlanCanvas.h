@@ -16,6 +16,8 @@ class CPlanCanvas : public QWidget {
 public:
     static constexpr double kPickPixels = 8;  // how near the pointer a point is picked
     static constexpr double kMargin = 24;     // around the points when all are shown
+    // Labels laid out in one paint; more follow in the next ones.
+    static constexpr size_t kNewLabelsPerPaint = 300;
 
     explicit CPlanCanvas(QWidget* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #include "ui/PlanDock.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,7 @@ private:
 
 namespace {
 constexpr int kPdfDpi = 300;
+constexpr int kReaderNice = 19;
 constexpr int kSheetMinWidth = 1200;
 
 QString U(const char* s) {
@@ -159,6 +161,11 @@ CPlanDock::CPlanDock(CPlanSource source, QWidget* parent)
 }
 
 CPlanDock::~CPlanDock() {
+    {
+        std::lock_guard lock(m_readerMutex);
+        m_readerQuit = true;
+    }
+    m_readerWake.notify_one();
     if (m_reader.joinable()) m_reader.join();
 }
 
@@ -200,10 +207,34 @@ void CPlanDock::ReadInBackground() {
     m_stale = false;
     m_reading = true;
     const unsigned generation = ++m_generation;
-    if (m_reader.joinable()) m_reader.join();
-    // Reading a large text takes tens of milliseconds: the window goes on
-    // meanwhile (a download, typing) and takes the points when they are ready.
-    m_reader = std::thread([this, generation, text = std::move(text)] {
+    {
+        std::lock_guard lock(m_readerMutex);
+        m_request = std::move(text);
+        m_requestGeneration = generation;
+        m_requested = true;
+    }
+    m_readerWake.notify_one();
+    if (!m_reader.joinable()) m_reader = std::thread([this] { ReaderLoop(); });
+}
+
+// Reading a large text takes tens of milliseconds: the window goes on
+// meanwhile (a download, typing) and takes the points when they are ready.
+// One thread for the dock's life: a thread that ended would have to be
+// joined, and a reader that runs last may take a while to get to its end.
+void CPlanDock::ReaderLoop() {
+    // Whatever else runs (a transfer's worker above all) goes first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kReaderNice);
+    for (;;) {
+        std::string text;
+        unsigned generation = 0;
+        {
+            std::unique_lock lock(m_readerMutex);
+            m_readerWake.wait(lock, [this] { return m_requested || m_readerQuit; });
+            if (m_readerQuit) return;
+            text.swap(m_request);
+            generation = m_requestGeneration;
+            m_requested = false;
+        }
         QElapsedTimer took;
         took.start();
         auto model = std::make_shared<const CPlanModel>(ReadSurveyPoints(text), text);
@@ -211,7 +242,7 @@ void CPlanDock::ReadInBackground() {
         QMetaObject::invokeMethod(
             this, [this, generation, model, ms] { TakeModel(generation, model, ms); },
             Qt::QueuedConnection);
-    });
+    }
 }
 
 void CPlanDock::TakeModel(unsigned generation, std::shared_ptr<const CPlanModel> model,
@@ -235,7 +266,9 @@ void CPlanDock::Refresh() {
 }
 
 void CPlanDock::Show(std::shared_ptr<const CPlanModel> model) {
-    m_scene = std::make_shared<CPlanScene>(std::move(model));
+    auto scene = std::make_shared<CPlanScene>(std::move(model));
+    if (m_scene) scene->TakeLabelsFrom(*m_scene);
+    m_scene = std::move(scene);
     m_canvas->SetScene(m_scene);
     m_found->setText(FoundText());
     const bool any = m_scene->Model().Bounds().valid;

@@ -8,8 +8,10 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +93,7 @@ protected:
 
 private:
     void ReadInBackground();
+    void ReaderLoop();
     void TakeModel(unsigned generation, std::shared_ptr<const CPlanModel> model, qint64 tookMs);
     void Show(std::shared_ptr<const CPlanModel> model);
     void OnPointClicked(size_t point);
@@ -114,7 +117,14 @@ private:
     bool m_stale = true;  // the text changed since it was read
     bool m_reading = false;
     unsigned m_generation = 0;  // of the last read started; older results are dropped
+    // The reading thread and the text it is asked to read next.
     std::thread m_reader;
+    std::mutex m_readerMutex;
+    std::condition_variable m_readerWake;
+    std::string m_request;             // guarded by m_readerMutex
+    unsigned m_requestGeneration = 0;  // guarded by m_readerMutex
+    bool m_requested = false;          // guarded by m_readerMutex
+    bool m_readerQuit = false;         // guarded by m_readerMutex
     QTimer m_timer;
     QElapsedTimer m_sinceRefresh;
     qint64 m_waitMs = 0;  // until the next refresh may run

@@ -40,6 +40,14 @@ public:
         const int x = Col(p.x()), y = Row(p.y());
         if (x >= 0 && y >= 0 && x < m_w && y < m_h) m_cells[Index(x, y)] = true;
     }
+    bool Free(const QRectF& r) const {
+        const int x0 = Col(r.left()), x1 = Col(r.right()), y0 = Row(r.top()), y1 = Row(r.bottom());
+        if (x0 < 0 || y0 < 0 || x1 >= m_w || y1 >= m_h) return false;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (m_cells[Index(x, y)]) return false;
+        return true;
+    }
     // Takes the cells of r when all of them are free and inside.
     bool Take(const QRectF& r) {
         const int x0 = Col(r.left()), x1 = Col(r.right()), y0 = Row(r.top()), y1 = Row(r.bottom());
@@ -324,9 +332,9 @@ size_t CPlanScene::PaintPoints(QPainter& painter, const CPlanTransform& t, const
     return inSight;
 }
 
-void CPlanScene::PaintLabels(QPainter& painter, const CPlanTransform& t, const CPlanLook& look,
-                             const QRectF& clip) {
-    if (!look.names && !look.codes && !look.heights) return;
+bool CPlanScene::PaintLabels(QPainter& painter, const CPlanTransform& t, const CPlanLook& look,
+                             const QRectF& clip, size_t newLabels) {
+    if (!look.names && !look.codes && !look.heights) return true;
     const CPlanModel& m = *m_model;
     const auto& points = m.Points();
     m_inSight.clear();
@@ -335,7 +343,7 @@ void CPlanScene::PaintLabels(QPainter& painter, const CPlanTransform& t, const C
         if (m.Flags(i) & kPlanUnplaced) continue;
         const QPointF p(t.X(points[i].e), t.Y(points[i].n));
         if (!clip.contains(p)) continue;
-        if (m_inSight.size() == kMaxLabelled) return;  // far too many to read
+        if (m_inSight.size() == kMaxLabelled) return true;  // far too many to read
         m_inSight.push_back(p);
         m_inSightIndex.push_back(static_cast<uint32_t>(i));
     }
@@ -351,22 +359,49 @@ void CPlanScene::PaintLabels(QPainter& painter, const CPlanTransform& t, const C
     painter.setPen(QColor(40, 40, 40));
     const QFontMetricsF metrics(look.font, painter.device());
     const double gap = look.radius + 2;
+    bool complete = true;
     for (size_t k = 0; k < m_inSight.size(); ++k) {
         const uint32_t i = m_inSightIndex[k];
+        const QPointF at = m_inSight[k];
         std::unique_ptr<QStaticText>& label = m_labels[i];
         if (!label) {
+            // Laying a label out costs more than anything else here: not for
+            // a point whose first letter has no room, and only so many a paint.
+            if (!taken.Free(QRectF(at.x() + gap, at.y() - metrics.height() / 2,
+                                   metrics.averageCharWidth(), metrics.height())))
+                continue;
+            if (newLabels == 0) {
+                complete = false;
+                continue;
+            }
+            --newLabels;
             label = std::make_unique<QStaticText>(LabelText(i, look));
             label->setTextFormat(Qt::PlainText);
             label->prepare(QTransform(), look.font);
         }
         if (label->text().isEmpty()) continue;
         const QSizeF size = label->size();
-        const QRectF box(m_inSight[k].x() + gap, m_inSight[k].y() - size.height() / 2, size.width(),
-                         size.height());
+        const QRectF box(at.x() + gap, at.y() - size.height() / 2, size.width(), size.height());
         if (!taken.Take(box)) continue;
         painter.drawStaticText(box.topLeft(), *label);
     }
     painter.restore();
+    return complete;
+}
+
+void CPlanScene::TakeLabelsFrom(CPlanScene& older) {
+    if (older.m_labelsLook < 0) return;
+    const auto& now = m_model->Points();
+    const auto& before = older.m_model->Points();
+    const size_t n = std::min(now.size(), before.size());
+    for (size_t i = 0; i < n; ++i) {
+        if (!older.m_labels[i]) continue;
+        const CSurveyPoint &a = now[i], &b = before[i];
+        if (a.name == b.name && a.code == b.code && a.z == b.z)
+            m_labels[i] = std::move(older.m_labels[i]);
+    }
+    m_labelsLook = older.m_labelsLook;
+    m_labelsFont = older.m_labelsFont;
 }
 
 void CPlanScene::PaintMark(QPainter& painter, const CPlanTransform& t, size_t point,

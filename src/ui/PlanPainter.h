@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QStaticText>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -57,9 +58,13 @@ public:
     // point would cost ten times as much.
     size_t BlendPoints(QImage& image, const CPlanTransform& t, const CPlanLook& look);
     // Labels to the right of points, each only where it covers no other
-    // label or point.
-    void PaintLabels(QPainter& painter, const CPlanTransform& t, const CPlanLook& look,
-                     const QRectF& clip);
+    // label or point. At most newLabels are laid out anew; false when more
+    // were wanted (the next paint adds them).
+    bool PaintLabels(QPainter& painter, const CPlanTransform& t, const CPlanLook& look,
+                     const QRectF& clip, size_t newLabels = SIZE_MAX);
+    // The labels already laid out for the same points of an older scene (the
+    // same text grown, as in a download).
+    void TakeLabelsFrom(CPlanScene& older);
     // A ring around one point (the chosen or the hovered one).
     void PaintMark(QPainter& painter, const CPlanTransform& t, size_t point, const QColor& colour,
                    double radius) const;
