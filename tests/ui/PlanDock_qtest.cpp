@@ -239,6 +239,13 @@ private slots:
             png.loadFromData(QByteArray::fromStdString(m_dock->FileBytes(EPlanFile::kPng)), "PNG"));
         QVERIFY(png.width() >= 1200);
         QVERIFY(m_dock->FileBytes(EPlanFile::kPdf).rfind("%PDF", 0) == 0);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("printed.pdf"));
+        QVERIFY(m_dock->PrintOn(printer));
+        QFile printed(dir.filePath("printed.pdf"));
+        QVERIFY(printed.open(QIODevice::ReadOnly) && printed.read(4) == "%PDF");
     }
 
     void exportWritesWholeFilesAndSaysWhyNot() {
