@@ -30,6 +30,9 @@ for page in help/*.html; do
   expected+=("/usr/share/jvs-transfer/help/$(basename "$page")")
   pages=$((pages + 1))
 done
+for picture in help/*.png; do
+  [ -e "$picture" ] && expected+=("/usr/share/jvs-transfer/help/$(basename "$picture")")
+done
 if command -v chmcmd >/dev/null; then expected+=(/usr/share/jvs-transfer/JVSHelp.chm); fi
 for f in "${expected[@]}"; do grep -qx "$f" "$scratch/list" || fail "missing $f"; done
 # The USB rule goes wherever its install rule puts it.

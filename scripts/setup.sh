@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libx11-dev qt6-translations-l10n libgl-dev libqscintilla2-qt6-dev
+  qt6-svg-dev
   fonts-wqy-microhei fonts-symbola
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

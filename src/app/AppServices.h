@@ -45,3 +45,4 @@ void RegisterLinkCommands();
 void RegisterTransferCommands();
 void RegisterEditCommands();
 void RegisterExportCommands();
+void RegisterPlanCommands();

@@ -34,6 +34,7 @@ constexpr MenuItem kEditMenu[] = {
 constexpr MenuItem kViewMenu[] = {
     {kViewToolbar, "工具栏(&T)", ""},
     {kViewStatusBar, "状态栏(&S)", ""},
+    {kViewPlan, "点位图(&M)", ""},
 };
 constexpr MenuItem kTransferMenu[] = {
     {kConnect, "连接仪器(&T)", "Ctrl+T"},
@@ -88,6 +89,7 @@ constexpr CommandText kTexts[] = {
     {kExportGeoJson, "把编辑窗口中的坐标导出为GeoJSON文件(经纬度, 用于GIS)", "导出GeoJSON"},
     {kExportKml, "把编辑窗口中的坐标导出为KML文件(经纬度, 用于Google Earth)", "导出KML"},
     {kExportLandXml, "把编辑窗口中的坐标导出为LandXML 1.2文件(平面坐标)", "导出LandXML"},
+    {kViewPlan, "显示或隐藏点位图", "点位图"},
 };
 
 // The frame commands that stand for a menu command carry its texts; the two
@@ -129,6 +131,7 @@ constexpr CommandBarItem kCommandBar[] = {
     {kEditCodeList, "编码列表编辑", "以表格方式编辑编辑窗口中的编码列表",
      "编码列表编辑 (与“编辑编码列表”是同一命令)"},
     {kPrismCorrect, "棱镜常数改正", "按新旧棱镜常数改正编辑窗口中的距离", "棱镜常数改正"},
+    {kViewPlan, "点位图", "显示或隐藏点位图", "点位图"},
 };
 }  // namespace
 

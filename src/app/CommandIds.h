@@ -31,4 +31,6 @@ inline constexpr unsigned kFrameOpen = 1026, kFrameSave = 1027, kFrameExit = 102
                           kFrameComSettings = 1029, kFrameDownload210 = 1030,
                           kFrameUpload210 = 1031, kFrameEditCoordList = 1032,
                           kFrameEditCodeList = 1033;
+// Commands the program adds (outside the ranges above).
+inline constexpr unsigned kViewPlan = 32840;
 }  // namespace cmd

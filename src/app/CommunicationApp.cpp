@@ -107,6 +107,7 @@ bool CCommunicationApp::InitInstance(const StartOptions& options) {
     RegisterTransferCommands();
     RegisterEditCommands();
     RegisterExportCommands();
+    RegisterPlanCommands();
 
     m_frame->OnCreate(options.startupWait);
     if (options.file.isEmpty()) {

@@ -259,6 +259,7 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
     if (readOnly) SendScintilla(SCI_SETREADONLY, 1L);
     m_placing = false;
+    emit BytesChanged();
 }
 
 void CCommunicationView::SetBytes(std::string_view bytes) {
@@ -409,6 +410,7 @@ void CCommunicationView::OnModified(int position, int type, const char* text, in
     m_modified = true;
     m_shownValid = false;
     m_openLead = false;
+    emit BytesChanged();
     if (!text) {
         m_bytes = static_cast<qsizetype>(EncodeViewUtf8(EditorUtf8()).size());
         return;

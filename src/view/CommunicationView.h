@@ -65,6 +65,10 @@ public:
     void OnFilePrintPreview();
     void OnFilePrintSetup();
 
+signals:
+    // The text changed: placed by the program or edited by the user.
+    void BytesChanged();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -1,0 +1,291 @@
+// The plan view on its own, fed by a text of every form the program reads:
+// where the points land, picking and the caret, the checklist, and the
+// pictures it writes.
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QListView>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+#include <cmath>
+
+#include "convert/BlockFraming.h"
+#include "ui/MessageSeam.h"
+#include "ui/PlanDock.h"
+
+namespace {
+QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+std::string Pad(std::string s, size_t width) {
+    s.resize(std::max(width, s.size()), ' ');
+    return s;
+}
+
+// The triangle A (1000, 5000), B (1100, 5000), C (1000, 5050) as E, N: no
+// mirror or swap of the axes maps its corners onto each other.
+struct CCorner {
+    const char* name;
+    double e, n, z;
+};
+constexpr CCorner kTriangle[] = {{"A", 1000, 5000, 1}, {"B", 1100, 5000, 2}, {"C", 1000, 5050, 3}};
+
+std::string Millimetres(double metres) {
+    const long long mm = std::llround(metres * 1000);
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%09lld", mm < 0 ? '-' : '+', std::llabs(mm));
+    return text;
+}
+
+std::string Framed(const std::string& payload) {
+    std::string out;
+    FramePayload(payload, out);
+    return out;
+}
+
+// The triangle in each form, with the form's name as the plan shows it.
+std::vector<std::pair<std::string, QString>> TriangleForms() {
+    std::string terv210, terv810, qmx610, qmx210, measure;
+    for (const CCorner& c : kTriangle) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%s,KZ,%.3f,%.3f,%.3f\r\n", c.name, c.e, c.n, c.z);
+        terv210 += line;
+        std::snprintf(line, sizeof line, "%s,%.3f,%.3f,%.3f,KZ\r\n", c.name, c.e, c.n, c.z);
+        terv810 += line;
+        std::snprintf(line, sizeof line, "%.3f", c.n);
+        std::string record = "08KI  " + Pad(c.name, 14) + Pad(line, 16);
+        std::snprintf(line, sizeof line, "%.3f", c.e);
+        record += Pad(line, 16);
+        std::snprintf(line, sizeof line, "%.3f", c.z);
+        qmx610 += record + Pad(line, 16) + Pad("KZ", 16) + "\r\n";
+        // The instrument's x is north, y east.
+        qmx210 += "_+" + Pad(c.name, 10) + "_ x" + Millimetres(c.n) + "_ y" + Millimetres(c.e) +
+                  "_ z" + Millimetres(c.z);
+        measure += std::string("_+") + c.name + "_ U" + Millimetres(c.n) + Millimetres(c.e) +
+                   Millimetres(c.z) + "_ H1.600_*KZ_,";
+    }
+    return {{terv210, "TERV210"},
+            {terv810, "TERV810"},
+            {qmx610, "QMX610/710"},
+            {Framed(qmx210), "QMX210"},
+            {Framed(measure), U("JVS测量数据")}};
+}
+
+bool IsWhite(QRgb c) {
+    return qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 240;
+}
+}  // namespace
+
+class CPlanDockTest : public QObject {
+    Q_OBJECT
+private:
+    std::string m_text;
+    long m_caretLine = 0;
+    std::vector<size_t> m_wentTo;  // lines the plan put the caret on
+    std::unique_ptr<CPlanDock> m_dock;
+
+    // A 248 x 248 plan (24 pixels margin) shows the triangle at 2 pixels a
+    // metre: A at (24, 174), B at (224, 174), C at (24, 74).
+    void Show(const std::string& text) {
+        m_text = text;
+        m_dock->Refresh();
+        QCoreApplication::processEvents();
+    }
+    QImage Picture() { return m_dock->Canvas()->grab().toImage(); }
+
+private slots:
+    void init() {
+        m_wentTo.clear();
+        m_caretLine = 0;
+        CPlanSource source;
+        source.text = [this] { return m_text; };
+        source.caretLine = [this] { return m_caretLine; };
+        source.goToLine = [this](size_t line) { m_wentTo.push_back(line); };
+        source.title = [] { return QStringLiteral("site.txt"); };
+        m_dock = std::make_unique<CPlanDock>(std::move(source));
+        m_dock->Canvas()->setFixedSize(248, 248);
+        m_dock->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dock.get()));
+    }
+    void cleanup() { m_dock.reset(); }
+
+    void everyFormLandsNorthUpAtEqualScale() {
+        for (const auto& [text, form] : TriangleForms()) {
+            Show(text);
+            QCOMPARE(m_dock->FoundText(), form + U(" · 3 点"));
+            const QImage picture = Picture();
+            // The corners carry the points; where south up or swapped axes
+            // would put one stays white.
+            for (QPoint at : {QPoint(24, 174), QPoint(224, 174), QPoint(24, 74)})
+                QVERIFY2(!IsWhite(picture.pixel(at)), qPrintable(form));
+            for (QPoint at : {QPoint(224, 74), QPoint(74, 224), QPoint(124, 124)})
+                QVERIFY2(IsWhite(picture.pixel(at)), qPrintable(form));
+        }
+        // A text without coordinates says so and draws nothing.
+        Show("just some words\r\n1,2\r\n");
+        QCOMPARE(m_dock->FoundText(), U("没有坐标数据"));
+        QVERIFY(IsWhite(Picture().pixel(24, 174)));
+    }
+
+    void pickingMovesTheCaretAndTheCaretMarksItsPoint() {
+        Show("title line\r\n" + TriangleForms()[0].first);  // A, B, C on lines 1, 2, 3
+        CPlanCanvas* canvas = m_dock->Canvas();
+        const QString tip = canvas->ToolTipAt(QPointF(221, 176));
+        QCOMPARE(tip, U("点名 B\n编码 KZ\nE 1100.000\nN 5000.000\nZ 2.000"));
+        QVERIFY(canvas->ToolTipAt(QPointF(124, 124)).isEmpty());
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(222, 171));
+        QCOMPARE(canvas->Selected(), size_t{1});
+        QCOMPARE(m_wentTo, std::vector<size_t>{2});
+        // A click on empty ground keeps the choice; a drag pans and picks nothing.
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(124, 124));
+        QCOMPARE(canvas->Selected(), size_t{1});
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(24, 74));
+        QTest::mouseMove(canvas, QPoint(64, 94));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(64, 94));
+        QCOMPARE(m_wentTo.size(), size_t{1});
+        QCOMPARE(canvas->PointAt(QPointF(64, 94)), size_t{2});  // C moved with the ground
+        QVERIFY(!canvas->ShowsAll());
+        canvas->FitAll();
+        // The caret on C's line marks C: a blue ring around it.
+        m_dock->CaretMoved(3);
+        QCOMPARE(canvas->Selected(), size_t{2});
+        const QRgb ring = Picture().pixel(24 + 8, 74);
+        QVERIFY2(qBlue(ring) > 200 && qRed(ring) < 120, qPrintable(QString::number(ring, 16)));
+        m_dock->CaretMoved(0);  // the title line has no point
+        QCOMPARE(canvas->Selected(), CPlanModel::npos);
+        // The wheel zooms about the pointer: B stays under it.
+        QWheelEvent wheel(QPointF(224, 174), canvas->mapToGlobal(QPointF(224, 174)), {},
+                          QPoint(0, 240), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &wheel);
+        QCOMPARE(canvas->Transform().scale, 2 * 1.25 * 1.25);
+        QCOMPARE(canvas->PointAt(QPointF(224, 174)), size_t{1});
+    }
+
+    void checklistHoldsZeroDuplicateAndUnreadLines() {
+        Show(
+            "P1,KZ,1000,5000,1\r\n"
+            "P2,KZ,0,0,0\r\n"
+            "P1,KZ,1010,5010,1\r\n"
+            "P4,KZ,abc,5000,1\r\n"
+            "P5,KZ,0,0,0.001\r\n");
+        QListView* list = m_dock->CheckList();
+        QAbstractItemModel* rows = list->model();
+        QCOMPARE(rows->rowCount(), 4);
+        QCOMPARE(rows->index(0, 0).data().toString(), U("第1行  P1  重复点名"));
+        QCOMPARE(rows->index(1, 0).data().toString(), U("第2行  P2  零点 0,0,0"));
+        QCOMPARE(rows->index(2, 0).data().toString(), U("第3行  P1  重复点名"));
+        QCOMPARE(rows->index(3, 0).data().toString(), U("第4行  无法读取"));
+        m_dock->OpenCheckRow(1);
+        QCOMPARE(m_dock->Canvas()->Selected(), size_t{1});
+        m_dock->OpenCheckRow(3);
+        QCOMPARE(m_wentTo, (std::vector<size_t>{1, 3}));
+        QAbstractItemModel* legend = m_dock->Legend()->model();
+        QCOMPARE(legend->rowCount(), 1);
+        QCOMPARE(legend->index(0, 0).data().toString(), U("KZ  4"));
+    }
+
+    void svgHoldsEveryPointWhereThePlanHasIt() {
+        // 500 points on a 7 x 11 m lattice with two codes; all in sight.
+        std::string text;
+        std::vector<std::pair<double, double>> points;
+        for (int i = 0; i < 500; ++i) {
+            const double e = 500000 + (i % 25) * 7, n = 3400000 + (i / 25) * 11;
+            points.emplace_back(e, n);
+            text += "P" + std::to_string(i) + (i % 3 ? ",FENCE," : ",TREE,") + std::to_string(e) +
+                    "," + std::to_string(n) + ",10\r\n";
+        }
+        Show(text);
+        const std::string svg = m_dock->FileBytes(EPlanFile::kSvg);
+        QXmlStreamReader xml(QByteArray::fromStdString(svg));
+        std::vector<QPointF> centres;
+        int texts = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+            if (xml.name() == u"circle")
+                centres.emplace_back(xml.attributes().value("cx").toDouble(),
+                                     xml.attributes().value("cy").toDouble());
+            if (xml.name() == u"text") ++texts;
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        // Every point, and the legend's two swatches.
+        QCOMPARE(centres.size(), points.size() + 2);
+        // North up, one scale: each point's shape at origin + scale * (E, -N).
+        const auto [minX, maxX] = std::minmax_element(centres.begin(), centres.begin() + 500,
+                                                      [](auto a, auto b) { return a.x() < b.x(); });
+        const double scale = (maxX->x() - minX->x()) / (24 * 7);
+        std::vector<bool> found(points.size(), false);
+        double top = 1e300;
+        for (size_t k = 0; k < 500; ++k) top = std::min(top, centres[k].y());
+        for (size_t k = 0; k < 500; ++k) {
+            const double e = 500000 + (centres[k].x() - minX->x()) / scale;
+            const double n = 3400000 + 19 * 11 - (centres[k].y() - top) / scale;
+            const int i = static_cast<int>(std::lround((e - 500000) / 7)) +
+                          25 * static_cast<int>(std::lround((n - 3400000) / 11));
+            QVERIFY(i >= 0 && i < 500);
+            QVERIFY(std::abs(points[size_t(i)].first - e) < 0.01);
+            QVERIFY(std::abs(points[size_t(i)].second - n) < 0.01);
+            found[size_t(i)] = true;
+        }
+        QVERIFY(std::all_of(found.begin(), found.end(), [](bool f) { return f; }));
+        QVERIFY(texts > 3);  // title, legend, scale bar, north and labels
+
+        // The raster and paper files are what their names say.
+        QImage png;
+        QVERIFY(
+            png.loadFromData(QByteArray::fromStdString(m_dock->FileBytes(EPlanFile::kPng)), "PNG"));
+        QVERIFY(png.width() >= 1200);
+        QVERIFY(m_dock->FileBytes(EPlanFile::kPdf).rfind("%PDF", 0) == 0);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("printed.pdf"));
+        QVERIFY(m_dock->PrintOn(printer));
+        QFile printed(dir.filePath("printed.pdf"));
+        QVERIFY(printed.open(QIODevice::ReadOnly) && printed.read(4) == "%PDF");
+    }
+
+    void exportWritesWholeFilesAndSaysWhyNot() {
+        Show(TriangleForms()[0].first);
+        QTemporaryDir dir;
+        QString answer;
+        QStringList messages;
+        SetFileDialogHook([&](bool, const QString&) { return answer; });
+        SetMessageHook([&](const QString& text, EButtons) {
+            messages << text;
+            return EAnswer::Ok;
+        });
+        answer = dir.filePath("plan");  // the kind's suffix is added
+        QVERIFY(m_dock->ExportFile(EPlanFile::kSvg));
+        QFile svg(dir.filePath("plan.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().startsWith("<?xml"));
+        answer = dir.filePath("missing/plan.png");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPng));
+        QVERIFY(QFile::link(dir.filePath("kept.pdf"), dir.filePath("link.pdf")));
+        QFile kept(dir.filePath("kept.pdf"));
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("old") == 3);
+        kept.close();
+        answer = dir.filePath("link.pdf");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
+        // A FIFO nobody reads would hold the window: refused at once.
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("pipe.png")).constData(), 0600) == 0);
+        answer = dir.filePath("pipe.png");
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPng));
+        answer.clear();  // cancelled: nothing said
+        QVERIFY(!m_dock->ExportFile(EPlanFile::kPdf));
+        SetFileDialogHook({});
+        SetMessageHook({});
+        QCOMPARE(messages.size(), 3);
+        QCOMPARE(messages[0], U("导出失败!\n") + dir.filePath("missing/plan.png") +
+                                  U(": No such file or directory"));
+        QVERIFY(messages[1].startsWith(U("导出失败!\n") + dir.filePath("link.pdf") + ": "));
+        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "old");
+        QVERIFY(messages[2].startsWith(U("导出失败!\n") + dir.filePath("pipe.png") + ": "));
+    }
+};
+
+QTEST_MAIN(CPlanDockTest)
+#include "PlanDock_qtest.moc"
