@@ -29,6 +29,10 @@ int SavePlanSettings(const PlanSettingsRecord& record) {
     for (size_t slash = file.find('/', 1); slash != std::string::npos;
          slash = file.find('/', slash + 1))
         ::mkdir(file.substr(0, slash).c_str(), 0700);
-    return ini.ReplaceSection(kPlanSection, {{kVisibleKey, record.Visible ? "1" : "0"},
-                                             {kLabelsKey, std::to_string(record.Labels)}});
+    // One locked read-edit-replace: the other sections and lines stay.
+    return ini.Update([&](CIniText& text) {
+        text.ReplaceKeys(kPlanSection, {{kVisibleKey, record.Visible ? "1" : "0"},
+                                        {kLabelsKey, std::to_string(record.Labels)}});
+        return true;
+    });
 }

@@ -26,9 +26,9 @@
 #include <cerrno>
 
 #include "base/SafeFile.h"
-#include "convert/ViewCodec.h"
 #include "ui/MessageSeam.h"
 #include "ui/PlanTexts.h"
+#include "ui/ViewText.h"
 
 // A list whose rows are computed when shown: a checklist or a legend of
 // tens of thousands of rows costs nothing until scrolled to.
@@ -287,8 +287,7 @@ void CPlanDock::UpdateLists() {
             std::min<size_t>(static_cast<size_t>(row), CPlanScene::kNamedColours - 1);
         if (role == Qt::DecorationRole) return QVariant(Swatch(CPlanScene::Colour(group)));
         if (role != Qt::DisplayRole) return QVariant();
-        const QString name =
-            code.code.empty() ? U(plantext::kNoCode) : QString::fromStdString(GbkToUtf8(code.code));
+        const QString name = code.code.empty() ? U(plantext::kNoCode) : DecodeViewText(code.code);
         return QVariant(QStringLiteral("%1  %2").arg(name).arg(code.count));
     });
     auto rows = std::make_shared<std::vector<CPlanCheckRow>>();

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "convert/ViewCodec.h"
 #include "ui/PlanTexts.h"
+#include "ui/ViewText.h"
 
 namespace {
 // Told apart on white paper and by most colour-blind eyes; the last is the
@@ -20,7 +20,7 @@ const QColor kFlagColour(220, 0, 0);
 constexpr int kCell = 8;  // pixels of the grid that keeps labels apart
 
 QString FromGbk(const std::string& bytes) {
-    return QString::fromStdString(GbkToUtf8(bytes));
+    return DecodeViewText(bytes);
 }
 
 int LookKey(const CPlanLook& look) {
