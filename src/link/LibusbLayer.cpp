@@ -99,7 +99,8 @@ unsigned CLibusbLayer::Open() {
                   " cannot be opened: " + libusb_strerror(r);
         }
     }
-    if (count > 0) libusb_free_device_list(devices, 1);
+    // The list is allocated also when it holds no device.
+    if (devices) libusb_free_device_list(devices, 1);
     if (!m_handle) {
         Fail(why);
         Close();
@@ -240,7 +241,7 @@ std::vector<UsbInstrumentFound> CLibusbLayer::List() {
             found.push_back(
                 {row, libusb_get_bus_number(devices[i]), libusb_get_device_address(devices[i])});
     }
-    if (count > 0) libusb_free_device_list(devices, 1);
+    if (devices) libusb_free_device_list(devices, 1);
     libusb_exit(ctx);
     return found;
 }
