@@ -6,7 +6,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "convert/RecordFormats.h"
 #include "transfer/TransferManager.h"
 
 class CTransferScreen;
@@ -25,7 +27,7 @@ inline constexpr char kMsgReceiveComplete[] = "数据接收完成!";
 inline constexpr char kMsgCommFinished[] = "通讯结束!";
 inline constexpr char kMsgReplyError[] = "设备应答错误!";
 inline constexpr char kMsgUsbNotConnected[] = "USB设备未连接!";
-inline constexpr char kMsgUploadNotTerv210[] = "不是有效的TERV210格式!";
+inline constexpr char kMsgDownloadTooLarge[] = "接收的数据超过4 MiB，已停止接收!";
 
 // Control bytes on the wire.
 inline constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kENQ = 0x05, kACK = 0x06;
@@ -101,8 +103,9 @@ private:
     bool m_ended = false;
 };
 
-// Rewrites of the view text into the streams the QMX610/710 uploads send.
-std::string BuildDgLines(std::string_view viewText, size_t records);
+// Rewrites of the view text into the streams the QMX610/710 uploads send; the
+// coordinate lines are those ReadTerv210Upload read.
+std::string BuildDgLines(const std::vector<CTervLine>& lines);
 std::string BuildDhLines(std::string_view viewText);
 // The alignment upload's stream: the text, with CR LF added to a last line
 // that has none.

@@ -159,15 +159,13 @@ enum class UsbUpload { Coords, Text, FeatureCodes };
 
 // The stream an upload sends, end marker included; empty with `message` set
 // when the view text cannot be sent.
-std::string BuildUsbStream(UsbUpload kind, const std::string& text, const char*& message) {
+std::string BuildUsbStream(UsbUpload kind, const std::string& text, std::string& message) {
     std::string stream;
     if (kind == UsbUpload::Coords) {
-        const size_t records = static_cast<size_t>(CountTerv210Records(text));
-        if (records == 0 && !text.empty()) {
-            message = kMsgUploadNotTerv210;
-            return {};
-        }
-        stream = BuildDgLines(text, records);
+        // Read like every coordinate upload: the whole list or nothing.
+        std::vector<CTervLine> lines;
+        if (!ReadTerv210Upload(text, lines, &message)) return {};
+        stream = BuildDgLines(lines);
     } else if (kind == UsbUpload::FeatureCodes) {
         stream = BuildDhLines(text);
     } else {
@@ -188,9 +186,9 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
 
     UploadBuffer buffer;
     if (!buffer.Allocate()) return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
-    const char* refusal = nullptr;
+    std::string refusal;
     std::string stream = BuildUsbStream(kind, run.StartText(), refusal);
-    if (refusal) return run.Finish(0, refusal, EndView::Keep);
+    if (!refusal.empty()) return run.Finish(0, refusal.c_str(), EndView::Keep);
     if (!buffer.Assign(std::move(stream)))
         return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
 

@@ -156,3 +156,25 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_TRUE(screen.Modified());
     EXPECT_EQ(script.closes, 1);
 }
+
+TEST(UsbTransfer, CoordinateUploadSendsTheWholeListOrNothing) {
+    UsbSettingsForTest(500, 1);
+    // A blank line and an unterminated last line: every point goes.
+    CUsbScript script;
+    CUsbDevice device(std::make_unique<CScriptedUsbLayer>(script));
+    CRecordingScreen screen("A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9");
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadQmx610, screen, device), 1u);
+    EXPECT_EQ(script.written,
+              (std::vector<std::string>{UsbPacket("/Dg 2.0,1.0,3.0,A1,C\r\n"),
+                                        UsbPacket("/Dg 5,4,6,A3\r\n"),
+                                        UsbPacket("/Dg 8,7,9,A4\r\n"), UsbPacket("\x04\r\n")}));
+    // A note line refuses the whole list before a packet goes.
+    CUsbScript refused;
+    CUsbDevice second(std::make_unique<CScriptedUsbLayer>(refused));
+    CRecordingScreen noted("A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n");
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadQmx610, noted, second), 0u);
+    EXPECT_TRUE(refused.written.empty());
+    EXPECT_TRUE(noted.Prompts().empty());
+    EXPECT_EQ(noted.Messages(), std::vector<std::string>{"不是有效的TERV210格式!\n第2行"});
+    EXPECT_EQ(noted.View(), "A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n");
+}
