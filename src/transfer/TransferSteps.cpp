@@ -43,6 +43,10 @@ void UploadBuffer::Release() {
     std::string().swap(m_bytes);
 }
 
+std::string_view WithinDownloadLimit(std::string_view chunk, size_t kept) {
+    return chunk.substr(0, kept >= kDownloadLimit ? 0 : kDownloadLimit - kept);
+}
+
 void LockView(CTransferScreen& screen) {
     screen.LockView();
 }

@@ -58,6 +58,20 @@ private:
     std::string m_bytes;
 };
 
+// A download keeps at most what an upload buffer holds: more than that is
+// nothing the program could open, convert or send again.
+inline constexpr size_t kDownloadLimit = UploadBuffer::kSize;
+
+// A stopped download (interrupt, stop, leaving the program) still takes what
+// the port or device holds and what follows until the line has been quiet
+// this long, but never for longer than the second bound in all.
+inline constexpr std::chrono::milliseconds kStopQuiet{50};
+inline constexpr std::chrono::milliseconds kStopTailMax{500};
+
+// The part of a received chunk that fits under kDownloadLimit beside the
+// bytes already kept.
+std::string_view WithinDownloadLimit(std::string_view chunk, size_t kept);
+
 // Shared buffers of the serial workers (one transfer at a time).
 extern unsigned char g_abyRxBuffer[512];
 extern std::string g_szEchoLine;
