@@ -17,6 +17,7 @@
 #include "cli/SimLink.h"
 #include "link/SerialPort.h"
 #include "sim/SimInstrument.h"
+#include "transfer/TransferWorkers.h"
 
 namespace cli {
 namespace {
@@ -76,6 +77,9 @@ int RunSim(const std::vector<std::string>& arguments) {
         *o.target = number;
     }
     const bool once = TakeFlag(args, "--once");
+    options.repeat = TakeFlag(args, "--repeat");
+    // Like every download, an upload it stores is bounded.
+    options.keepLimit = kDownloadLimit;
     const bool noGreeting = TakeFlag(args, "--no-greeting");
     if (missing) return Usage("an option needs a value");
     if (args.size() != 1 || (args[0] != "qmx210" && args[0] != "qmx610"))
@@ -119,8 +123,10 @@ int RunSim(const std::vector<std::string>& arguments) {
     CSimInstrument sim(options);
     const bool hasSend = options.sendData.has_value();
     const int afterMs = options.afterMs;
+    // An upload that could not be stored (whole) makes the run a failure.
+    std::atomic<bool> lost{false};
     sim.SetEventHandler(
-        [&sim, receiveFile, hasSend, afterMs](SimEvent event, const std::string& detail) {
+        [&sim, &lost, receiveFile, hasSend, afterMs](SimEvent event, const std::string& detail) {
             switch (event) {
                 case SimEvent::PortOpened:
                     Say("the PC opened the port");
@@ -148,12 +154,18 @@ int RunSim(const std::vector<std::string>& arguments) {
                     std::string what =
                         event == SimEvent::UploadComplete ? "upload received" : "upload cut short";
                     if (!receiveFile.empty()) {
-                        if (const int error = WriteOutput(receiveFile, data); error == 0)
+                        if (const int error = WriteOutput(receiveFile, data); error == 0) {
                             what += " -> " + receiveFile;
-                        else
-                            what += ", cannot write " + receiveFile + ": " + FileErrorText(error);
+                        } else {
+                            what += ", cannot write '" + receiveFile + "': " + FileErrorText(error);
+                            lost = true;
+                        }
                     }
                     Say(what + " (" + std::to_string(data.size()) + " bytes)");
+                    if (sim.ReceivedCut()) {
+                        Say(kMsgDownloadTooLarge);
+                        lost = true;
+                    }
                     break;
                 }
                 case SimEvent::HungUp:
@@ -202,14 +214,14 @@ int RunSim(const std::vector<std::string>& arguments) {
     }
     RemoveSimLink(link, sim.SlavePath());
     sim.Stop();
-    return kExitDone;
+    return lost ? kExitFailed : kExitDone;
 }
 
 const CCommandRegistrar kSim(
     "sim",
     "jvs sim qmx210|qmx610 --port COMn [--link PATH] [--send FILE] [--receive FILE] "
     "[--reply ack|nak|none] [--protocol none|acknak] [--after MS] [--silent-after N] "
-    "[--hang-up-after N] [--chunk N --gap MS] [--no-greeting] [--once]",
+    "[--hang-up-after N] [--chunk N --gap MS] [--repeat] [--no-greeting] [--once]",
     &RunSim);
 
 }  // namespace

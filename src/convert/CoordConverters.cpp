@@ -306,12 +306,14 @@ bool EncodeValue(std::string_view text, std::string& out) {
 }  // namespace
 
 bool BuildCoordBlocks(std::string_view text, std::string& out, std::string* message) {
-    if (CountTerv210Records(text) == 0) {
+    // The lines every coordinate upload reads; a count that stops early at a
+    // blank line must not decide what goes out.
+    std::vector<CTervLine> lines;
+    if (!ReadTerv210Upload(text, lines, message)) return false;
+    if (lines.empty()) {
         if (message) *message = convert_msg::kBadTerv210;
         return false;
     }
-    std::vector<CTervLine> lines;
-    if (!SplitTerv210Lines(text, lines, convert_msg::kBadTerv210, message)) return false;
     std::string payload;
     payload.reserve(lines.size() * 51);
     for (const CTervLine& line : lines) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/ConvertMessages.h"
+#include "convert/NumberText.h"
 #include "convert/TervLines.h"
 
 char* CoordRecord::Field(int i) {
@@ -110,6 +111,34 @@ bool SplitTerv210Lines(std::string_view text, std::vector<CTervLine>& lines,
             if (message) *message = std::string(baseMessage) + "\n" + LineNote(reader.LineNumber());
             return false;
         }
+    }
+    return true;
+}
+
+bool ReadTerv210Upload(std::string_view text, std::vector<CTervLine>& lines, std::string* message) {
+    if (!SplitTerv210Lines(text, lines, convert_msg::kBadTerv210, message)) {
+        lines.clear();
+        return false;
+    }
+    for (const CTervLine& line : lines) {
+        bool record = true;
+        // A lone CR or LF would end the line early on the instrument.
+        for (const std::string_view field : line.m_fields)
+            record = record && field.find_first_of("\r\n") == std::string_view::npos;
+        numtext::CDecimal number;
+        for (int k = 2; k < 5 && record; ++k)
+            record = numtext::ParseDecimal(line.m_fields[k], number);
+        if (!record) {
+            if (message)
+                *message =
+                    std::string(convert_msg::kBadTerv210) + "\n" + LineNote(line.m_lineNumber);
+            lines.clear();
+            return false;
+        }
+    }
+    if (lines.empty() && !text.empty()) {
+        if (message) *message = convert_msg::kBadTerv210;
+        return false;
     }
     return true;
 }

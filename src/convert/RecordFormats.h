@@ -64,6 +64,15 @@ struct CTervLine {
 bool SplitTerv210Lines(std::string_view text, std::vector<CTervLine>& lines,
                        const char* baseMessage, std::string* message);
 
+// The coordinate lines an upload sends, read alike by every coordinate upload
+// (QMX210 blocks, QMX610/710 "/Dg " lines, USB): blank lines are skipped, a
+// last line without CR LF is a record like the others, and every other line
+// must be a TERV210 record: four commas, numbers in the three coordinate
+// columns, no stray CR or LF. Anything else refuses the whole list, with
+// "不是有效的TERV210格式!" in `message` and a second line naming the line. An
+// empty text gives no lines; a text of blank lines only is refused.
+bool ReadTerv210Upload(std::string_view text, std::vector<CTervLine>& lines, std::string* message);
+
 // Fills `table` (resized to the number of records) from TERV210 text. Fails with
 // "转换失败!" and the offending line when a line does not hold five fields or a
 // field is longer than 14 characters (it would not fit its record field).

@@ -4,6 +4,7 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -34,6 +35,7 @@ public:
     unsigned Open() override;
     unsigned Write(const unsigned char* buffer, unsigned length) override;
     unsigned Read(unsigned char* buffer, unsigned length) override;
+    unsigned ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs) override;
     void Close() override;
     std::vector<UsbInstrumentFound> List() override;
     void Cancel() override { m_cancel = true; }
@@ -43,10 +45,11 @@ public:
     }
 
 private:
-    // One bulk transfer, waited for in slices so Cancel can end it. Returns the
-    // libusb transfer status; `done` gets the bytes moved.
+    // One bulk transfer, waited for in slices so Cancel can end it (unless it
+    // is the last read of a stopped download). Returns the libusb transfer
+    // status; `done` gets the bytes moved.
     libusb_transfer_status Transfer(unsigned char endpoint, unsigned char* data, int length,
-                                    unsigned timeoutMs, int& done);
+                                    unsigned timeoutMs, int& done, bool cancellable = true);
     bool ClaimModelInterface(const UsbModelIdsRecord& ids);
     void Fail(std::string why) {
         std::lock_guard lock(m_errorMutex);
@@ -99,7 +102,8 @@ unsigned CLibusbLayer::Open() {
                   " cannot be opened: " + libusb_strerror(r);
         }
     }
-    if (count > 0) libusb_free_device_list(devices, 1);
+    // The list is allocated also when it holds no device.
+    if (devices) libusb_free_device_list(devices, 1);
     if (!m_handle) {
         Fail(why);
         Close();
@@ -166,9 +170,10 @@ extern "C" void LIBUSB_CALL OnTransferDone(libusb_transfer* transfer) {
 }
 
 libusb_transfer_status CLibusbLayer::Transfer(unsigned char endpoint, unsigned char* data,
-                                              int length, unsigned timeoutMs, int& done) {
+                                              int length, unsigned timeoutMs, int& done,
+                                              bool cancellable) {
     done = 0;
-    if (!m_handle || m_gone || m_cancel) return LIBUSB_TRANSFER_ERROR;
+    if (!m_handle || m_gone || (cancellable && m_cancel)) return LIBUSB_TRANSFER_ERROR;
     libusb_transfer* transfer = libusb_alloc_transfer(0);
     if (!transfer) return LIBUSB_TRANSFER_ERROR;
     int completed = 0;
@@ -186,7 +191,7 @@ libusb_transfer_status CLibusbLayer::Transfer(unsigned char endpoint, unsigned c
         timeval slice{0, kEventSliceUs};
         const int r = libusb_handle_events_timeout_completed(m_ctx, &slice, &completed);
         if (completed) break;
-        if ((r < 0 && r != LIBUSB_ERROR_INTERRUPTED) || m_cancel) {
+        if ((r < 0 && r != LIBUSB_ERROR_INTERRUPTED) || (cancellable && m_cancel)) {
             if (!cancelling) libusb_cancel_transfer(transfer);
             cancelling = true;
         }
@@ -211,6 +216,13 @@ unsigned CLibusbLayer::Read(unsigned char* buffer, unsigned length) {
     int done = 0;
     Transfer(m_in, buffer, static_cast<int>(length), kReadWaitMs, done);
     // Bytes that came before a time-out or an error are still the device's.
+    return done > 0 ? static_cast<unsigned>(done) : 0;
+}
+
+unsigned CLibusbLayer::ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs) {
+    int done = 0;
+    // A zero time-out would mean no time-out at all.
+    Transfer(m_in, buffer, static_cast<int>(length), std::max(1u, waitMs), done, false);
     return done > 0 ? static_cast<unsigned>(done) : 0;
 }
 
@@ -240,7 +252,7 @@ std::vector<UsbInstrumentFound> CLibusbLayer::List() {
             found.push_back(
                 {row, libusb_get_bus_number(devices[i]), libusb_get_device_address(devices[i])});
     }
-    if (count > 0) libusb_free_device_list(devices, 1);
+    if (devices) libusb_free_device_list(devices, 1);
     libusb_exit(ctx);
     return found;
 }

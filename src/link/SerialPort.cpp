@@ -458,6 +458,25 @@ size_t CSerialPort::ReadQueued(void* buffer, size_t n) {
     }
 }
 
+size_t CSerialPort::ReadArriving(void* buffer, size_t n, Clock::time_point deadline) {
+    const int fd = m_fd.load();
+    if (fd < 0 || n == 0) return 0;
+    for (bool hungUp = false;;) {
+        const ssize_t r = ::read(fd, buffer, n);
+        if (r > 0) return static_cast<size_t>(r);
+        if (r < 0 && errno == EINTR) continue;
+        // Raw mode reads 0 both when idle and after a hang-up.
+        if ((r < 0 && errno != EAGAIN) || hungUp) return 0;
+        if (Clock::now() >= deadline) return 0;
+        // The port alone, without the cancel: that is what this read is for.
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, PollTimeoutMs(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return 0;
+        hungUp = (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+}
+
 bool CSerialPort::WaitForInput(Clock::time_point deadline) {
     if (m_fd.load() < 0) return false;
     for (;;) {

@@ -98,6 +98,10 @@ public:
     size_t Read(void* buffer, size_t n);
     // Up to n bytes already queued, without waiting; 0 when none are.
     size_t ReadQueued(void* buffer, size_t n);
+    // Up to n bytes queued or arriving before the deadline; 0 when none came
+    // or the far end is gone. Unlike Read it does not give up after Cancel: a
+    // stopped download still takes what the line brought in its last moments.
+    size_t ReadArriving(void* buffer, size_t n, std::chrono::steady_clock::time_point deadline);
     // Blocking write, bounded by the write time-outs. Returns the count written;
     // less than n when the line failed (the far end hung up), the time-outs
     // ran out (the far end stopped reading) or the port was cancelled.

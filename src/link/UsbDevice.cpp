@@ -43,6 +43,10 @@ unsigned CUsbDevice::Read(unsigned char* buffer, unsigned length) {
     return Layer().Read(buffer, length);
 }
 
+unsigned CUsbDevice::ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs) {
+    return Layer().ReadPending(buffer, length, waitMs);
+}
+
 void CUsbDevice::Close() {
     Layer().Close();
 }

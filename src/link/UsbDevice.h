@@ -27,6 +27,11 @@ public:
     virtual unsigned Write(const unsigned char* buffer, unsigned length) = 0;
     // Bytes received, 0 when none arrived.
     virtual unsigned Read(unsigned char* buffer, unsigned length) = 0;
+    // Like Read, waiting at most waitMs, and also after Cancel: a stopped
+    // download still takes what the device holds.
+    virtual unsigned ReadPending(unsigned char* buffer, unsigned length, unsigned /*waitMs*/) {
+        return Read(buffer, length);
+    }
     virtual void Close() = 0;
 
     // The instruments of the known models present now (for `jvs probe --usb`).
@@ -64,6 +69,7 @@ public:
     unsigned Open();
     unsigned Write(const unsigned char* buffer, unsigned length);
     unsigned Read(unsigned char* buffer, unsigned length);
+    unsigned ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs);
     void Close();
 
     std::vector<UsbInstrumentFound> List();

@@ -58,6 +58,9 @@ private:
 };
 
 constexpr int kHangUpGraceMs = 200;
+// An upload's segment (or line) is held only to find its end; one that never
+// ends is not held whole.
+constexpr size_t kSegmentCap = 65536;
 // The PC sends a segment longer than its limit in 128-byte pieces and waits
 // for an answer after each.
 constexpr size_t kPieceSize = 128;
@@ -137,6 +140,7 @@ private:
 
     bool m_uploading = false, m_uploadDone = false;
     std::string m_segment;
+    bool m_longLine = false;  // the current line went to the upload in parts
     int m_segmentIndex = 0;
     CDeadline m_pieceQuietAt;
 
@@ -158,7 +162,7 @@ bool CSimSession::GreetingByte(char c) {
 }
 
 void CSimSession::Incoming(const char* data, size_t n) {
-    m_sim.Update([&] { m_sim.m_wireIn.append(data, n); });
+    m_sim.Update([&] { m_sim.AppendKept(m_sim.m_wireIn, {data, n}); });
     for (size_t i = 0; i < n && !LineGone(); ++i) {
         const char c = data[i];
         // The greeting is only looked for before a transfer begins.
@@ -217,6 +221,7 @@ void CSimSession::AdvanceDownload() {
     while (m_download == Download::Sending && m_out.empty()) {
         if (m_gapUntil && Clock::now() < *m_gapUntil) return;
         m_gapUntil.reset();
+        if (m_piece >= m_pieces.size() && m_opt.repeat && !m_pieces.empty()) m_piece = 0;
         if (m_piece >= m_pieces.size()) {
             m_download = Download::Finished;
             m_sim.CompleteTransfer(SimEvent::DownloadSent, std::to_string(m_opt.sendData->size()));
@@ -250,7 +255,7 @@ void CSimSession::WriteOut() {
     if (r <= 0) return;
     const std::string sent = m_out.substr(0, static_cast<size_t>(r));
     m_out.erase(0, static_cast<size_t>(r));
-    m_sim.Update([&] { m_sim.m_wireOut += sent; });
+    m_sim.Update([&] { m_sim.AppendKept(m_sim.m_wireOut, sent); });
 }
 
 void CSimSession::Send(const std::string& bytes) {
@@ -262,25 +267,44 @@ void CSimSession::Send(const std::string& bytes) {
 void CSimSession::UploadByte(char c) {
     if (!m_uploading) {
         m_uploading = true;
-        m_sim.Update([&] { m_sim.m_received.clear(); });
+        m_sim.Update([&] {
+            m_sim.m_received.clear();
+            m_sim.m_receivedCut = false;
+        });
     }
     if (m_uploadDone) return;
     ++m_transferBytes;
     m_segment += c;
+    const auto keep = [&](std::string_view bytes) {
+        m_sim.Update([&] {
+            if (!m_sim.AppendKept(m_sim.m_received, bytes)) m_sim.m_receivedCut = true;
+        });
+    };
     if (!m_qmx210) {
-        // Lines up to EOT CR LF at the start of a line.
-        if (c != '\n') return;
-        if (m_segment == kEndMarker) {
+        // Lines up to EOT CR LF at the start of a line. A line without end
+        // goes to the upload in parts.
+        if (c != '\n') {
+            if (m_segment.size() >= kSegmentCap) {
+                keep(m_segment);
+                m_segment.clear();
+                m_longLine = true;
+            }
+            return;
+        }
+        if (m_segment == kEndMarker && !m_longLine) {
             m_uploadDone = true;
             m_sim.CompleteTransfer(SimEvent::UploadComplete,
                                    std::to_string(m_sim.Received().size()));
         } else {
-            m_sim.Update([&] { m_sim.m_received += m_segment; });
+            keep(m_segment);
         }
         m_segment.clear();
+        m_longLine = false;
         return;
     }
-    m_sim.Update([&] { m_sim.m_received += c; });
+    keep(std::string_view(&c, 1));
+    // Only the segment's end is looked at; an endless one keeps its last bytes.
+    if (m_segment.size() >= kSegmentCap) m_segment.erase(0, m_segment.size() - kEndRecord.size());
     if (m_segment.ends_with(kSegmentEnd)) {
         std::string segment;
         segment.swap(m_segment);
@@ -439,6 +463,10 @@ std::string CSimInstrument::Received() const {
     std::lock_guard lock(m_mutex);
     return m_received;
 }
+bool CSimInstrument::ReceivedCut() const {
+    std::lock_guard lock(m_mutex);
+    return m_receivedCut;
+}
 std::string CSimInstrument::WireIn() const {
     std::lock_guard lock(m_mutex);
     return m_wireIn;
@@ -476,6 +504,13 @@ void CSimInstrument::Emit(SimEvent event, const std::string& detail) {
         handler = m_eventHandler;
     }
     if (handler) handler(event, detail);
+}
+
+bool CSimInstrument::AppendKept(std::string& record, std::string_view bytes) const {
+    const size_t room =
+        record.size() >= m_options.keepLimit ? 0 : m_options.keepLimit - record.size();
+    record.append(bytes.substr(0, room));
+    return bytes.size() <= room;
 }
 
 void CSimInstrument::CompleteTransfer(SimEvent event, const std::string& detail) {

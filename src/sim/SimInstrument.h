@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -63,6 +64,13 @@ struct CSimOptions {
     // with a pause between them.
     size_t chunkSize = 0;
     int chunkGapMs = 0;
+    // Send the download data again and again, never ending: an instrument (or
+    // a noisy line) that never sends its end mark.
+    bool repeat = false;
+
+    // At most this many bytes of an upload are kept, and of each wire record;
+    // the rest is still read from the line (and answered) but dropped.
+    size_t keepLimit = static_cast<size_t>(-1);
 
     // QMX210 upload: the answer to each segment ending ETX CR LF other than the
     // end record. Unset: ACK CR LF under Ack/Nak, nothing under None.
@@ -120,6 +128,8 @@ public:
     // The current (or last) upload's data: QMX210 everything received, QMX610/710
     // the lines before EOT CR LF.
     std::string Received() const;
+    // Whether that upload brought more than keepLimit bytes.
+    bool ReceivedCut() const;
     // Every byte that came from the PC, and every byte sent to it, in order.
     std::string WireIn() const;
     std::string WireOut() const;
@@ -148,6 +158,8 @@ private:
         m_changed.notify_all();
     }
     void CompleteTransfer(SimEvent event, const std::string& detail);
+    // Appends within keepLimit (call with m_mutex held); false when cut.
+    bool AppendKept(std::string& record, std::string_view bytes) const;
     void HangUp();
     // Port opens and closes seen through inotify.
     void ReadOpenEvents(std::optional<CSimSession>& session, int& opens);
@@ -167,6 +179,7 @@ private:
     bool m_triggerPending = false;
     int m_triggerDelayMs = 0;
     std::string m_received, m_wireIn, m_wireOut;
+    bool m_receivedCut = false;
     int m_transfersDone = 0, m_greetings = 0, m_sessions = 0;
     bool m_hungUp = false;
     bool m_lineClosed = false;  // simulator thread only

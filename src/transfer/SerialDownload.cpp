@@ -24,8 +24,32 @@ constexpr double kFastLineBytesPerSecond = 200000.0;
 
 enum class Family { Qmx210, Qmx610 };
 
-// Listens after the operator confirmed. A cancel (program exit, an interrupt
-// of the console) leaves what arrived in g_strTransferText.
+char EndMark(Family family) {
+    return family == Family::Qmx210 ? kEOT : kETX;
+}
+
+// The download was stopped (an interrupt, the stop command, leaving the
+// program): what the port already holds, and what follows until the line is
+// quiet, is kept with the rest before the port is closed. Nothing is sent.
+void TakeTail(Family family) {
+    const auto stopAt = Clock::now() + kStopTailMax;
+    auto quietUntil = std::min(stopAt, Clock::now() + kStopQuiet);
+    for (;;) {
+        std::memset(g_abyRxBuffer, 0, sizeof g_abyRxBuffer);
+        const size_t got =
+            g_SerialPort.ReadArriving(g_abyRxBuffer, sizeof g_abyRxBuffer, quietUntil);
+        if (got == 0) return;
+        const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
+        const std::string_view kept = WithinDownloadLimit(chunk, g_strTransferText.Size());
+        g_strTransferText.Append(kept);
+        if (kept.size() < chunk.size() || kept.find(EndMark(family)) != std::string_view::npos)
+            return;
+        quietUntil = std::min(stopAt, Clock::now() + kStopQuiet);
+    }
+}
+
+// Listens after the operator confirmed. A stop leaves what arrived in
+// g_strTransferText.
 unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family family,
                  CWorkerEnd& end) {
     CTransferScreen& screen = *job.screen;
@@ -37,14 +61,19 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
     auto deadline = Clock::now() + timeout;
     bool enqSent = false;
     const bool ackNak = ProtocolOf(cfg) == LineProtocol::AckNak;
-    g_SerialPort.Purge(true, true);
+    // The queues were cleared when the port opened: what came after the
+    // question is the instrument's data.
+    const auto stopped = [&] {
+        TakeTail(family);
+        return end.Finish(0);
+    };
 
-    long long received = 0;
+    size_t received = 0;
     size_t lastChunkBytes = 0;
     auto lastChunkAt = Clock::now();
     auto lastShown = Clock::now() - kRefreshInterval;
     for (;;) {
-        if (g_bTransferCancel) return end.Finish(0);
+        if (g_bTransferCancel) return stopped();
         if (Clock::now() > deadline) {
             // Whatever arrived is shown and kept, so nothing received is lost.
             if (g_strTransferText.Size() > 0) {
@@ -97,12 +126,15 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
         deadline = Clock::now() + timeout;
         lastChunkBytes = got;
         lastChunkAt = Clock::now();
-        const std::string_view chunk(reinterpret_cast<const char*>(g_abyRxBuffer), got);
+        // Nothing past the bound is kept or looked at.
+        const std::string_view chunk = WithinDownloadLimit(
+            std::string_view(reinterpret_cast<const char*>(g_abyRxBuffer), got), received);
+        const bool overBound = chunk.size() < got;
 
         // The end mark ends the stream: bytes after it in the chunk are kept
         // but not looked at. Each ETX before a QMX210's EOT is acknowledged.
         // Searched, not stepped through, so a fast line costs little.
-        const size_t mark = chunk.find(family == Family::Qmx210 ? kEOT : kETX);
+        const size_t mark = chunk.find(EndMark(family));
         const bool finished = mark != std::string_view::npos;
         const std::string_view scanned = chunk.substr(0, mark);
         if (family == Family::Qmx210 && ackNak && enqSent) {
@@ -114,18 +146,21 @@ unsigned Receive(const CTransferJob& job, const ComSettingsRecord& cfg, Family f
         }
         const bool lineEnd = scanned.find('\n') != std::string_view::npos;
         // The view shows the text received before this chunk.
-        if (lineEnd && !finished && Clock::now() - lastShown >= kRefreshInterval) {
+        if (lineEnd && !finished && !overBound && Clock::now() - lastShown >= kRefreshInterval) {
             ShowTransferText(screen);
             lastShown = Clock::now();
         }
         // Every byte read is kept, a zero byte included.
         g_strTransferText.Append(chunk);
-        received += static_cast<long long>(got);
-        if (got) screen.ShowProgress(received, true);
-        if (finished) {
+        received += chunk.size();
+        screen.ShowProgress(static_cast<long long>(received), true);
+        if (finished || overBound) {
             SetViewToTransferText(screen, true);
             screen.MarkModified();
-            return end.Finish(1, kMsgReceiveComplete);
+            // An instrument, or a noisy line, that never sends its end mark
+            // is stopped at the bound; what arrived up to it is kept.
+            return finished ? end.Finish(1, kMsgReceiveComplete)
+                            : end.Finish(0, kMsgDownloadTooLarge);
         }
     }
 }
@@ -138,6 +173,9 @@ unsigned DownloadQmx210Worker(const CTransferJob& job) {
     const ComSettingsRecord cfg = ComSettings.Get();
     if (!g_SerialPort.Open(cfg, job.portTimeouts))
         return end.Finish(0, g_SerialPort.OpenFailedText());
+    // Cleared before the question, not after the answer: an operator who
+    // starts the instrument first loses nothing.
+    g_SerialPort.Purge(true, true);
     job.screen->AskOperator(ProtocolOf(cfg) == LineProtocol::AckNak ? kMsgPromptInstrumentFirst
                                                                     : kMsgPromptPcFirst);
     return Receive(job, cfg, Family::Qmx210, end);
@@ -149,6 +187,9 @@ unsigned DownloadQmx610Worker(const CTransferJob& job) {
     const ComSettingsRecord cfg = ComSettings.Get();
     if (!g_SerialPort.Open(cfg, job.portTimeouts))
         return end.Finish(0, g_SerialPort.OpenFailedText());
+    // Cleared before the question, not after the answer: an operator who
+    // starts the instrument first loses nothing.
+    g_SerialPort.Purge(true, true);
     job.screen->AskOperator(kMsgPromptPcFirst);
     return Receive(job, cfg, Family::Qmx610, end);
 }

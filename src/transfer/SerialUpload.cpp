@@ -155,11 +155,13 @@ unsigned UploadPcodeWorker(const CTransferJob& job) {
 unsigned UploadQmx610Worker(const CTransferJob& job) {
     CUpload up(job);
     if (!Begin(up)) return 0;
-    const size_t records = static_cast<size_t>(CountTerv210Records(up.startText));
-    // A text that is not a coordinate list would otherwise go out as nothing
-    // but the end marker, and the instrument's list would look uploaded.
-    if (records == 0 && !up.startText.empty()) return up.end.Finish(0, kMsgUploadNotTerv210);
-    if (!TakeStream(up, BuildDgLines(up.startText, records)) || !OpenAndPrompt(up)) return 0;
+    // The whole list or nothing: a line that is not a record refuses the
+    // upload before the port is opened, so the instrument never holds half a
+    // list that looks uploaded.
+    std::vector<CTervLine> lines;
+    std::string message;
+    if (!ReadTerv210Upload(up.startText, lines, &message)) return up.end.Finish(0, message);
+    if (!TakeStream(up, BuildDgLines(lines)) || !OpenAndPrompt(up)) return 0;
     return SendLines(up, Qmx610LineLength);
 }
 

@@ -43,6 +43,10 @@ void UploadBuffer::Release() {
     std::string().swap(m_bytes);
 }
 
+std::string_view WithinDownloadLimit(std::string_view chunk, size_t kept) {
+    return chunk.substr(0, kept >= kDownloadLimit ? 0 : kDownloadLimit - kept);
+}
+
 void LockView(CTransferScreen& screen) {
     screen.LockView();
 }
@@ -105,30 +109,10 @@ unsigned CWorkerEnd::End(unsigned code, std::string_view message, bool restore) 
     return code;
 }
 
-namespace {
-// A field ends at the stop character; never reads past the text.
-std::string_view TakeUntil(std::string_view text, size_t& pos, char stop) {
-    const size_t start = pos;
-    while (pos < text.size() && text[pos] != stop) ++pos;
-    std::string_view field = text.substr(start, pos - start);
-    if (pos < text.size()) ++pos;  // the separator
-    return field;
-}
-}  // namespace
-
-std::string BuildDgLines(std::string_view text, size_t records) {
+std::string BuildDgLines(const std::vector<CTervLine>& lines) {
     std::string out;
-    size_t pos = 0;
-    for (size_t i = 0; i < records && pos < text.size(); ++i) {
-        const std::string_view name = TakeUntil(text, pos, ',');
-        const std::string_view code = TakeUntil(text, pos, ',');
-        const std::string_view east = TakeUntil(text, pos, ',');
-        const std::string_view north = TakeUntil(text, pos, ',');
-        // The height ends at CR, or at a character that is followed by LF
-        // (which is not taken); then the two line-end characters are skipped.
-        const size_t end = FindTervLineEnd(text, pos, ELineEnd::kCrOrBeforeLf);
-        const std::string_view height = text.substr(pos, end - pos);
-        pos = std::min(text.size(), end == std::string_view::npos ? end : end + 2);
+    for (const CTervLine& line : lines) {
+        const auto& [name, code, east, north, height] = line.m_fields;
         out.append("/Dg ");
         out.append(north).append(",");
         out.append(east).append(",");

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "convert/RecordFormats.h"
 #include "transfer/TransferManager.h"
 
 class CTransferScreen;
@@ -25,7 +27,7 @@ inline constexpr char kMsgReceiveComplete[] = "数据接收完成!";
 inline constexpr char kMsgCommFinished[] = "通讯结束!";
 inline constexpr char kMsgReplyError[] = "设备应答错误!";
 inline constexpr char kMsgUsbNotConnected[] = "USB设备未连接!";
-inline constexpr char kMsgUploadNotTerv210[] = "不是有效的TERV210格式!";
+inline constexpr char kMsgDownloadTooLarge[] = "接收的数据超过4 MiB，已停止接收!";
 
 // Control bytes on the wire.
 inline constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kENQ = 0x05, kACK = 0x06;
@@ -55,6 +57,20 @@ public:
 private:
     std::string m_bytes;
 };
+
+// A download keeps at most what an upload buffer holds: more than that is
+// nothing the program could open, convert or send again.
+inline constexpr size_t kDownloadLimit = UploadBuffer::kSize;
+
+// A stopped download (interrupt, stop, leaving the program) still takes what
+// the port or device holds and what follows until the line has been quiet
+// this long, but never for longer than the second bound in all.
+inline constexpr std::chrono::milliseconds kStopQuiet{50};
+inline constexpr std::chrono::milliseconds kStopTailMax{500};
+
+// The part of a received chunk that fits under kDownloadLimit beside the
+// bytes already kept.
+std::string_view WithinDownloadLimit(std::string_view chunk, size_t kept);
 
 // Shared buffers of the serial workers (one transfer at a time).
 extern unsigned char g_abyRxBuffer[512];
@@ -101,8 +117,9 @@ private:
     bool m_ended = false;
 };
 
-// Rewrites of the view text into the streams the QMX610/710 uploads send.
-std::string BuildDgLines(std::string_view viewText, size_t records);
+// Rewrites of the view text into the streams the QMX610/710 uploads send; the
+// coordinate lines are those ReadTerv210Upload read.
+std::string BuildDgLines(const std::vector<CTervLine>& lines);
 std::string BuildDhLines(std::string_view viewText);
 // The alignment upload's stream: the text, with CR LF added to a last line
 // that has none.

@@ -2,6 +2,7 @@
 // USB settings' time-out and row delay, no Ack/Nak.
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "config/LinkSettings.h"
 #include "convert/Converters.h"
@@ -104,6 +105,34 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The download was stopped: what the device holds, and what it sends until it
+// has been quiet for a moment, is kept with the rest before it is closed.
+void TakeUsbTail(CUsbDevice& usb) {
+    const auto stopAt = Clock::now() + kStopTailMax;
+    auto quietUntil = std::min(stopAt, Clock::now() + kStopQuiet);
+    unsigned char buffer[kPacket + 1];
+    while (Clock::now() < quietUntil) {
+        std::memset(buffer, 0, sizeof buffer);
+        const auto wait = std::chrono::ceil<milliseconds>(quietUntil - Clock::now()).count();
+        const unsigned got =
+            std::min(usb.ReadPending(buffer, kPacket, static_cast<unsigned>(wait)), kPacket);
+        if (got == 0) {
+            // The wait itself is cancelled: pause without it.
+            std::this_thread::sleep_for(kPollPause);
+            continue;
+        }
+        const std::string_view chunk(reinterpret_cast<const char*>(buffer), got);
+        const std::string_view kept = WithinDownloadLimit(chunk, g_strTransferText.Size());
+        g_strTransferText.Append(kept);
+        if (kept.size() < chunk.size() || kept.find(kETX) != std::string_view::npos) return;
+        quietUntil = std::min(stopAt, Clock::now() + kStopQuiet);
+    }
+}
+
+}  // namespace
+
 unsigned UsbDownloadWorker(const CTransferJob& job) {
     CUsbRun run(job);
     if (!run.Open()) return run.Finish(0, kMsgUsbNotConnected, EndView::Keep);
@@ -118,10 +147,13 @@ unsigned UsbDownloadWorker(const CTransferJob& job) {
     const milliseconds timeout{cfg.USBRevTimeOut};
     auto deadline = Clock::now() + timeout;
     auto lastShown = Clock::now() - kRefreshInterval;
-    long long received = 0;
+    size_t received = 0;
     unsigned char buffer[kPacket + 1];
     for (;;) {
-        if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Received);
+        if (g_bTransferCancel) {
+            TakeUsbTail(run.Usb());
+            return run.Finish(0, nullptr, EndView::Received);
+        }
         std::memset(buffer, 0, sizeof buffer);
         const unsigned got = std::min(run.Usb().Read(buffer, kPacket), kPacket);
         if (got == 0) {
@@ -131,12 +163,13 @@ unsigned UsbDownloadWorker(const CTransferJob& job) {
             continue;
         }
         deadline = Clock::now() + timeout;
-        // Appended before it is examined, every byte kept; the chunk that
-        // holds ETX stays whole.
-        const std::string_view chunk(reinterpret_cast<const char*>(buffer), got);
+        // Appended before it is examined, every byte kept up to the bound;
+        // the chunk that holds ETX stays whole.
+        const std::string_view chunk = WithinDownloadLimit(
+            std::string_view(reinterpret_cast<const char*>(buffer), got), received);
         g_strTransferText.Append(chunk);
-        received += got;
-        screen.ShowProgress(received, true);
+        received += chunk.size();
+        screen.ShowProgress(static_cast<long long>(received), true);
         bool lineEnd = false, finished = false;
         for (char b : chunk) {
             if (b == '\n') lineEnd = true;
@@ -146,6 +179,8 @@ unsigned UsbDownloadWorker(const CTransferJob& job) {
             }
         }
         if (finished) return run.Finish(1, kMsgReceiveComplete, EndView::Received);
+        // A device that never sends ETX is stopped at the bound.
+        if (chunk.size() < got) return run.Finish(0, kMsgDownloadTooLarge, EndView::Received);
         if (lineEnd && Clock::now() - lastShown >= kRefreshInterval) {
             ShowTransferText(screen);
             lastShown = Clock::now();
@@ -159,15 +194,13 @@ enum class UsbUpload { Coords, Text, FeatureCodes };
 
 // The stream an upload sends, end marker included; empty with `message` set
 // when the view text cannot be sent.
-std::string BuildUsbStream(UsbUpload kind, const std::string& text, const char*& message) {
+std::string BuildUsbStream(UsbUpload kind, const std::string& text, std::string& message) {
     std::string stream;
     if (kind == UsbUpload::Coords) {
-        const size_t records = static_cast<size_t>(CountTerv210Records(text));
-        if (records == 0 && !text.empty()) {
-            message = kMsgUploadNotTerv210;
-            return {};
-        }
-        stream = BuildDgLines(text, records);
+        // Read like every coordinate upload: the whole list or nothing.
+        std::vector<CTervLine> lines;
+        if (!ReadTerv210Upload(text, lines, &message)) return {};
+        stream = BuildDgLines(lines);
     } else if (kind == UsbUpload::FeatureCodes) {
         stream = BuildDhLines(text);
     } else {
@@ -188,9 +221,9 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
 
     UploadBuffer buffer;
     if (!buffer.Allocate()) return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
-    const char* refusal = nullptr;
+    std::string refusal;
     std::string stream = BuildUsbStream(kind, run.StartText(), refusal);
-    if (refusal) return run.Finish(0, refusal, EndView::Keep);
+    if (!refusal.empty()) return run.Finish(0, refusal.c_str(), EndView::Keep);
     if (!buffer.Assign(std::move(stream)))
         return run.Finish(0, kMsgUploadAllocFailed, EndView::Keep);
 

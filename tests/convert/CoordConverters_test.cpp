@@ -106,7 +106,7 @@ TEST(BuildCoordBlocks, RecordLayoutAndValueEncoding) {
 
 TEST(BuildCoordBlocks, RefusesWhatDoesNotFitTheRecord) {
     const std::pair<const char*, const char*> refused[] = {
-        {"not a list\r\n", "不是有效的TERV210格式!"},
+        {"not a list\r\n", "不是有效的TERV210格式!\n第1行"},
         {"P1,,1,2,3\r\nNAME567890X,,1,2,3\r\n", "不是有效的TERV210格式!\n第2行"},
         {"P1,,1000000.0,2,3\r\n", "不是有效的TERV210格式!\n第1行"},
         {"P1,,1,abc,3\r\n", "不是有效的TERV210格式!\n第1行"},
@@ -145,5 +145,5 @@ TEST(BuildCoordBlocks, RoundTripThroughTheDownloadSwapsEastAndNorth) {
     EXPECT_EQ(OnTervCoords210(blocks).m_text, expected);
     EXPECT_EQ(OnShowCoordBlocks210(list).m_text, blocks);
     ExpectFailure(OnShowCoordBlocks210(""), "没有数据!");
-    ExpectFailure(OnShowCoordBlocks210("x"), "不是有效的TERV210格式!");
+    ExpectFailure(OnShowCoordBlocks210("x"), "不是有效的TERV210格式!\n第1行");
 }

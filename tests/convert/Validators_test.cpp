@@ -65,6 +65,36 @@ TEST(Validators, ParseTerv210RecordsFillsTheTable) {
     EXPECT_EQ(std::string(code.Number()) += code.Code(), "12 " + std::string(10, ' '));
 }
 
+// Every coordinate upload reads its list here: the whole list or nothing.
+TEST(Validators, ReadTerv210UploadTakesEveryRecordOrNamesTheLine) {
+    const std::string bad = "不是有效的TERV210格式!";
+    const std::pair<const char*, std::string> cases[] = {
+        {"A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9\r\n", "1:A1 3:A3 4:A4"},
+        {"\r\n \r\nA1,C,-1, 2 ,3\r\nA2,,4,5,6", "3:A1 4:A2"},  // unterminated last line
+        {"", ""},
+        {"A1,C,1,2,3\r\nnote: checked twice\r\nA3,,4,5,6\r\n", bad + "\n第2行"},
+        {"Name,Code,East,North,Height\r\nA1,,1,2,3\r\n", bad + "\n第1行"},
+        {"A1,,1,2,3,4\r\n", bad + "\n第1行"},
+        {"A1,,1,2,3\nA2,,4,5,6\r\n", bad + "\n第1行"},  // a lone LF is no line end
+        {"A\n1,,1,2,3\r\n", bad + "\n第1行"},
+        {"A1,,1,2,3\r\nA2,,4,5,6\r", bad + "\n第2行"},
+        {"\r\n\r\n", bad},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::vector<CTervLine> lines;
+        std::string message, got;
+        if (ReadTerv210Upload(text, lines, &message)) {
+            for (const CTervLine& line : lines)
+                got += (got.empty() ? "" : " ") + std::to_string(line.m_lineNumber) + ":" +
+                       std::string(line.m_fields[0]);
+        } else {
+            got = message;
+            EXPECT_TRUE(lines.empty());
+        }
+        EXPECT_EQ(got, expected) << text;
+    }
+}
+
 // One reader serves callers with different rules; each rule is pinned here.
 TEST(TervLines, LineEndsLastLinesAndFields) {
     const std::string_view text = "a\rb\nc\r\n\r\n  \r\nlast";

@@ -9,6 +9,10 @@
 #include "link/UsbDevice.h"
 #include "link/UsbModelIds.h"
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 TEST(UsbLayer, NoModelSelectedOpensNothing) {
     UsbModelIds.Set({});
     CUsbDevice device;
@@ -31,4 +35,18 @@ TEST(UsbLayer, TheUdevRuleGivesTheUserEveryModel) {
                       row.Ids.VendorId, row.Ids.ProductId);
         EXPECT_NE(rules.find(match), std::string::npos) << row.Name;
     }
+}
+
+TEST(UsbLayer, NoDevicePresentOpensNothingAndLeaksNothing) {
+    // The empty device list is freed too (LeakSanitizer checks, where it runs).
+    UsbModelIds.Set(kUsbModelRows[0].Ids);
+    CUsbDevice device;
+    if (device.Open() != 0) GTEST_SKIP() << "an instrument is plugged in";
+    EXPECT_FALSE(device.LastError().empty());
+    EXPECT_TRUE(device.List().empty());
+    device.Close();
+    UsbModelIds.Set({});
+#ifdef __SANITIZE_ADDRESS__
+    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "LeakSanitizer found a leak";
+#endif
 }

@@ -224,6 +224,51 @@ TEST_F(Sim, Qmx610UploadKeepsTheLinesBeforeTheEndMarker) {
     EXPECT_TRUE(NothingFor(port, 50));
 }
 
+TEST_F(Sim, KeepsAtMostTheBoundOfAnUploadAndOfItsRecords) {
+    // 100 bytes of lines fit the bound of 100; one more byte is cut. A line
+    // without end longer than the bound does not hide the end marker.
+    const std::string lines = std::string(48, 'a') + "\r\n" + std::string(48, 'b') + "\r\n";
+    const struct {
+        SimFamily family;
+        std::string upload, end;
+        bool cut;
+    } cases[] = {
+        {SimFamily::Qmx610, lines, "\x04\r\n", false},
+        {SimFamily::Qmx610, lines + "c" + std::string(300, 'L') + "\r\n", "\x04\r\n", true},
+        {SimFamily::Qmx210, lines + std::string(300, 'L'), "\x02\x04\x03\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.upload.size());
+        StartSim([&](CSimOptions& o) {
+            o.family = c.family;
+            o.keepLimit = 100;
+        });
+        OpenPort();
+        Send(c.upload + c.end);
+        EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
+        EXPECT_EQ(sim->Received(), lines);
+        EXPECT_EQ(sim->ReceivedCut(), c.cut);
+        EXPECT_EQ(sim->WireIn(), (c.upload + c.end).substr(0, 100));
+        port.Close();
+        sim.reset();
+    }
+    // A download that never ends, its record bounded too.
+    StartSim([](CSimOptions& o) {
+        o.family = SimFamily::Qmx610;
+        o.sendData = "ab\r\n";
+        o.afterMs = 0;
+        o.repeat = true;
+        o.keepLimit = 40;
+    });
+    OpenPort();
+    std::string expected;
+    while (expected.size() < 4000) expected += "ab\r\n";
+    const std::string got = ReadAll(port, expected.size(), 1000);
+    EXPECT_TRUE(got.size() >= expected.size() && got.compare(0, expected.size(), expected) == 0);
+    EXPECT_FALSE(sim->WaitUntilDone(milliseconds(0)));
+    EXPECT_EQ(sim->WireOut(), expected.substr(0, 40));
+}
+
 TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
     StartSim([](CSimOptions& o) {
         o.sendData = std::string(300, 'x') + "\x04";

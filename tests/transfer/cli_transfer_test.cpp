@@ -1,7 +1,10 @@
 // `jvs download` / `jvs upload` as a script uses them, against a
 // pseudo-terminal playing the instrument.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -9,6 +12,7 @@
 #include <future>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "sim/Pty.h"
 #include "sim/SimHarness.h"
@@ -27,11 +31,15 @@ struct CRun {
     std::string out, err;
 };
 
-// Runs jvs with the arguments (no shell quoting needed for ours).
+// Runs jvs with the arguments (no shell quoting needed for ours); `name`
+// keeps the outputs of runs at the same time apart.
 CRun RunJvs(const CTempComDir& dir, const std::string& args,
-            const std::string& stdinFile = "/dev/null") {
-    const std::string out = dir.Path() + "/out", err = dir.Path() + "/err";
-    const std::string cmd = kJvs + " " + args + " <" + stdinFile + " >" + out + " 2>" + err;
+            const std::string& stdinFile = "/dev/null", const std::string& name = "run") {
+    const std::string out = dir.Path() + "/" + name + ".out",
+                      err = dir.Path() + "/" + name + ".err";
+    // Bounded, so a simulator that misses its transfer cannot hold up the suite.
+    const std::string cmd =
+        "timeout 30 " + kJvs + " " + args + " <" + stdinFile + " >" + out + " 2>" + err;
     const int raw = std::system(cmd.c_str());
     CRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -118,4 +126,57 @@ TEST_F(CliTransfer, UploadToAnInstrumentThatHangsUpFails) {
     EXPECT_EQ(run.out, "") << "no echo of lines that never left";
     EXPECT_NE(run.err.find("通讯超时!"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("通讯结束!"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTransfer, SimOnceFailsWhenTheUploadIsNotStoredWhole) {
+    using namespace std::chrono_literals;
+    const std::string input = m_dir.Path() + "/coords.txt";
+    std::ofstream(input, std::ios::binary) << "A1,T,1.000,2.000,3.000\r\n";
+    const std::string port = m_dir.PortPath(2);
+    const auto waitForPort = [&] {
+        for (int i = 0; i < 500 && access(port.c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(10ms);
+    };
+    // --receive names a folder: the upload cannot be stored.
+    auto sim = std::async(std::launch::async, [&] {
+        return RunJvs(m_dir, "sim qmx610 --port COM2 --once --receive " + m_dir.Path(), "/dev/null",
+                      "sim");
+    });
+    waitForPort();
+    EXPECT_EQ(RunJvs(m_dir, "upload qmx610 " + input + " --port COM2 --yes --row-delay 1").status,
+              0);
+    const CRun unstored = sim.get();
+    EXPECT_EQ(unstored.status, 1) << unstored.err;
+    EXPECT_NE(unstored.err.find("cannot write '" + m_dir.Path() + "': Is a directory"),
+              std::string::npos)
+        << unstored.err;
+
+    // More than 4 MiB: the first 4 MiB are stored, and the run says so.
+    const std::string file = m_dir.Path() + "/received.txt";
+    sim = std::async(std::launch::async, [&] {
+        return RunJvs(m_dir, "sim qmx610 --port COM2 --once --receive " + file, "/dev/null", "sim");
+    });
+    waitForPort();
+    const int fd = open(port.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    const std::string line = "/Dg 2.000,1.000,3.000,A1,T\r\n";
+    std::string upload;
+    while (upload.size() < 4194304 + 4096) upload += line;
+    upload += "\x04\r\n";
+    for (size_t at = 0; at < upload.size();) {
+        const ssize_t n = write(fd, upload.data() + at, upload.size() - at);
+        ASSERT_GT(n, 0);
+        at += static_cast<size_t>(n);
+    }
+    const CRun cut = sim.get();
+    close(fd);
+    EXPECT_EQ(cut.status, 1) << cut.err;
+    EXPECT_NE(cut.err.find("接收的数据超过4 MiB，已停止接收!"), std::string::npos) << cut.err;
+    const std::string stored = Slurp(file);
+    EXPECT_EQ(stored.size(), 4194304u);
+    EXPECT_TRUE(stored == upload.substr(0, stored.size()));
 }

@@ -220,21 +220,40 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
     }, old{};
     action.sa_handler = CancelOnSignal;
     ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
-    UseTestComSettings(0, 60000);
-    Start(TransferKind::DownloadQmx610);
-    WaitListening();
-    const std::string part = "P1,,1.000,2.000,3.000\r\nP2,,4.0";
-    m_pty.WriteAll(part);
-    const auto until = Clock::now() + 2s;
-    while (g_strTransferText.Size() < part.size() && Clock::now() < until)
-        std::this_thread::sleep_for(2ms);
-    const auto start = Clock::now();
-    ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
-    ExpectCleanEnd(0);
-    EXPECT_LT(Clock::now() - start, 1s);
+    // The instrument sends a line, then another that reaches the line just
+    // before the interrupt: both are kept, every time.
+    const std::string first = "P1,,1.000,2.000,3.000\r\n", second = "P2,,4.0";
+    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
+        for (int protocol : {0, 1}) {
+            for (int run = 0; run < 5; ++run) {
+                SCOPED_TRACE(testing::Message() << static_cast<int>(kind) << " protocol "
+                                                << protocol << " run " << run);
+                UseTestComSettings(protocol, 60000);
+                g_strTransferText.Clear();
+                CRecordingScreen screen;
+                Start(kind, screen);
+                const auto until = Clock::now() + 2s;
+                if (protocol == 1)
+                    ASSERT_EQ(m_pty.ReadFor(1000, 1), "\x05");
+                else
+                    while (screen.Calls().size() < 2 && Clock::now() < until)
+                        std::this_thread::sleep_for(1ms);
+                m_pty.WriteAll(first);
+                while (g_strTransferText.Size() < first.size() && Clock::now() < until)
+                    std::this_thread::sleep_for(1ms);
+                m_pty.WriteAll(second);
+                const auto start = Clock::now();
+                ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
+                EXPECT_EQ(m_manager.Wait(), 0u);
+                EXPECT_LT(Clock::now() - start, 1s);
+                EXPECT_EQ(g_strTransferText.Get(), first + second) << "what arrived is kept";
+                EXPECT_TRUE(screen.Messages().empty());
+                EXPECT_FALSE(screen.Locked());
+                EXPECT_FALSE(g_SerialPort.IsOpen());
+            }
+        }
+    }
     sigaction(SIGUSR1, &old, nullptr);
-    EXPECT_EQ(g_strTransferText.Get(), part) << "what arrived is kept";
-    EXPECT_TRUE(m_screen.Messages().empty());
 
     termios after{};
     ASSERT_EQ(tcgetattr(m_pty.Master(), &after), 0);
@@ -244,4 +263,58 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
     CSerialPort again;
     EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
+}
+
+TEST_F(SerialDownload, BytesSentWhileTheQuestionIsShownAreKept) {
+    // The operator pressed Enter on the instrument before answering the PC.
+    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        UseTestComSettings(0);
+        CRecordingScreen screen("old document");
+        screen.HoldPrompts();
+        Start(kind, screen);
+        const auto until = Clock::now() + 2s;
+        while (screen.Prompts().empty() && Clock::now() < until) std::this_thread::sleep_for(1ms);
+        const std::string data = kind == TransferKind::DownloadQmx210 ? "\x02"
+                                                                        "A1\x03\r\n\x04"
+                                                                      : "0812 A1\r\n\x03";
+        ASSERT_EQ(m_pty.WriteAll(data), data.size());
+        std::this_thread::sleep_for(20ms);
+        screen.Release();
+        EXPECT_EQ(m_manager.Wait(), 1u);
+        EXPECT_EQ(screen.View(), data);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
+    }
+}
+
+TEST_F(SerialDownload, StopsAtTheBoundKeepingWhatArrived) {
+    const std::string line = "0812345678 1.2345 6.7890 10.000\r\n";
+    std::string pattern;
+    while (pattern.size() < kDownloadLimit + 4096) pattern += line;
+    // An instrument that never sends its end mark; one whose stream ends
+    // exactly at the bound is complete.
+    const std::string exact = pattern.substr(0, kDownloadLimit - 1) + "\x03";
+    for (bool endless : {true, false}) {
+        SCOPED_TRACE(endless);
+        UseTestComSettings(0, 2000);
+        CRecordingScreen screen("old document");
+        Start(TransferKind::DownloadQmx610, screen);
+        WaitListening(screen);
+        std::thread instrument([&] {
+            const std::string& data = endless ? pattern : exact;
+            for (size_t at = 0; at < data.size() && m_manager.IsTransferRunning();)
+                at += m_pty.WriteAll(data.substr(at, 65536), 50);
+            while (endless && m_manager.IsTransferRunning()) m_pty.WriteAll(line, 50);
+        });
+        EXPECT_EQ(m_manager.Wait(), endless ? 0u : 1u);
+        instrument.join();
+        const std::string kept = g_strTransferText.Get();
+        EXPECT_EQ(kept.size(), kDownloadLimit);
+        EXPECT_TRUE(kept == (endless ? pattern.substr(0, kDownloadLimit) : exact));
+        EXPECT_EQ(screen.View().size(), kDownloadLimit);
+        EXPECT_TRUE(screen.Modified());
+        EXPECT_FALSE(screen.Locked());
+        EXPECT_EQ(screen.Messages(),
+                  std::vector<std::string>{endless ? kMsgDownloadTooLarge : kMsgReceiveComplete});
+    }
 }

@@ -87,8 +87,6 @@ TEST(SegmentSplitting, LongSegmentsGoInPiecesOf128) {
 }
 
 TEST(LineBuilding, EdgesTheUploadTestsDoNotReach) {
-    // The height ends at a character followed by LF, which is not taken.
-    EXPECT_EQ(BuildDgLines("A,,1,2,345\n", 1), "/Dg 2,1,34,A\r\n");
     EXPECT_EQ(BuildDhLines("A,B,\r\n"), "/Dh A\r\n/Dh B\r\n");
     EXPECT_EQ(BuildDhLines("X,Y"), "/Dh X\r\n/Dh Y\r\n");
 }
@@ -187,7 +185,7 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
     } cases[] = {
         {TransferKind::UploadQmx610, 0, kTerv, dg, 2, done},
         {TransferKind::UploadQmx610, 1, kTerv, dg, 2, done},
-        {TransferKind::UploadQmx610, 0, "hello\r\n", "", 0, {kMsgUploadNotTerv210}},
+        {TransferKind::UploadQmx610, 0, "hello\r\n", "", 0, {"不是有效的TERV210格式!\n第1行"}},
         {TransferKind::UploadQmx610, 0, "", "", 2, done},
         {TransferKind::UploadFeatureCodes, 1, "A,,B\r\nC,D\r\n", dh, 2, done},
         {TransferKind::UploadFeatureCodes, 1, "\r\nA,B\r\n", "", 2, done},
@@ -217,4 +215,35 @@ TEST_F(SerialUpload, RowDelayPacesEveryLine) {
     EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
     // Three lines and the delay before the end marker.
     EXPECT_GE(Clock::now() - start, 240ms);
+}
+
+TEST_F(SerialUpload, CoordinateUploadsSendTheWholeListOrNothing) {
+    // A blank line and an unterminated last line: every point goes.
+    const std::string gappy = "A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9";
+    const std::string dg = "/Dg 2.0,1.0,3.0,A1,C\r\n/Dg 5,4,6,A3\r\n/Dg 8,7,9,A4\r\n";
+    const std::string blocks = Blocks("A1,C,1.0,2.0,3.0\r\nA3,,4,5,6\r\nA4,,7,8,9\r\n", false);
+    // A note line refuses the whole list before the port is opened.
+    const std::string noted = "A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n";
+    const struct {
+        TransferKind kind;
+        std::string view, wire;
+    } cases[] = {
+        {TransferKind::UploadQmx610, gappy, dg + "\x04\r\n"},
+        {TransferKind::UploadQmx210, gappy, std::string(kQmx210Header) + blocks},
+        {TransferKind::UploadQmx610, noted, ""},
+        {TransferKind::UploadQmx210, noted, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.view);
+        UseTestComSettings(0);
+        CRecordingScreen screen(c.view);
+        EXPECT_EQ(Run(c.kind, screen, c.wire.empty() ? 0 : 2), c.wire);
+        if (c.wire.empty()) {
+            EXPECT_TRUE(screen.Prompts().empty());
+            EXPECT_EQ(screen.Messages(), std::vector<std::string>{"不是有效的TERV210格式!\n第2行"});
+            EXPECT_EQ(screen.View(), c.view);
+        } else {
+            EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+        }
+    }
 }

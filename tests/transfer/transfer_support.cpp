@@ -154,10 +154,12 @@ unsigned CScriptedUsbLayer::Write(const unsigned char* buffer, unsigned length) 
 
 unsigned CScriptedUsbLayer::Read(unsigned char* buffer, unsigned length) {
     std::lock_guard lock(m_s.mutex);
-    if (m_s.reads.empty() || std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor)
-        return 0;
-    std::string next = m_s.reads.front();
-    m_s.reads.pop_front();
+    if (std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor) return 0;
+    std::deque<std::string>& queue =
+        m_s.reads.empty() && m_s.cancelled ? m_s.afterCancel : m_s.reads;
+    if (queue.empty() && m_s.endless.empty()) return 0;
+    std::string next = queue.empty() ? m_s.endless : queue.front();
+    if (!queue.empty()) queue.pop_front();
     const unsigned n = std::min<unsigned>(length, next.size());
     std::copy(next.begin(), next.begin() + n, buffer);
     return n;
@@ -166,6 +168,11 @@ unsigned CScriptedUsbLayer::Read(unsigned char* buffer, unsigned length) {
 void CScriptedUsbLayer::Close() {
     std::lock_guard lock(m_s.mutex);
     ++m_s.closes;
+}
+
+void CScriptedUsbLayer::Cancel() {
+    std::lock_guard lock(m_s.mutex);
+    m_s.cancelled = true;
 }
 
 void CPtyTransferTest::SetUp() {

@@ -67,6 +67,11 @@ struct CUsbScript {
     std::vector<std::string> written;
     std::vector<std::chrono::steady_clock::time_point> writeTimes;
     std::deque<std::string> reads;  // each Read returns the next one
+    std::string endless;            // then every Read returns this, when set
+    // Bytes the device holds that only a stopped download reads: they come
+    // once Cancel was called, after the scripted reads.
+    std::deque<std::string> afterCancel;
+    bool cancelled = false;
     int opens = 0, closes = 0;
     // Reads find nothing until this long after Open.
     std::chrono::steady_clock::duration silentFor{};
@@ -80,6 +85,7 @@ public:
     unsigned Write(const unsigned char* buffer, unsigned length) override;
     unsigned Read(unsigned char* buffer, unsigned length) override;
     void Close() override;
+    void Cancel() override;
 
 private:
     CUsbScript& m_s;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "config/LinkSettings.h"
 #include "link/UsbDevice.h"
@@ -155,4 +156,69 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_EQ(screen.View(), "partial\r\n");
     EXPECT_TRUE(screen.Modified());
     EXPECT_EQ(script.closes, 1);
+}
+
+TEST(UsbTransfer, CoordinateUploadSendsTheWholeListOrNothing) {
+    UsbSettingsForTest(500, 1);
+    // A blank line and an unterminated last line: every point goes.
+    CUsbScript script;
+    CUsbDevice device(std::make_unique<CScriptedUsbLayer>(script));
+    CRecordingScreen screen("A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9");
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadQmx610, screen, device), 1u);
+    EXPECT_EQ(script.written,
+              (std::vector<std::string>{UsbPacket("/Dg 2.0,1.0,3.0,A1,C\r\n"),
+                                        UsbPacket("/Dg 5,4,6,A3\r\n"),
+                                        UsbPacket("/Dg 8,7,9,A4\r\n"), UsbPacket("\x04\r\n")}));
+    // A note line refuses the whole list before a packet goes.
+    CUsbScript refused;
+    CUsbDevice second(std::make_unique<CScriptedUsbLayer>(refused));
+    CRecordingScreen noted("A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n");
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadQmx610, noted, second), 0u);
+    EXPECT_TRUE(refused.written.empty());
+    EXPECT_TRUE(noted.Prompts().empty());
+    EXPECT_EQ(noted.Messages(), std::vector<std::string>{"不是有效的TERV210格式!\n第2行"});
+    EXPECT_EQ(noted.View(), "A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n");
+}
+
+TEST(UsbTransfer, DownloadStopsAtTheBoundKeepingWhatArrived) {
+    // A device that never sends ETX.
+    CUsbScript script;
+    script.reads = {"first\r\n"};
+    script.endless = std::string(63, 'x') + "\n";
+    CUsbDevice device(std::make_unique<CScriptedUsbLayer>(script));
+    UsbSettingsForTest(2000, 1);
+    CRecordingScreen screen("old");
+    EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, device), 0u);
+    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgDownloadTooLarge});
+    const std::string kept = g_strTransferText.Get();
+    ASSERT_EQ(kept.size(), kDownloadLimit);
+    EXPECT_EQ(kept.substr(0, 7 + 64), "first\r\n" + script.endless);
+    EXPECT_EQ(kept.substr(kDownloadLimit - 64), std::string(6, 'x') + "\n" + std::string(57, 'x'));
+    EXPECT_EQ(screen.View(), kept);
+    EXPECT_TRUE(screen.Modified());
+    EXPECT_EQ(script.closes, 1);
+}
+
+TEST(UsbTransfer, StoppedDownloadKeepsWhatTheDeviceStillHolds) {
+    CUsbScript script;
+    script.reads = {"first\r\n"};
+    script.afterCancel = {"second\r\n", "third"};
+    auto previous = g_UsbDevice.SetLayer(std::make_unique<CScriptedUsbLayer>(script));
+    UsbSettingsForTest(60000, 1);
+    CRecordingScreen screen;
+    CTransferManager manager;
+    CTransferJob job;
+    job.screen = &screen;
+    ASSERT_TRUE(manager.Start(TransferKind::UsbDownload, job));
+    const auto until = Clock::now() + 2s;
+    while (g_strTransferText.Get() != "first\r\n" && Clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    const auto start = Clock::now();
+    manager.StopAndJoin();
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(g_strTransferText.Get(), "first\r\nsecond\r\nthird");
+    EXPECT_TRUE(screen.Messages().empty());
+    EXPECT_FALSE(screen.Locked());
+    EXPECT_EQ(script.closes, 1);
+    g_UsbDevice.SetLayer(std::move(previous));
 }
