@@ -19,8 +19,6 @@ namespace {
 constexpr unsigned kReadWaitMs = 100;
 // Events are handled in slices this long so that a cancel is seen quickly.
 constexpr long kEventSliceUs = 50000;
-// A time-out of 0 in the settings was never set: the dialog's value applies.
-constexpr int kDefaultTimeoutMs = 10000;
 
 std::string Hex4(unsigned v) {
     char text[8];
@@ -61,7 +59,7 @@ private:
     int m_interface = -1;
     bool m_reattach = false;
     unsigned char m_in = 0, m_out = 0;
-    unsigned m_writeTimeoutMs = kDefaultTimeoutMs;
+    unsigned m_writeTimeoutMs = kUsbDefaultTimeoutMs;
     // The device went away: every later call fails at once.
     bool m_gone = false;
     std::atomic<bool> m_cancel{false};
@@ -79,8 +77,7 @@ unsigned CLibusbLayer::Open() {
         Fail("no instrument model selected");
         return 0;
     }
-    const int32_t timeout = UsbSettings.Get().USBRevTimeOut;
-    m_writeTimeoutMs = timeout > 0 ? static_cast<unsigned>(timeout) : kDefaultTimeoutMs;
+    m_writeTimeoutMs = static_cast<unsigned>(UsbSettingsInForce(UsbSettings.Get()).USBRevTimeOut);
     if (libusb_init(&m_ctx) != 0) {
         m_ctx = nullptr;
         Fail("USB cannot be used on this system");

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Bounds.h"
 #include "convert/RecordFormats.h"
 #include "transfer/TransferManager.h"
 
@@ -46,7 +47,7 @@ inline constexpr std::string_view kQmx210Header{
 // The working buffer of an upload: at most 4 MiB including its terminator.
 class UploadBuffer {
 public:
-    static constexpr size_t kSize = 4194304;
+    static constexpr size_t kSize = kMaxTextBytes;
     // Reserves the whole buffer; false when the memory is not there.
     bool Allocate();
     // Takes the stream to send; false when it does not fit with its terminator.

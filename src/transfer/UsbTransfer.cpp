@@ -22,16 +22,6 @@ constexpr milliseconds kRefreshInterval{100};
 // A device that has nothing to give may return at once; wait a little before
 // asking again rather than spin a core.
 constexpr milliseconds kPollPause{2};
-// Settings of 0 were never set: the USB dialog's replacement values apply.
-constexpr int32_t kDefaultUsbTimeoutMs = 10000;
-constexpr int32_t kDefaultUsbRowDelayMs = 800;
-
-UsbSettingsRecord EffectiveUsbSettings() {
-    UsbSettingsRecord cfg = UsbSettings.Get();
-    if (cfg.USBRevTimeOut <= 0) cfg.USBRevTimeOut = kDefaultUsbTimeoutMs;
-    if (cfg.USBRevRowDelay <= 0) cfg.USBRevRowDelay = kDefaultUsbRowDelayMs;
-    return cfg;
-}
 
 // What the view holds when a transfer ends.
 enum class EndView {
@@ -137,7 +127,7 @@ unsigned UsbDownloadWorker(const CTransferJob& job) {
     CUsbRun run(job);
     if (!run.Open()) return run.Finish(0, kMsgUsbNotConnected, EndView::Keep);
     CTransferScreen& screen = run.Screen();
-    const UsbSettingsRecord cfg = EffectiveUsbSettings();
+    const UsbSettingsRecord cfg = UsbSettingsInForce(UsbSettings.Get());
     screen.AskOperator(kMsgPromptUsbDownload);
     g_bTransferDone = true;
     if (g_bTransferCancel) return run.Finish(0, nullptr, EndView::Keep);
@@ -214,7 +204,7 @@ unsigned UsbUploadWorker(const CTransferJob& job, UsbUpload kind) {
     CUsbRun run(job);
     if (!run.Open()) return run.Finish(0, kMsgUsbNotConnected, EndView::Keep);
     CTransferScreen& screen = run.Screen();
-    const UsbSettingsRecord cfg = EffectiveUsbSettings();
+    const UsbSettingsRecord cfg = UsbSettingsInForce(UsbSettings.Get());
     g_bTransferDone = false;
     run.KeepStartText(screen.GetViewText());
     if (kind != UsbUpload::FeatureCodes) run.Lock();
