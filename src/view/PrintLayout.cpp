@@ -56,6 +56,7 @@ void CPrintLayout::Init(const QFont& font, double dpi) {
     const QFontMetricsF metrics(m_font);
     m_lineHeight = std::max<qreal>(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
+    m_asciiMax = 1;
     for (char16_t c = 0x20; c < 0x7F; ++c)
         m_asciiMax = std::max(m_asciiMax, metrics.horizontalAdvance(QChar(c)));
     m_tabWidth = std::max<qreal>(1, kCharsInTab * metrics.horizontalAdvance(QChar(u' ')));
@@ -101,10 +102,12 @@ std::pair<qsizetype, qsizetype> CPrintLayout::BreakLine(qsizetype pos) const {
         return {end, end + 1};
     };
     const qreal width = m_area.width();
-    // Most lines are short plain text that fits without measuring.
+    // Most lines are short plain text that fits without measuring; no more
+    // is looked at than could fit, however long the line.
+    const qsizetype fits = std::min(n, pos + static_cast<qsizetype>(width / m_asciiMax));
     qsizetype end = pos;
-    while (end < n && IsPlainAscii(s[end])) ++end;
-    if ((end == n || IsLineEnd(s[end])) && (end - pos) * m_asciiMax <= width) return next(end);
+    while (end < fits && IsPlainAscii(s[end])) ++end;
+    if (end == n || IsLineEnd(s[end])) return next(end);
     qreal x = 0;
     qsizetype breakAt = -1;  // where the line may end at the latest so far
     for (qsizetype i = pos; i < n; ++i) {
