@@ -6,7 +6,9 @@
 #include <QPromise>
 #include <QThreadPool>
 #include <QTimer>
+#include <atomic>
 #include <exception>
+#include <thread>
 
 #include "view/DocStrings.h"
 
@@ -31,19 +33,27 @@ bool RunOffWindow(QWidget* parent, const QString& what, std::function<void()> wo
     });
     watcher.setFuture(promise->future());
     promise->start();
-    auto error = std::make_shared<std::exception_ptr>();
+    // What the worker leaves for the window, handed over through our own
+    // atomic (the sanitizer does not see Qt's own ordering).
+    struct CShared {
+        std::atomic<bool> finished{false};
+        std::exception_ptr error;
+    };
+    auto shared = std::make_shared<CShared>();
     // The global pool is waited for when the program ends, so a worker whose
     // result was dropped never outlives what it uses.
-    QThreadPool::globalInstance()->start([promise, error, work = std::move(work)] {
+    QThreadPool::globalInstance()->start([promise, shared, work = std::move(work)] {
         try {
             work();
         } catch (...) {
-            *error = std::current_exception();  // for the window's thread, as if run there
+            shared->error = std::current_exception();  // for the window's thread, as if run there
         }
+        shared->finished.store(true, std::memory_order_release);
         promise->finish();
     });
     const auto finish = [&] {
-        if (*error) std::rethrow_exception(*error);
+        while (!shared->finished.load(std::memory_order_acquire)) std::this_thread::yield();
+        if (shared->error) std::rethrow_exception(shared->error);
         return true;
     };
     if (g_busyHook) {
