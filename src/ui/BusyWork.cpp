@@ -1,14 +1,15 @@
 #include "ui/BusyWork.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QPromise>
-#include <QThreadPool>
 #include <QTimer>
 #include <atomic>
 #include <exception>
 #include <thread>
+#include <vector>
 
 #include "view/DocStrings.h"
 
@@ -16,6 +17,39 @@ namespace {
 // Work done sooner than this shows no box at all.
 constexpr int kBoxAfterMs = 300;
 BusyHook g_busyHook;
+
+// The workers started, each with the flag it raises when done. A worker whose
+// result was dropped runs on; finished ones are joined at the next start, the
+// rest when the program ends (before anything they use goes away). Touched on
+// the window's thread only.
+struct CWorker {
+    std::thread thread;
+    std::shared_ptr<const std::atomic<bool>> finished;
+};
+std::vector<CWorker>& Workers() {
+    static auto* workers = new std::vector<CWorker>;  // outlives the joins at exit
+    return *workers;
+}
+void JoinFinishedWorkers(bool all) {
+    std::vector<CWorker>& workers = Workers();
+    for (auto it = workers.begin(); it != workers.end();) {
+        if (all || it->finished->load(std::memory_order_acquire)) {
+            it->thread.join();
+            it = workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+void StartWorker(std::function<void()> body, std::shared_ptr<const std::atomic<bool>> finished) {
+    static const bool joinAtExit = [] {
+        qAddPostRoutine([] { JoinFinishedWorkers(true); });
+        return true;
+    }();
+    (void)joinAtExit;
+    JoinFinishedWorkers(false);
+    Workers().push_back({std::thread(std::move(body)), std::move(finished)});
+}
 }  // namespace
 
 void SetBusyHook(BusyHook hook) {
@@ -40,17 +74,18 @@ bool RunOffWindow(QWidget* parent, const QString& what, std::function<void()> wo
         std::exception_ptr error;
     };
     auto shared = std::make_shared<CShared>();
-    // The global pool is waited for when the program ends, so a worker whose
-    // result was dropped never outlives what it uses.
-    QThreadPool::globalInstance()->start([promise, shared, work = std::move(work)] {
-        try {
-            work();
-        } catch (...) {
-            shared->error = std::current_exception();  // for the window's thread, as if run there
-        }
-        shared->finished.store(true, std::memory_order_release);
-        promise->finish();
-    });
+    StartWorker(
+        [promise, shared, work = std::move(work)] {
+            try {
+                work();
+            } catch (...) {
+                shared->error =
+                    std::current_exception();  // for the window's thread, as if run there
+            }
+            shared->finished.store(true, std::memory_order_release);
+            promise->finish();
+        },
+        std::shared_ptr<const std::atomic<bool>>(shared, &shared->finished));
     const auto finish = [&] {
         while (!shared->finished.load(std::memory_order_acquire)) std::this_thread::yield();
         if (shared->error) std::rethrow_exception(shared->error);

@@ -1,7 +1,6 @@
 // Work off the window's thread: the window's loop goes on while it runs, 取消
 // returns at once and drops the result, and a failure reaches the window's
 // thread as if the work had run there.
-#include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -53,8 +52,7 @@ private slots:
         QCOMPARE(asked, QString("正在转换数据…"));
         QVERIFY(!*finished);  // back while the work still runs
         *gate = true;
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
-        QVERIFY(*finished);
+        QVERIFY(WaitFor(*finished));
         // Not cancelled: the hook's answer lets the work finish.
         SetBusyHook([](const QString&) { return false; });
         QCOMPARE(RunOffWindow<int>(nullptr, "x", [] { return 7; }), std::optional<int>(7));
