@@ -194,22 +194,26 @@ void CPrintPreviewDlg::Update() {
 }
 
 bool PrintLayoutPages(CPrintLayout& layout, QPrinter& printer, QWidget* parent) {
-    QPainter painter;
-    if (!painter.begin(&printer)) return false;
+    // Counting every page takes a moment even at the open bound; then the
+    // progress can say how far the job is.
+    layout.LayOutUpTo(INT_MAX);
     // Pages are numbered from 1 in the printer's range; 0 means all.
     const int first = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
-    const int last = printer.toPage() > 0 ? printer.toPage() - 1 : INT_MAX;
-    QProgressDialog progress(T("正在打印"), T("取消"), 0, 0, parent);
+    const int last =
+        std::min(printer.toPage() > 0 ? printer.toPage() - 1 : INT_MAX, layout.PageCount() - 1);
+    if (first > last) return true;  // a range past the last page: nothing to print
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    QProgressDialog progress(T("正在打印"), T("取消"), 0, std::max(0, last - first + 1), parent);
     progress.setWindowTitle(T(doctext::kAppTitle));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
     for (int page = first; page <= last; ++page) {
-        layout.LayOutUpTo(page);
-        if (page >= layout.PageCount()) break;
         if (page > first) printer.newPage();
         layout.DrawPage(painter, page);
         progress.setLabelText(T("正在打印\n第 %1 页").arg(page + 1));
-        progress.setValue(0);
+        progress.setValue(page - first + 1);
         QCoreApplication::processEvents();
         if (progress.wasCanceled()) {
             printer.abort();

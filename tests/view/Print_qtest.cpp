@@ -40,7 +40,7 @@ std::string Lines(int count) {
 
 int PdfPages(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return -1;
+    if (!file.open(QIODevice::ReadOnly)) return 0;
     return static_cast<int>(file.readAll().count("/Type /Page\n"));
 }
 }  // namespace
