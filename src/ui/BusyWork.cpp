@@ -103,7 +103,8 @@ bool RunOffWindow(QWidget* parent, const QString& what, std::function<void()> wo
     if (done) return finish();
     QProgressDialog box(what, QString::fromUtf8("取消"), 0, 0, parent);
     box.setWindowTitle(QString::fromUtf8(doctext::kAppTitle));
-    box.setWindowModality(Qt::WindowModal);
+    // Blocks every window of the program, a floating command bar too.
+    box.setWindowModality(Qt::ApplicationModal);
     box.setMinimumDuration(0);
     bool cancelled = false;
     const auto cancel = [&] {

@@ -206,7 +206,7 @@ bool PrintLayoutPages(CPrintLayout& layout, QPrinter& printer, QWidget* parent) 
     if (!painter.begin(&printer)) return false;
     QProgressDialog progress(T("正在打印"), T("取消"), 0, std::max(0, last - first + 1), parent);
     progress.setWindowTitle(T(doctext::kAppTitle));
-    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowModality(Qt::ApplicationModal);  // the floating command bar too
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     for (int page = first; page <= last; ++page) {

@@ -1,6 +1,9 @@
-// Work off the window's thread: the window's loop goes on while it runs, 取消
-// returns at once and drops the result, and a failure reaches the window's
-// thread as if the work had run there.
+// Work off the window's thread: the window's loop goes on while it runs, a box
+// with 取消 shows once it takes a while, 取消 returns at once and drops the
+// result, and a failure reaches the window's thread as if the work had run there.
+#include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -57,6 +60,30 @@ private slots:
         SetBusyHook([](const QString&) { return false; });
         QCOMPARE(RunOffWindow<int>(nullptr, "x", [] { return 7; }), std::optional<int>(7));
         SetBusyHook({});
+    }
+
+    void theBoxShowsAfterAMomentAndCancels() {
+        // The real box: what it says, and its 取消 pressed as soon as it shows.
+        auto gate = std::make_shared<std::atomic<bool>>(false);
+        QString said;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&said] {
+            auto* box = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            if (!box || !said.isEmpty()) return;
+            said = box->labelText();
+            for (auto* button : box->findChildren<QPushButton*>())
+                if (button->text() == "取消") button->click();
+        });
+        poll.start();
+        const auto result = RunOffWindow<int>(nullptr, "正在校正坐标…", [gate] {
+            WaitFor(*gate);
+            return 1;
+        });
+        poll.stop();
+        *gate = true;
+        QVERIFY(!result);
+        QCOMPARE(said, QString("正在校正坐标…"));
     }
 
     void aFailureComesBackToTheWindow() {
