@@ -1,16 +1,27 @@
 // The conversion commands of the window: each reads the view, converts it in one
-// go and shows the result once, so even a long text is replaced at once instead of
-// being redrawn after every record.
+// go on a worker thread while the window goes on painting, and shows the result
+// once, so even a long text is replaced at once instead of being redrawn after
+// every record.
 #include <QString>
+#include <utility>
 
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "convert/Converters.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
+#include "ui/BusyWork.h"
 #include "ui/MessageSeam.h"
 
 namespace {
+
+constexpr char kConverting[] = "正在转换数据…";
+
+// Runs a conversion off the window's thread; nothing when the user cancelled.
+template <class Result>
+std::optional<Result> Convert(std::function<Result()> work) {
+    return RunOffWindow<Result>(AppMainWindow(), QString::fromUtf8(kConverting), std::move(work));
+}
 
 // Shows the result: the new text replaces the view (and becomes the transfer
 // text) as an untitled document; a message leaves the view as it was.
@@ -34,31 +45,42 @@ template <CConvertResult (*Fn)(std::string_view)>
 void Run() {
     std::string text;
     GetViewText(text);
-    ShowResult(Fn(text));
+    const auto result = Convert<CConvertResult>([text = std::move(text)] { return Fn(text); });
+    if (result) ShowResult(*result);
 }
 
 void RunPcodeList() {
     std::string text;
     GetViewText(text);
-    std::vector<CodeRecord> table;
-    const CConvertResult result = OnPcodeList(text, &table);
-    if (result.IsDone()) SetCodeTable(std::move(table));
-    ShowResult(result);
+    using Converted = std::pair<CConvertResult, std::vector<CodeRecord>>;
+    auto converted = Convert<Converted>([text = std::move(text)] {
+        Converted out;
+        out.first = OnPcodeList(text, &out.second);
+        return out;
+    });
+    if (!converted) return;
+    if (converted->first.IsDone()) SetCodeTable(std::move(converted->second));
+    ShowResult(converted->first);
 }
 
 void RunDxfExport() {
     std::string text;
     GetViewText(text);
-    const CConvertResult result = OnDxfExport(text);
-    // The coordinate list then shows the points drawn; every line of a drawn
-    // text fits the table.
-    if (result.IsDone()) {
-        std::vector<CoordRecord> table;
-        std::string ignored;
-        ParseTerv210Records(text, table, &ignored);
-        SetCoordTable(std::move(table));
-    }
-    ShowResult(result);
+    using Converted = std::pair<CConvertResult, std::vector<CoordRecord>>;
+    auto converted = Convert<Converted>([text = std::move(text)] {
+        Converted out;
+        out.first = OnDxfExport(text);
+        // The coordinate list then shows the points drawn; every line of a
+        // drawn text fits the table.
+        if (out.first.IsDone()) {
+            std::string ignored;
+            ParseTerv210Records(text, out.second, &ignored);
+        }
+        return out;
+    });
+    if (!converted) return;
+    if (converted->first.IsDone()) SetCoordTable(std::move(converted->second));
+    ShowResult(converted->first);
 }
 
 }  // namespace

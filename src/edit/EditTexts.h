@@ -6,4 +6,5 @@ inline constexpr const char* kNoData = "没有数据!";
 inline constexpr const char* kNameEmpty = "点名为空!";
 inline constexpr const char* kCodeEmpty = "编码为空!";
 inline constexpr const char* kInvalidRawData = "无效原始数据!";
+inline constexpr const char* kCorrecting = "正在校正坐标…";
 }  // namespace edit_text

@@ -22,12 +22,14 @@ CCodeListDlg::CCodeListDlg(CViewTextAccess view, QWidget* parent)
 }
 
 void CCodeListDlg::OnInitDialog() {
-    SetUpList({QString::fromUtf8("编号"), QString::fromUtf8("编码")}, {150, 200});
+    std::vector<std::string> cells;
+    cells.reserve(static_cast<std::size_t>(g_nCodeCount) * 2);
     for (int i = 0; i < g_nCodeCount; ++i) {
         const CodeRecord& record = g_pCodeRecords[static_cast<std::size_t>(i)];
-        FillRow(i, {std::string(FieldText(record.m_number, kCodeNumberBytes)),
-                    std::string(FieldText(record.m_code, kCodeTextBytes))});
+        cells.emplace_back(FieldText(record.m_number, kCodeNumberBytes));
+        cells.emplace_back(FieldText(record.m_code, kCodeTextBytes));
     }
+    SetUpList({QString::fromUtf8("编号"), QString::fromUtf8("编码")}, {150, 200}, std::move(cells));
     g_nListRows = g_nCodeCount;
     ShowCurrentRow();
 }
@@ -108,9 +110,8 @@ CEditCodeDlg::CEditCodeDlg(CCodeListDlg* list, QWidget* parent)
     ApplyDialogFrame(*this, QString::fromUtf8("宋体"), 10, 119, 79);
     if (m_pList && m_pList->RowExists(g_nCurRow)) {
         NumberEdit()->setText(
-            CellText(CutToField(CellBytes(m_pList->Cell(g_nCurRow, 0)), kCodeNumberBytes)));
-        CodeEdit()->setText(
-            CellText(CutToField(CellBytes(m_pList->Cell(g_nCurRow, 1)), kCodeTextBytes)));
+            CellText(CutToField(m_pList->RawCell(g_nCurRow, 0), kCodeNumberBytes)));
+        CodeEdit()->setText(CellText(CutToField(m_pList->RawCell(g_nCurRow, 1), kCodeTextBytes)));
     }
 }
 

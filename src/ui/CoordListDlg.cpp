@@ -25,12 +25,14 @@ CCoordListDlg::CCoordListDlg(CViewTextAccess view, QWidget* parent)
 void CCoordListDlg::OnInitDialog() {
     QStringList headings;
     for (const char* heading : CoordHeadings(g_nEditFormat)) headings << QString::fromUtf8(heading);
-    SetUpList(headings, {100, 100, 100, 100, 100});
+    std::vector<std::string> cells;
+    cells.reserve(static_cast<std::size_t>(g_nCoordCount) * 5);
     for (int i = 0; i < g_nCoordCount; ++i) {
-        const auto cells =
-            CoordRowCells(g_pCoordRecords[static_cast<std::size_t>(i)], g_nEditFormat);
-        FillRow(i, std::vector<std::string>(cells.begin(), cells.end()));
+        auto row = CoordRowCells(g_pCoordRecords[static_cast<std::size_t>(i)], g_nEditFormat);
+        cells.insert(cells.end(), std::make_move_iterator(row.begin()),
+                     std::make_move_iterator(row.end()));
     }
+    SetUpList(headings, {100, 100, 100, 100, 100}, std::move(cells));
     g_nListRows = g_nCoordCount;
     ShowCurrentRow();
 }
@@ -136,7 +138,7 @@ CEditDataDlg::CEditDataDlg(CCoordListDlg* list, QWidget* parent)
     ApplyDialogFrame(*this, QString::fromUtf8("宋体"), 10, 105, 147);
     if (m_pList && m_pList->RowExists(g_nCurRow)) {
         for (int column = 0; column < 5; ++column) {
-            const std::string cell = CellBytes(m_pList->Cell(g_nCurRow, column));
+            const std::string& cell = m_pList->RawCell(g_nCurRow, column);
             const int field = CoordFieldOfColumn(column, g_nEditFormat);
             const QString value = CellText(CutToField(cell, kCoordCellBytes));
             if (value.contains(QLatin1Char(','))) m_pValidators[field]->AllowComma();

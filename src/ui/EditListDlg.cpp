@@ -3,23 +3,27 @@
 #include <QBoxLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "edit/EditListText.h"
 #include "edit/EditState.h"
+#include "ui/ListModel.h"
 
 CEditListDlg::CEditListDlg(CViewTextAccess view, std::size_t cellBytes, QWidget* parent)
     : QDialog(parent), m_view(std::move(view)), m_cellBytes(cellBytes) {
-    m_pList = new QTableWidget(this);
+    m_pList = new QTableView(this);
     m_pList->setObjectName(QStringLiteral("list1005"));
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setShowGrid(true);
+    m_pList->setWordWrap(false);
     m_pList->verticalHeader()->hide();
-    // Report-view density: one text line per row.
+    // Report-view density: one text line per row, never measured row by row.
+    m_pList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pList->verticalHeader()->setDefaultSectionSize(m_pList->fontMetrics().height() + 6);
     m_pList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->horizontalHeader()->setStretchLastSection(false);
@@ -46,61 +50,52 @@ CEditListDlg::CEditListDlg(CViewTextAccess view, std::size_t cellBytes, QWidget*
     connect(m_pDelete, &QPushButton::clicked, this, &CEditListDlg::OnDelete);
     connect(ok, &QPushButton::clicked, this, &CEditListDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CEditListDlg::reject);
-    // Keys move the selection too; the row acted on follows what is highlighted.
-    connect(m_pList, &QTableWidget::itemSelectionChanged, this, [this] {
-        if (!m_bSyncing) g_nCurRow = SelectionMark();
-    });
 }
 
-void CEditListDlg::SetUpList(const QStringList& headings, const std::vector<int>& widths) {
+void CEditListDlg::SetUpList(const QStringList& headings, const std::vector<int>& widths,
+                             std::vector<std::string> cells) {
     m_bSyncing = true;
     g_nCurRow = 0;
-    m_pList->setColumnCount(static_cast<int>(headings.size()));
-    m_pList->setHorizontalHeaderLabels(headings);
+    m_pModel = new CListModel(headings, this);
+    m_pModel->SetRows(std::move(cells));
+    m_pList->setModel(m_pModel);
     for (int column = 0; column < headings.size(); ++column)
         m_pList->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
-    m_pList->setRowCount(0);
+    // Keys move the selection too; the row acted on follows what is highlighted.
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_bSyncing) g_nCurRow = SelectionMark();
+    });
     m_bSyncing = false;
 }
 
-void CEditListDlg::FillRow(int row, const std::vector<std::string>& cells) {
-    QStringList texts;
-    for (const std::string& cell : cells) texts << CellText(cell);
-    InsertRow(row, texts);
+int CEditListDlg::RowCount() const {
+    return m_pModel ? m_pModel->rowCount() : 0;
 }
 
-int CEditListDlg::RowCount() const {
-    return m_pList->rowCount();
+const std::string& CEditListDlg::RawCell(int row, int column) const {
+    return m_pModel->Cell(row, column);
 }
 
 QString CEditListDlg::Cell(int row, int column) const {
-    const QTableWidgetItem* item = m_pList->item(row, column);
-    return item ? item->text() : QString();
+    if (!RowExists(row) || column < 0 || column >= m_pModel->columnCount()) return {};
+    return CellText(RawCell(row, column));
 }
 
 void CEditListDlg::SetCell(int row, int column, const QString& text) {
-    if (!RowExists(row) || column < 0 || column >= m_pList->columnCount()) return;
-    m_pList->setItem(row, column, new QTableWidgetItem(text));
+    if (m_pModel) m_pModel->SetCell(row, column, CellBytes(text));
 }
 
 void CEditListDlg::InsertRow(int index, const QStringList& cells) {
+    if (!m_pModel) return;
+    std::vector<std::string> bytes;
+    for (const QString& cell : cells) bytes.push_back(CellBytes(cell));
     m_bSyncing = true;
-    index = std::clamp(index, 0, RowCount());
-    m_pList->insertRow(index);
-    for (int column = 0; column < m_pList->columnCount(); ++column)
-        m_pList->setItem(index, column, new QTableWidgetItem(cells.value(column)));
+    m_pModel->InsertRow(index, std::move(bytes));
     m_bSyncing = false;
 }
 
 std::string CEditListDlg::ListText() const {
-    std::string text;
-    std::vector<std::string> cells(static_cast<std::size_t>(m_pList->columnCount()));
-    for (int row = 0; row < RowCount(); ++row) {
-        for (int column = 0; column < m_pList->columnCount(); ++column)
-            cells[static_cast<std::size_t>(column)] = CellBytes(Cell(row, column));
-        AppendListLine(text, cells, m_cellBytes);
-    }
-    return text;
+    return m_pModel ? m_pModel->ListText(m_cellBytes) : std::string();
 }
 
 void CEditListDlg::WriteListToView() {
@@ -108,8 +103,10 @@ void CEditListDlg::WriteListToView() {
 }
 
 int CEditListDlg::SelectionMark() const {
-    const QList<QTableWidgetItem*> selected = m_pList->selectedItems();
-    return selected.isEmpty() ? -1 : selected.first()->row();
+    const QItemSelectionModel* selection = m_pList->selectionModel();
+    if (!selection) return -1;
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void CEditListDlg::ShowCurrentRow() {
@@ -135,7 +132,7 @@ void CEditListDlg::OnDelete() {
     // Only a row that exists is removed, so the counter always equals the rows.
     if (g_nListRows >= 1 && RowExists(g_nCurRow)) {
         m_bSyncing = true;
-        m_pList->removeRow(g_nCurRow);
+        m_pModel->RemoveRow(g_nCurRow);
         m_bSyncing = false;
         g_nListRows = RowCount();
     }

@@ -1,6 +1,7 @@
-// Common part of the coordinate and code list dialogs: the table, the row
-// bookkeeping shared through g_nListRows / g_nCurRow, delete, click and
-// double-click, the update prompt and the write-back into the view.
+// Common part of the coordinate and code list dialogs: the table (a view of
+// the rows, which draws only those on screen), the row bookkeeping shared
+// through g_nListRows / g_nCurRow, delete, click and double-click, the update
+// prompt and the write-back into the view.
 #pragma once
 
 #include <QDialog>
@@ -11,13 +12,14 @@
 
 #include "ui/EditUi.h"
 
-class QTableWidget;
+class CListModel;
+class QTableView;
 class QPushButton;
 
 class CEditListDlg : public QDialog {
     Q_OBJECT
 public:
-    QTableWidget* List() const { return m_pList; }
+    QTableView* List() const { return m_pList; }
     QPushButton* AddButton() const { return m_pAdd; }
     QPushButton* EditButton() const { return m_pEdit; }
     QPushButton* DeleteButton() const { return m_pDelete; }
@@ -27,6 +29,8 @@ public:
     QString Cell(int row, int column) const;
     void SetCell(int row, int column, const QString& text);
     void InsertRow(int index, const QStringList& cells);
+    // The cell as the bytes of the view text (code page 936).
+    const std::string& RawCell(int row, int column) const;
     // The rows as view text: cells cut to the field width, "," between, CR LF after.
     std::string ListText() const;
     void WriteListToView();
@@ -44,8 +48,9 @@ public slots:
 
 protected:
     CEditListDlg(CViewTextAccess view, std::size_t cellBytes, QWidget* parent);
-    void SetUpList(const QStringList& headings, const std::vector<int>& widths);
-    void FillRow(int row, const std::vector<std::string>& cells);
+    // Columns and rows (`cells`: the rows one after another, as bytes).
+    void SetUpList(const QStringList& headings, const std::vector<int>& widths,
+                   std::vector<std::string> cells);
     // Highlights g_nCurRow so the row that edit and delete act on is the one shown.
     void ShowCurrentRow();
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,7 +62,8 @@ protected:
 private:
     CViewTextAccess m_view;
     std::size_t m_cellBytes;
-    QTableWidget* m_pList = nullptr;
+    QTableView* m_pList = nullptr;
+    CListModel* m_pModel = nullptr;
     QPushButton* m_pAdd = nullptr;
     QPushButton* m_pEdit = nullptr;
     QPushButton* m_pDelete = nullptr;

@@ -9,6 +9,7 @@
 #include "convert/RecordFormats.h"
 #include "edit/EditTexts.h"
 #include "edit/PrismCorrection.h"
+#include "ui/BusyWork.h"
 #include "ui/MessageSeam.h"
 
 CPrismCorrectDlg::CPrismCorrectDlg(CViewTextAccess view, QWidget* parent)
@@ -44,12 +45,26 @@ CPrismCorrectDlg::CPrismCorrectDlg(CViewTextAccess view, QWidget* parent)
 }
 
 void CPrismCorrectDlg::ApplyCorrection() {
-    const std::string text = m_view.m_get ? m_view.m_get() : std::string();
+    std::string text = m_view.m_get ? m_view.m_get() : std::string();
     const float oldConst = PrismConstantMetres(ParseLeadingDecimal(m_strOldConst.toStdString()));
     const float newConst = PrismConstantMetres(ParseLeadingDecimal(m_strNewConst.toStdString()));
-    std::string corrected;
-    std::size_t badLine = 0;
-    switch (CorrectPrismText(text, oldConst, newConst, corrected, &badLine)) {
+    struct CCorrected {
+        PrismResult result = PrismResult::kUnchanged;
+        std::string text;
+        std::size_t badLine = 0;
+    };
+    // Off the window's thread: a list at the bound takes a while.
+    const auto done = RunOffWindow<CCorrected>(
+        this, QString::fromUtf8(edit_text::kCorrecting),
+        [text = std::move(text), oldConst, newConst] {
+            CCorrected out;
+            out.result = CorrectPrismText(text, oldConst, newConst, out.text, &out.badLine);
+            return out;
+        });
+    if (!done) return;  // cancelled: the view stays as it was
+    const std::string& corrected = done->text;
+    const std::size_t badLine = done->badLine;
+    switch (done->result) {
         case PrismResult::kCorrected:
             if (m_view.m_set) m_view.m_set(corrected);
             break;

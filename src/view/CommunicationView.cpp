@@ -2,7 +2,6 @@
 
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
-#include <Qsci/qsciprinter.h>
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -12,7 +11,7 @@
 #include <QPageSetupDialog>
 #include <QPointer>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
@@ -20,6 +19,8 @@
 #include <vector>
 
 #include "convert/ViewCodec.h"
+#include "ui/EditUi.h"
+#include "view/PrintPreviewDlg.h"
 #include "view/TextWidths.h"
 
 namespace {
@@ -557,28 +558,25 @@ void CCommunicationView::inputMethodEvent(QInputMethodEvent* event) {
     QsciScintilla::inputMethodEvent(&trimmed);
 }
 
-QsciPrinter& CCommunicationView::Printer() {
-    if (!m_printer) {
-        m_printer = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
-        m_printer->setWrapMode(WrapWord);
-    }
+QPrinter& CCommunicationView::Printer() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     return *m_printer;
 }
 
 void CCommunicationView::OnFilePrint() {
     QPrintDialog dialog(&Printer(), this);
-    if (dialog.exec() == QDialog::Accepted) Printer().printRange(this);
+    if (RunEditDialog(dialog) != QDialog::Accepted) return;
+    // Laid out for the printer chosen, a page at a time as it prints.
+    CPrintLayout layout(GetBytes(), font(), Printer());
+    PrintLayoutPages(layout, Printer(), this);
 }
 
 void CCommunicationView::OnFilePrintPreview() {
-    QPrintPreviewDialog preview(&Printer(), this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter*) { Printer().printRange(this); });
-    preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
-    preview.exec();
+    CPrintPreviewDlg preview(GetBytes(), font(), Printer(), this);
+    if (RunEditDialog(preview) == CPrintPreviewDlg::kPrintRequested) OnFilePrint();
 }
 
 void CCommunicationView::OnFilePrintSetup() {
     QPageSetupDialog dialog(&Printer(), this);
-    dialog.exec();
+    RunEditDialog(dialog);
 }

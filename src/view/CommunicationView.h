@@ -12,7 +12,7 @@
 
 #include "base/Bounds.h"
 
-class QsciPrinter;
+class QPrinter;
 
 class CCommunicationView : public QsciScintilla {
     Q_OBJECT
@@ -94,9 +94,9 @@ private:
     long long WidestEditedLine();
     void UpdateWrap();
     void SetWrap(long mode);
-    QsciPrinter& Printer();
+    QPrinter& Printer();
 
-    std::unique_ptr<QsciPrinter> m_printer;
+    std::unique_ptr<QPrinter> m_printer;
     // Texts replaced by commands, newest last.
     std::vector<std::string> m_replaced;
     // The bytes last placed, while the editor still holds exactly them.

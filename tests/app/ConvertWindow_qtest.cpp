@@ -16,6 +16,7 @@
 #include "convert/ViewCodec.h"
 #include "edit/RecordTables.h"
 #include "transfer/TransferState.h"
+#include "ui/BusyWork.h"
 #include "ui/CoordListDlg.h"
 #include "ui/CrsChoiceDlg.h"
 #include "ui/EditUi.h"
@@ -135,6 +136,35 @@ private slots:
         QTest::keyClick(m_app->View(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(m_app->View()->GetBytes(), std::string("P1,C1,3,4,12\r\nP2,C2,3,4,12\r\n"));
         QVERIFY(m_app->Doc()->IsModified());
+    }
+
+    void cancelledWorkChangesNothing() {
+        // 取消 while a conversion or a correction runs: the view, the document
+        // and what Undo brings back stay as they were.
+        const std::string in = ReadSample("qmx610-coords.txt");
+        QVERIFY(!OpenSource(in).isEmpty());
+        QStringList busy;
+        SetBusyHook([&busy](const QString& what) {
+            busy << what;
+            return true;
+        });
+        SetEditDialogRunner([](QDialog& dialog) {
+            if (auto* prism = qobject_cast<CPrismCorrectDlg*>(&dialog))
+                prism->NewConstEdit()->setText("13000");
+            dialog.accept();
+            return dialog.result();
+        });
+        for (unsigned id : {cmd::kTervCoords610, cmd::kDxfExport, cmd::kPrismCorrect}) {
+            QVERIFY(m_app->Frame()->OnCommand(id));
+            QVERIFY(m_app->View()->GetBytes() == in);
+            QVERIFY(!m_app->Doc()->IsModified());
+            QCOMPARE(m_app->Doc()->Title(), QString("source.txt"));
+            QVERIFY(!m_app->View()->CanUndoStep());
+        }
+        SetBusyHook({});
+        SetEditDialogRunner({});
+        QCOMPARE(busy, (QStringList{U("正在转换数据…"), U("正在转换数据…"), U("正在校正坐标…")}));
+        QVERIFY(m_messages.isEmpty());
     }
 
     void failuresKeepTheViewAndTellWhy() {

@@ -2,7 +2,7 @@
 // and the prism correction dialog.
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 #include "edit/EditListText.h"

@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 #include "edit/EditListText.h"
@@ -152,7 +152,7 @@ void CCoordListTest::ClicksPickTheRow() {
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     QWidget* viewport = list.List()->viewport();
-    const QPoint row1 = list.List()->visualItemRect(list.List()->item(1, 0)).center();
+    const QPoint row1 = list.List()->visualRect(list.List()->model()->index(1, 0)).center();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, row1);
     QCOMPARE(g_nCurRow, 1);
     // Double-click on a row edits it.

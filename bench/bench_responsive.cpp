@@ -1,0 +1,523 @@
+// How long each command holds the window, at 1 MiB and 4 MiB of view text
+// (offscreen, through the frame's dispatch as a user's click goes):
+//   stall: the longest stretch in which the window's event loop did not run
+//          (nothing painted, no input taken) between the command and its result;
+//   done:  until the result is in the view and painted;
+//   open / ok (list editors): until the list is painted / from 确定 until the
+//          view holds the rows and is painted;
+//   shown / closed (print preview): until the preview is up with its first
+//          page painted / until it is closed again at once.
+// Times are wall-clock milliseconds (manual time); the argument is MiB.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CommandIds.h"
+#include "app/CommunicationApp.h"
+#include "app/MainFrame.h"
+#include "base/Bounds.h"
+#include "base/SafeFile.h"
+#include "convert/BlockFraming.h"
+#include "edit/EditState.h"
+#include "ui/EditListDlg.h"
+#include "ui/EditUi.h"
+#include "ui/MessageSeam.h"
+#include "ui/PrismCorrectDlg.h"
+#include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
+#include "view/PrintLayout.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+CCommunicationApp* g_benchApp = nullptr;
+int g_messages = 0;
+
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+size_t Bytes(const benchmark::State& state) {
+    // "4 MiB" is the open bound itself.
+    return state.range(0) == 4 ? kMaxTextBytes : static_cast<size_t>(state.range(0)) << 20;
+}
+
+template <typename Make>
+std::string Fill(Make make, size_t limit) {
+    std::string text;
+    for (int i = 0;; ++i) {
+        std::string piece = make(i);
+        if (text.size() + piece.size() > limit) break;
+        text += piece;
+    }
+    return text;
+}
+
+// A TERV210 coordinate list (about 39 bytes a line: 26,886 lines in 1 MiB).
+std::string TervList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "P%d,C%d,%d.%03d,%d.%03d,%d.%02d\r\n", i, i % 50,
+                          1000 + i % 90000, i % 1000, 5000 + i % 7000, (i * 7) % 1000, 40 + i % 20,
+                          i % 100);
+            return std::string(line);
+        },
+        size);
+}
+
+// Coordinates with six decimals, as a corrected list has them: correcting
+// keeps the text's size, so a list at the bound stays within it.
+std::string PrismList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "P%d,C%d,%d.%06d,%d.%06d,%d.%06d\r\n", i, i % 50,
+                          1000 + i % 9000, i % 1000000, 5000 + i % 4000, (i * 7) % 1000000,
+                          40 + i % 20, i % 1000000);
+            return std::string(line);
+        },
+        size);
+}
+
+// A code list of full-width rows (16 bytes: 65,535 rows in 1 MiB).
+std::string CodeList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%03d,CODE%06d\r\n", i % 1000, i % 1000000);
+            return std::string(line);
+        },
+        size);
+}
+
+std::string Framed(const std::string& payload, size_t size) {
+    std::string text;
+    FramePayload(payload, text);
+    text.resize(size, '\n');
+    return text;
+}
+
+size_t PayloadFor(size_t size) {
+    return (size - 200) / 136 * 128;
+}
+
+std::string Coords210(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[64];
+                          std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d",
+                                        i % 100000000, i * 3, i * 5, i % 99999);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+std::string Measurement(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[80];
+                          std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i,
+                                        5000000 + i, 1000000 + i, i % 50000);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+std::string RawCodes(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[32];
+                          std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+// Fixed-width QMX610/710 records: 84 or 100 characters and CR LF.
+std::string Fixed(const char* const* tags, int tagCount, size_t size) {
+    return Fill(
+        [&](int i) {
+            char r[160];
+            const std::string tag = tags[i % tagCount];
+            char name[16];
+            std::snprintf(name, sizeof name, "P%d", i);
+            std::snprintf(r, sizeof r, "%s  %-14s", tag.c_str(), name);
+            std::string line = r;
+            const int count = tag == "02TP" ? 6 : 5;
+            for (int f = 0; f < count; ++f) {
+                std::snprintf(r, sizeof r, "%-16s", f == count - 1 ? "TREE" : "1234.567");
+                line += r;
+            }
+            return line + "\r\n";
+        },
+        size);
+}
+
+// One single line: a coordinate list whose line ends were lost.
+void JoinLines(std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '\r' && text[i + 1] == '\n') text.replace(i, 2, "; ");
+}
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+}
+
+void PlaceText(const std::string& text) {
+    g_benchApp->Doc()->OnNewDocument();
+    g_benchApp->SetViewText(text);
+    g_benchApp->Doc()->SetModified(false);
+    Settle();
+    g_benchApp->View()->repaint();
+}
+
+// Waits (spinning the event loop) until the view no longer holds `before`.
+bool WaitForChange(const std::string& before, double limitSeconds = 60) {
+    const auto start = Clock::now();
+    std::string shown;
+    for (;;) {
+        g_benchApp->GetViewText(shown);
+        if (shown != before) return true;
+        if (Seconds(start) > limitSeconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+// Runs `command` and measures until `finished` says the result is shown
+// ("done"), and the longest time within that the window's event loop did not
+// run ("stall": how long the window was frozen at a stretch).
+template <typename Command, typename Finished>
+void Measure(benchmark::State& state, Command command, Finished finished, double* stall,
+             double* done) {
+    const auto start = Clock::now();
+    auto last = start;
+    double longest = 0;
+    // Every 2 ms while the event loop (or a nested one) runs; not at every
+    // turn, which would keep the window's thread busy against the worker.
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, Seconds(last));
+        last = Clock::now();
+    });
+    ticker.start();
+    command();
+    if (!finished()) state.SkipWithError("no result shown");
+    g_benchApp->View()->repaint();
+    *done = Seconds(start);
+    *stall = std::max(longest, Seconds(last));
+}
+
+void Report(benchmark::State& state, const std::vector<double>& stall,
+            const std::vector<double>& done) {
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2] * 1000;
+    };
+    state.counters["stall_ms"] = median(stall);
+    state.counters["done_ms"] = median(done);
+}
+
+// A conversion through the dispatch.
+void Conversion(benchmark::State& state, unsigned id, std::string (*make)(size_t)) {
+    const std::string input = make(Bytes(state));
+    std::vector<double> stall, done;
+    for (auto _ : state) {
+        PlaceText(input);
+        const int messagesBefore = g_messages;
+        double r = 0, d = 0;
+        Measure(
+            state, [&] { g_benchApp->Frame()->OnCommand(id); },
+            [&] { return WaitForChange(input) && g_messages == messagesBefore; }, &r, &d);
+        state.SetIterationTime(d);
+        stall.push_back(r);
+        done.push_back(d);
+    }
+    Report(state, stall, done);
+}
+
+std::string Coords610(size_t size) {
+    static const char* const kTags[] = {"08KI", "02TP", "08TP"};
+    return Fixed(kTags, 3, size);
+}
+std::string Angles610(size_t size) {
+    static const char* const kTags[] = {"09F1", "09F2"};
+    return Fixed(kTags, 2, size);
+}
+
+void BM_TervCoords210(benchmark::State& s) {
+    Conversion(s, cmd::kTervCoords210, Coords210);
+}
+void BM_TervCoords610(benchmark::State& s) {
+    Conversion(s, cmd::kTervCoords610, Coords610);
+}
+void BM_ZeltaMap(benchmark::State& s) {
+    Conversion(s, cmd::kZeltaMap, Coords610);
+}
+void BM_TervEdgeAngle610(benchmark::State& s) {
+    Conversion(s, cmd::kTervEdgeAngle610, Angles610);
+}
+void BM_TervMeasurement210(benchmark::State& s) {
+    Conversion(s, cmd::kTervMeasurement210, Measurement);
+}
+void BM_PcodeList(benchmark::State& s) {
+    Conversion(s, cmd::kPcodeList, RawCodes);
+}
+void BM_ShowCoordBlocks210(benchmark::State& s) {
+    Conversion(s, cmd::kShowCoordBlocks210, TervList);
+}
+void BM_DxfExport(benchmark::State& s) {
+    Conversion(s, cmd::kDxfExport, TervList);
+}
+
+// Undo of a conversion's result: the old text comes back.
+void BM_UndoConversion(benchmark::State& state) {
+    const std::string input = Coords610(Bytes(state));
+    std::vector<double> stall, done;
+    for (auto _ : state) {
+        PlaceText(input);
+        g_benchApp->Frame()->OnCommand(cmd::kTervCoords610);
+        if (!WaitForChange(input)) state.SkipWithError("no conversion");
+        Settle();
+        std::string converted;
+        g_benchApp->GetViewText(converted);
+        double r = 0, d = 0;
+        Measure(
+            state, [&] { g_benchApp->Frame()->OnCommand(cmd::kEditUndo); },
+            [&] { return WaitForChange(converted); }, &r, &d);
+        state.SetIterationTime(d);
+        stall.push_back(r);
+        done.push_back(d);
+    }
+    Report(state, stall, done);
+}
+
+// Prism correction: the dialog answered at once with a new constant.
+void BM_PrismCorrect(benchmark::State& state) {
+    const std::string input = PrismList(Bytes(state));
+    std::vector<double> stall, done;
+    SetEditDialogRunner([](QDialog& dialog) {
+        if (auto* prism = qobject_cast<CPrismCorrectDlg*>(&dialog))
+            prism->NewConstEdit()->setText("13");
+        dialog.accept();
+        return dialog.result();
+    });
+    for (auto _ : state) {
+        PlaceText(input);
+        double r = 0, d = 0;
+        Measure(
+            state, [&] { g_benchApp->Frame()->OnCommand(cmd::kPrismCorrect); },
+            [&] { return WaitForChange(input); }, &r, &d);
+        state.SetIterationTime(d);
+        stall.push_back(r);
+        done.push_back(d);
+    }
+    SetEditDialogRunner({});
+    Report(state, stall, done);
+}
+
+// A list editor: from the command (the format chosen) until the list is shown
+// and painted ("open"), then from 确定 (one row deleted, the prompt answered)
+// until the view holds the rows and is painted ("ok").
+void ListEditor(benchmark::State& state, unsigned id, const std::string& input) {
+    std::vector<double> open, ok;
+    for (auto _ : state) {
+        PlaceText(input);
+        g_bNoUpdatePrompt = false;
+        Clock::time_point start = Clock::now();
+        double openTime = -1;
+        Clock::time_point okStart;
+        SetEditDialogRunner([&](QDialog& dialog) {
+            if (auto* list = qobject_cast<CEditListDlg*>(&dialog)) {
+                dialog.show();
+                QCoreApplication::processEvents();
+                dialog.repaint();
+                openTime = Seconds(start);
+                list->OnDelete();
+                okStart = Clock::now();
+                dialog.accept();  // the update prompt comes through here too
+                dialog.hide();
+                return dialog.result();
+            }
+            // The format choice: the clock starts when it is answered.
+            dialog.accept();
+            if (openTime < 0) start = Clock::now();
+            return dialog.result();
+        });
+        g_benchApp->Frame()->OnCommand(id);
+        if (openTime < 0 || !WaitForChange(input)) state.SkipWithError("no list or no result");
+        g_benchApp->View()->repaint();
+        const double okTime = Seconds(okStart);
+        SetEditDialogRunner({});
+        state.SetIterationTime(openTime + okTime);
+        open.push_back(openTime);
+        ok.push_back(okTime);
+    }
+    Report(state, open, ok);
+    state.counters["open_ms"] = state.counters["stall_ms"];
+    state.counters["ok_ms"] = state.counters["done_ms"];
+    state.counters.erase("stall_ms");
+    state.counters.erase("done_ms");
+}
+
+void BM_CoordListEditor(benchmark::State& s) {
+    ListEditor(s, cmd::kEditCoordList, TervList(Bytes(s)));
+}
+void BM_CodeListEditor(benchmark::State& s) {
+    ListEditor(s, cmd::kEditCodeList, CodeList(Bytes(s)));
+}
+
+// Print preview: until the preview is up with a page painted and the event
+// loop runs; then closed.
+void BM_PrintPreview(benchmark::State& state) {
+    const std::string input = TervList(Bytes(state));
+    std::vector<double> stall, done;
+    PlaceText(input);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        double shown = -1;
+        QObject context;  // pending polls go with it
+        std::function<void()> poll = [&] {
+            QWidget* preview = QApplication::activeModalWidget();
+            if (!preview) {
+                QTimer::singleShot(1, &context, poll);
+                return;
+            }
+            preview->repaint();
+            shown = Seconds(start);
+            preview->close();
+        };
+        QTimer::singleShot(0, &context, poll);
+        g_benchApp->Frame()->OnCommand(cmd::kFilePrintPreview);
+        const double closed = Seconds(start);
+        if (shown < 0) state.SkipWithError("no preview");
+        state.SetIterationTime(shown);
+        stall.push_back(shown);
+        done.push_back(closed);
+    }
+    Report(state, stall, done);
+    state.counters["shown_ms"] = state.counters["stall_ms"];
+    state.counters["closed_ms"] = state.counters["done_ms"];
+    state.counters.erase("stall_ms");
+    state.counters.erase("done_ms");
+}
+
+// The preview's counting of every page, which it does in slices while it
+// shows: lines, and the same text as one single line.
+void CountPages(benchmark::State& state, bool oneLine) {
+    std::string text = TervList(Bytes(state));
+    if (oneLine) JoinLines(text);
+    QPrinter printer(QPrinter::HighResolution);
+    int pages = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        CPrintLayout layout(text, g_benchApp->View()->font(), printer);
+        layout.LayOutUpTo(INT_MAX);
+        pages = layout.PageCount();
+        state.SetIterationTime(Seconds(start));
+    }
+    state.counters["pages"] = pages;
+}
+void BM_PrintCountPages(benchmark::State& s) {
+    CountPages(s, false);
+}
+void BM_PrintCountPagesOneLine(benchmark::State& s) {
+    CountPages(s, true);
+}
+
+// Opening a file that is one single line (a coordinate list whose line ends
+// were lost), until painted.
+void BM_OpenSingleLine(benchmark::State& state) {
+    std::string text = TervList(Bytes(state));
+    JoinLines(text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("one-line.txt");
+    ReplaceFile(path.toStdString(), text);
+    std::vector<double> stall, done;
+    for (auto _ : state) {
+        PlaceText({});
+        double r = 0, d = 0;
+        Measure(
+            state, [&] { g_benchApp->Doc()->OpenDocument(path); },
+            [&] { return g_benchApp->View()->ByteCount() == static_cast<qsizetype>(text.size()); },
+            &r, &d);
+        // Once more: what the editor left for later shows in the next paint.
+        const auto again = Clock::now();
+        QCoreApplication::processEvents();
+        g_benchApp->View()->repaint();
+        d += Seconds(again);
+        state.SetIterationTime(d);
+        stall.push_back(r);
+        done.push_back(d);
+    }
+    Report(state, stall, done);
+}
+
+}  // namespace
+
+#define JVS_BENCH(fn) \
+    BENCHMARK(fn)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)
+
+JVS_BENCH(BM_PrintPreview);
+JVS_BENCH(BM_PrintCountPages);
+JVS_BENCH(BM_PrintCountPagesOneLine);
+JVS_BENCH(BM_CoordListEditor);
+JVS_BENCH(BM_CodeListEditor);
+JVS_BENCH(BM_PrismCorrect);
+JVS_BENCH(BM_TervCoords210);
+JVS_BENCH(BM_TervCoords610);
+JVS_BENCH(BM_ZeltaMap);
+JVS_BENCH(BM_TervEdgeAngle610);
+JVS_BENCH(BM_TervMeasurement210);
+JVS_BENCH(BM_PcodeList);
+// Blocks of a list at the bound would pass 4 MiB (refused): 2 MiB is shown.
+BENCHMARK(BM_ShowCoordBlocks210)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+JVS_BENCH(BM_DxfExport);
+JVS_BENCH(BM_UndoConversion);
+JVS_BENCH(BM_OpenSingleLine);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
+    SetMessageHook([](const QString& text, EButtons) {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        ++g_messages;
+        return EAnswer::Ok;
+    });
+    CCommunicationApp app;
+    StartOptions options;
+    options.showSplash = false;
+    options.startupWait = false;
+    if (!app.InitInstance(options)) return 1;
+    g_benchApp = &app;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    app.Doc()->SetModified(false);
+    return 0;
+}
