@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "convert/ViewCodec.h"
+#include "ui/ViewText.h"
 
 namespace {
 constexpr char16_t kTab = kControlSymbolBase + u'\t';

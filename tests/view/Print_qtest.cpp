@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/Bounds.h"
-#include "convert/ViewCodec.h"
 #include "ui/EditUi.h"
+#include "ui/ViewText.h"
 #include "view/CommunicationView.h"
 #include "view/PrintLayout.h"
 #include "view/PrintPreviewDlg.h"
