@@ -25,11 +25,12 @@ std::optional<Result> Convert(std::function<Result()> work) {
 
 // Shows the result: the new text replaces the view (and becomes the transfer
 // text) as an untitled document; a message leaves the view as it was.
-void ShowResult(const CConvertResult& result) {
+void ShowResult(CConvertResult result) {
     switch (result.m_kind) {
         case CConvertResult::EKind::kDone:
-            g_strTransferText.Set(result.m_text);
             ShowNewData(result.m_text);
+            // Handed over, not copied: a drawing can be several times the bound.
+            g_strTransferText.Set(std::move(result.m_text));
             break;
         case CConvertResult::EKind::kFailed:
             ShowMessageBox(AppMainWindow(),
@@ -45,8 +46,8 @@ template <CConvertResult (*Fn)(std::string_view)>
 void Run() {
     std::string text;
     GetViewText(text);
-    const auto result = Convert<CConvertResult>([text = std::move(text)] { return Fn(text); });
-    if (result) ShowResult(*result);
+    auto result = Convert<CConvertResult>([text = std::move(text)] { return Fn(text); });
+    if (result) ShowResult(std::move(*result));
 }
 
 void RunPcodeList() {
@@ -60,7 +61,7 @@ void RunPcodeList() {
     });
     if (!converted) return;
     if (converted->first.IsDone()) SetCodeTable(std::move(converted->second));
-    ShowResult(converted->first);
+    ShowResult(std::move(converted->first));
 }
 
 void RunDxfExport() {
@@ -80,7 +81,7 @@ void RunDxfExport() {
     });
     if (!converted) return;
     if (converted->first.IsDone()) SetCoordTable(std::move(converted->second));
-    ShowResult(converted->first);
+    ShowResult(std::move(converted->first));
 }
 
 }  // namespace
