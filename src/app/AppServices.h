@@ -39,6 +39,12 @@ CTransferScreen& AppTransferScreen();
 // (blockedDuringTransfer) is disabled while a transfer runs.
 void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDuringTransfer = true);
 
+// The window's connection probe runs on a thread of its own: whether one
+// runs (commands that would disturb it are off, like during a transfer), and
+// stopping it, waiting for its end (leaving the program).
+bool IsProbeRunning();
+void StopProbe();
+
 // Each area registers its commands here (one file each).
 void RegisterConvertCommands();
 void RegisterLinkCommands();

@@ -27,7 +27,8 @@ CCommandTable& TheCommandTable() {
 }
 
 bool AppTransferRunning() {
-    return IsTransferRunning();
+    // The probe holds the ports and the view's text as a transfer does.
+    return IsTransferRunning() || IsProbeRunning();
 }
 
 void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDuringTransfer) {

@@ -59,6 +59,7 @@ CCommunicationApp::CCommunicationApp() {
 }
 
 CCommunicationApp::~CCommunicationApp() {
+    StopProbe();
     // A transfer still running at the end is stopped before its window goes.
     m_screen->Abandon();
     TheTransferManager().StopAndJoin();
@@ -213,6 +214,8 @@ void CCommunicationApp::OnHelp() {
 }
 
 bool CCommunicationApp::CanExit() {
+    // A probe ends within a moment of its stop; what it leaves is no data.
+    StopProbe();
     CTransferManager& transfers = TheTransferManager();
     if (transfers.IsTransferRunning()) {
         // Leaving ends the transfer first, so that what a download received is

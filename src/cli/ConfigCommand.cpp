@@ -1,11 +1,15 @@
 // `jvs config [show]` and `jvs config set ...`: the settings file on the
 // console, checked exactly as the settings dialogs check their fields.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "cli/LineOptions.h"
 #include "config/SettingsFile.h"
+#include "link/PortNames.h"
 
 namespace cli {
 namespace {
@@ -67,6 +71,19 @@ int Set(const std::vector<std::string>& args) {
     ComSettingsRecord scratch;
     const CLineParse parse = ParseLineOptions(rest, scratch, LineCheck::Dialog);
     if (!parse.ok) return Usage(parse.usageError);
+    // A device path is refused when something that is no serial device is
+    // there; a device not plugged in yet (rfcomm0 before its bind) is taken.
+    if (Given(args, "--port") && scratch.COMPort[0] == '/') {
+        const std::string path = scratch.COMPort;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 || errno != ENOENT) {
+            if (const std::string problem = DevicePathProblem(path); !problem.empty()) {
+                PrintMessage(kMsgNotSerialDevice);
+                PrintMessage(path + ": " + problem);
+                return kExitFailed;
+            }
+        }
+    }
     std::string usbTimeout, usbRowDelay;
     bool missing = false;
     const bool usbTimeoutGiven = TakeOption(rest, "--usb-timeout", usbTimeout, missing);

@@ -1,6 +1,6 @@
 // `jvs probe [line options]`: the connection probe on the console. The port
 // found goes to standard output; the window's status line and messages go to
-// standard error.
+// standard error. `jvs ports`: the ports the COM dialog offers.
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -10,6 +10,7 @@
 #include "cli/Interrupt.h"
 #include "cli/LineOptions.h"
 #include "link/ConnectionProbe.h"
+#include "link/PortNames.h"
 
 namespace cli {
 namespace {
@@ -35,7 +36,8 @@ int RunProbe(const std::vector<std::string>& arguments) {
                               : parse.usageError.c_str());
         return kExitUsage;
     }
-    // The scan always covers COM1..COM16; the other line options apply to it.
+    // The scan always covers COM1..COM16 and the devices present; the other
+    // line options apply to it.
     ComSettings.Set(settings);
     CConsoleProbeScreen screen;
     // The scan runs beside a main thread that takes the signals, so an
@@ -57,10 +59,28 @@ int RunProbe(const std::vector<std::string>& arguments) {
     return FlushStandardOutput() ? kExitDone : kExitFailed;
 }
 
+// One line per port: the name the settings take, the device, a readable name
+// ("-" where there is none).
+int RunPorts(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "jvs ports: unexpected argument '%s'\n", args.front().c_str());
+        return kExitUsage;
+    }
+    auto field = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
+    for (const CPortEntry& p : ListOfferedPorts())
+        std::printf("%s\t%s\t%s\n", p.name.c_str(), field(p.device).c_str(),
+                    field(p.readable).c_str());
+    return FlushStandardOutput() ? kExitDone : kExitFailed;
+}
+
 const CCommandRegistrar kProbe("probe",
-                               "jvs probe [line options]          # scans COM1..COM16; prints the "
-                               "port found",
+                               "jvs probe [line options]          # scans COM1..COM16 and the "
+                               "serial devices present; prints the port found",
                                &RunProbe);
+const CCommandRegistrar kPorts("ports",
+                               "jvs ports                         # the ports the COM dialog "
+                               "offers: name, device, readable name",
+                               &RunPorts);
 
 }  // namespace
 }  // namespace cli

@@ -6,8 +6,8 @@
 
 struct ComSettingsRecord {
     int8_t Protol = 0;  // 0 None, 1 Ack/Nak
-    // Room for "COM16" as well as a device path given on the jvs command line.
-    char COMPort[64] = "COM1";
+    // Room for "COM16" as well as a device path (a by-id name runs to 100 characters).
+    char COMPort[256] = "COM1";
     int32_t Baudrate = 115200;
     int8_t DataBit = 8;
     int8_t StopBit = 0;              // line set-up code: 0 one, 1 one and a half, 2 two

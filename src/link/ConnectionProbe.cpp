@@ -48,11 +48,21 @@ bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
     return got >= want && std::memcmp(reply, kProbeAnswer, want) == 0;
 }
 
+std::vector<std::string> ProbeCandidates(const CProbeTiming& timing) {
+    std::vector<std::string> names;
+    for (int n = timing.firstPort; n <= timing.lastPort; ++n)
+        names.push_back("COM" + std::to_string(n));
+    if (timing.devices)
+        for (std::string& device : UncoveredDevices()) names.push_back(std::move(device));
+    return names;
+}
+
 int Probe(CProbeScreen& screen, const CProbeTiming& timing, CProbeStop* stop) {
     screen.SetStatusText(kMsgProbeStatus);
     const ComSettingsRecord settings = ComSettings.Get();
-    for (int n = timing.firstPort; n <= timing.lastPort && !(stop && stop->Stopped()); ++n) {
-        const std::string name = "COM" + std::to_string(n);
+    for (const std::string& name : ProbeCandidates(timing)) {
+        if (stop && stop->Stopped()) break;
+        screen.TryingPort(name);
         if (ProbePort(name, settings, timing, stop)) {
             ComSettings.Update([&](ComSettingsRecord& r) {
                 std::memset(r.COMPort, 0, sizeof r.COMPort);

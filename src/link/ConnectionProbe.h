@@ -1,11 +1,13 @@
 // The connection probe: tries COM1..COM16 in order with the current line
-// settings, sends the greeting and takes the first port that answers "OK\r\n".
+// settings, then the serial devices present that no COM name reaches; sends
+// the greeting and takes the first port that answers "OK\r\n".
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "config/LinkSettings.h"
 #include "link/SerialPort.h"
@@ -26,7 +28,8 @@ public:
     virtual void SetStatusText(const std::string& utf8) = 0;
     // The outcome, as a modal message.
     virtual void ShowMessage(const std::string& utf8) = 0;
-    // Called between two ports, so a window can repaint.
+    // Called before each port is tried (progress), and between two ports.
+    virtual void TryingPort(const std::string& /*name*/) {}
     virtual void BetweenPorts() {}
 };
 
@@ -35,7 +38,11 @@ struct CProbeTiming {
     SerialTimeouts timeouts{20, 80, 500, 800, 800};
     int firstPort = 1;
     int lastPort = 16;
+    bool devices = true;  // also the devices no COM name reaches
 };
+
+// The names the probe tries, in order.
+std::vector<std::string> ProbeCandidates(const CProbeTiming& timing);
 
 // Stops a probe running on another thread (an interrupt, the window's stop):
 // the port being tried is woken at once, closed with its own settings put
@@ -61,7 +68,7 @@ private:
 bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
                const CProbeTiming& timing = {}, CProbeStop* stop = nullptr);
 
-// The whole probe: returns 1 when an instrument answered (its port name is then
-// in ComSettings.COMPort), 0 otherwise. The view is left empty either way; a
-// stopped probe shows no message.
+// The whole probe: returns 1 when an instrument answered (its port name, or
+// the device path, is then in ComSettings.COMPort), 0 otherwise. The view is left empty either way;
+// a stopped probe shows no message.
 int Probe(CProbeScreen& screen, const CProbeTiming& timing = {}, CProbeStop* stop = nullptr);

@@ -19,51 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<TermiosSetter> g_termiosSetter{nullptr};
-
-int DefaultSetter(int fd, int optionalActions, const termios* tio) {
-    return tcsetattr(fd, optionalActions, tio);
-}
-
-// "COM" (any case) and a decimal number without sign; 0 when the name is not one.
-int ComNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 8) return 0;
-    if (strncasecmp(name.c_str(), "COM", 3) != 0) return 0;
-    int n = 0;
-    for (size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
-speed_t BaudConstant(int32_t baud, bool& known) {
-    known = true;
-    switch (baud) {
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-        default:
-            known = false;
-            return B0;
-    }
-}
-
 constexpr unsigned long long kMaxDrainMs = 10000;
 
 int PollTimeoutMs(Clock::time_point deadline) {
@@ -118,98 +73,6 @@ std::string PortOpenFailedText(const CPortOpenError& e) {
         }
     }
     return text;
-}
-
-void SetTermiosSetterForTest(TermiosSetter setter) {
-    g_termiosSetter.store(setter);
-}
-
-std::string ResolvePortName(const std::string& name) {
-    if (name.empty()) return {};
-    if (name[0] == '/') return name;
-    if (const char* dir = std::getenv("JVS_COM_DIR"); dir && *dir) {
-        // Only plain names inside the directory: a test can never reach a real device.
-        int n = ComNumber(name);
-        if (n > 0) return std::string(dir) + "/COM" + std::to_string(n);
-        if (name.find('/') != std::string::npos || name == "." || name == "..") return {};
-        return std::string(dir) + "/" + name;
-    }
-    int n = ComNumber(name);
-    if (n >= 1 && n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
-    if (n >= 9 && n <= 12) return "/dev/ttyACM" + std::to_string(n - 9);
-    if (n >= 13 && n <= 16) return "/dev/ttyS" + std::to_string(n - 13);
-    return {};
-}
-
-void ApplyLineSettings(termios& tio, const ComSettingsRecord& settings) {
-    const tcflag_t before = tio.c_cflag;
-    cfmakeraw(&tio);
-    tio.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY | IGNPAR | PARMRK | ISTRIP);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~CRTSCTS;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-
-    bool known = false;
-    speed_t speed = BaudConstant(settings.Baudrate, known);
-    if (known) {
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
-    }
-
-    tio.c_cflag &= ~CSIZE;
-    switch (settings.DataBit) {
-        case 5:
-            tio.c_cflag |= CS5;
-            break;
-        case 6:
-            tio.c_cflag |= CS6;
-            break;
-        case 7:
-            tio.c_cflag |= CS7;
-            break;
-        case 8:
-            tio.c_cflag |= CS8;
-            break;
-        default:
-            tio.c_cflag |= before & CSIZE;
-            break;
-    }
-
-    const tcflag_t parityBits = PARENB | PARODD | CMSPAR;
-    tio.c_cflag &= ~parityBits;
-    switch (settings.CheckBit) {
-        case 0:
-            break;
-        case 1:
-            tio.c_cflag |= PARENB | PARODD;
-            break;
-        case 2:
-            tio.c_cflag |= PARENB;
-            break;
-        case 3:
-            tio.c_cflag |= PARENB | CMSPAR | PARODD;
-            break;
-        case 4:
-            tio.c_cflag |= PARENB | CMSPAR;
-            break;
-        default:
-            tio.c_cflag |= before & parityBits;
-            break;
-    }
-
-    switch (settings.StopBit) {
-        case 0:
-            tio.c_cflag &= ~CSTOPB;
-            break;
-        case 1:
-        case 2:
-            tio.c_cflag |= CSTOPB;
-            break;
-        default:
-            tio.c_cflag = (tio.c_cflag & ~CSTOPB) | (before & CSTOPB);
-            break;
-    }
 }
 
 CSerialPort::CSerialPort() {
@@ -278,8 +141,7 @@ bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& 
         // Put back at close: the device may be the user's own terminal.
         m_savedTermios = tio;
         ApplyLineSettings(tio, settings);
-        TermiosSetter setter = g_termiosSetter.load();
-        (setter ? setter : DefaultSetter)(fd, TCSANOW, &tio);  // what the driver takes is used
+        SetTermios(fd, TCSANOW, &tio);  // what the driver takes is used
     }
     m_timeouts = timeouts;
     m_device = device;

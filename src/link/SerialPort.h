@@ -1,8 +1,6 @@
 // The COM port, on Linux through termios. Port names are the "COMn" names the
-// program shows everywhere; ResolvePortName maps them to devices.
+// program shows everywhere; ResolvePortName (link/PortNames.h) maps them to devices.
 #pragma once
-
-#include <termios.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +8,8 @@
 #include <string>
 
 #include "config/LinkSettings.h"
+#include "link/PortNames.h"
+#include "link/TermiosLine.h"
 
 inline constexpr char kMsgPortOpenFailed[] = "不存在该端口,或者COM端口被占用!";
 
@@ -46,24 +46,6 @@ struct SerialTimeouts {
     unsigned writeTotalMultiplier = 800;
     unsigned writeTotalConstant = 800;
 };
-
-// "COMn" -> device path: a path starting with '/' as it is; with JVS_COM_DIR
-// set, $JVS_COM_DIR/COMn; else COM1-8 ttyUSB0-7, COM9-12 ttyACM0-3, COM13-16 ttyS0-3.
-// Returns an empty string for a name that maps to nothing.
-std::string ResolvePortName(const std::string& name);
-
-// Fills the line part of a termios record from the settings: raw binary mode,
-// no parity checking, no flow control, baud rate, data bits, parity code
-// (0 none, 1 odd, 2 even, 3 mark, 4 space) and stop-bit code (0 one, 1 one and
-// a half, 2 two). termios has no 1.5 stop bits: code 1 gives two, which every
-// receiver set to one or one and a half accepts. Values outside the codes leave
-// that part of the record as it was.
-void ApplyLineSettings(termios& tio, const ComSettingsRecord& settings);
-
-// The call that writes the line state to the device. Pseudo-terminals force
-// 8 data bits and no parity, so tests replace it to see what was asked for.
-using TermiosSetter = int (*)(int fd, int optionalActions, const termios* tio);
-void SetTermiosSetterForTest(TermiosSetter setter);  // nullptr restores tcsetattr
 
 class CSerialPort {
 public:

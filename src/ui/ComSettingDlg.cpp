@@ -1,6 +1,9 @@
 #include "ui/ComSettingDlg.h"
 
+#include <unistd.h>
+
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,17 +12,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
-#include "link/SerialPort.h"
+#include "link/PortNames.h"
 #include "ui/MessageSeam.h"
 
 namespace {
 
 const char* const kPorts[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
+constexpr int kDeviceRadio = 1040, kDeviceList = 1041, kDevicePathEdit = 1042;
 
 QString ControlName(int id) {
     return QStringLiteral("ctl%1").arg(id);
@@ -90,6 +96,35 @@ CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
         portGrid->addWidget(radio, i, 0);
         portGrid->addWidget(label, i, 1);
     }
+    // Any other serial device: one of those present, or a path typed in.
+    QRadioButton* deviceRadio =
+        AddRadio(m_port, portBox, kDeviceRadio, QStringLiteral("其他串口设备："));
+    m_devices = new QComboBox(portBox);
+    m_devices->setObjectName(ControlName(kDeviceList));
+    const std::vector<CPortEntry> devices = ListSerialDevices();
+    m_devices->addItem(devices.empty() ? QStringLiteral("(未发现串口设备)")
+                                       : QStringLiteral("(选择串口设备)"));
+    for (const CPortEntry& d : devices) {
+        const QString path = QString::fromStdString(d.name);
+        QString shown = QString::fromStdString(d.readable);
+        shown += QStringLiteral(" (") + path;
+        if (d.device != d.name) shown += QStringLiteral(" -> ") + QString::fromStdString(d.device);
+        m_devices->addItem(shown + ')', path);
+    }
+    m_devicePath = new QLineEdit(portBox);
+    m_devicePath->setObjectName(ControlName(kDevicePathEdit));
+    m_devicePath->setPlaceholderText(QStringLiteral("/dev/..."));
+    m_devicePath->setMaxLength(static_cast<int>(sizeof ComSettingsRecord{}.COMPort) - 1);
+    connect(m_devices, &QComboBox::activated, this, [this, deviceRadio](int index) {
+        if (index <= 0) return;
+        m_devicePath->setText(m_devices->itemData(index).toString());
+        deviceRadio->setChecked(true);
+    });
+    connect(m_devicePath, &QLineEdit::textEdited, deviceRadio,
+            [deviceRadio] { deviceRadio->setChecked(true); });
+    portGrid->addWidget(deviceRadio, kDialogComPorts, 0, 1, 2);
+    portGrid->addWidget(m_devices, kDialogComPorts + 1, 0, 1, 2);
+    portGrid->addWidget(m_devicePath, kDialogComPorts + 2, 0, 1, 2);
 
     QStringList baudTexts;
     for (int b : kBaudRates) baudTexts << QString::number(b);
@@ -156,6 +191,13 @@ void CComSettingDlg::OnInitDialog() {
     CheckOnly(m_protocol, r.Protol != 0 ? 1002 : 1001);
     for (int i = 0; i < 6; ++i)
         if (std::strcmp(r.COMPort, kPorts[i]) == 0) CheckOnly(m_port, 1003 + i);
+    // A device path in force is shown as the other device (COM7..COM16 tick nothing).
+    if (r.COMPort[0] == '/') {
+        CheckOnly(m_port, kDeviceRadio);
+        const QString path = QString::fromUtf8(r.COMPort);
+        m_devicePath->setText(path);
+        m_devices->setCurrentIndex(std::max(0, m_devices->findData(path)));
+    }
     for (int i = 0; i < 8; ++i)
         if (r.Baudrate == kBaudRates[i]) CheckOnly(m_baud, 1009 + i);
     if (r.DataBit == 7) CheckOnly(m_dataBits, 1017);
@@ -172,12 +214,30 @@ void CComSettingDlg::OnInitDialog() {
 }
 
 void CComSettingDlg::OnOK() {
+    // A device that is not one keeps the dialog open, nothing changed.
+    const std::string device = m_devicePath->text().trimmed().toStdString();
+    if (m_port->checkedId() == kDeviceRadio) {
+        // The device in force may be unplugged just now; a new one must be there.
+        std::string problem = DevicePathProblem(device);
+        if (device == ComSettings.Get().COMPort && access(device.c_str(), F_OK) != 0 &&
+            errno == ENOENT)
+            problem.clear();
+        if (!problem.empty()) {
+            ShowMessageBox(this, QString::fromUtf8(kMsgNotSerialDevice) + '\n' +
+                                     QString::fromStdString(device + ": " + problem));
+            m_devicePath->setFocus();
+            return;
+        }
+    }
     m_strRecvTimeout = m_recvTimeout->text();
     m_strRowDelay = m_rowDelay->text();
 
     ComSettingsRecord r = ComSettings.Get();
     if (int id = m_protocol->checkedId(); id > 0) r.Protol = id == 1002 ? 1 : 0;
-    if (int id = m_port->checkedId(); id > 0) {
+    if (m_port->checkedId() == kDeviceRadio) {
+        std::memset(r.COMPort, 0, sizeof r.COMPort);
+        std::snprintf(r.COMPort, sizeof r.COMPort, "%s", device.c_str());
+    } else if (int id = m_port->checkedId(); id > 0) {
         std::memset(r.COMPort, 0, sizeof r.COMPort);
         std::snprintf(r.COMPort, sizeof r.COMPort, "%s", kPorts[id - 1003]);
     }

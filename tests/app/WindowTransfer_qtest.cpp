@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "AppTest_support.h"
+#include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
@@ -134,6 +135,7 @@ private slots:
         instrument.Stop();
         source = OpenSource(coords);
         QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QTRY_VERIFY_WITH_TIMEOUT(!IsProbeRunning(), 10000);
         QCOMPARE(m_messages.last(), U("与仪器链接失败!"));
         QCOMPARE(m_app->View()->GetBytes(), std::string());
         SaveAsksAndFileKeeps(source, coords, false);  // nothing left to offer
@@ -168,6 +170,7 @@ private slots:
         CSimInstrument instrument(Sim(SimFamily::Qmx210, 2));
         QVERIFY(instrument.Start());
         QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QTRY_VERIFY_WITH_TIMEOUT(!IsProbeRunning(), 10000);
         QCOMPARE(m_messages, QStringList{U("与仪器链接成功!\n端口: COM2 (") +
                                          QString::fromStdString(m_ports->PortPath(2)) + ')'});
     }

@@ -2,6 +2,7 @@
 // what it stores, and its port link, which may only ever replace a dead
 // simulator's link.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "JvsProcess_support.h"
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
 #include "sim/SimHarness.h"
 
@@ -299,6 +301,37 @@ TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {
     EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接成功!\n");
     EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini")) << "the probe does not write the file";
     EXPECT_EQ(Run({"probe", "--baud", "1"}).status, 2);
+}
+
+TEST_F(Cli, PortsListsTheDialogsChoicesAndAnRfcommLinkCarriesADownload) {
+    CTempDevRoot dev;
+    const std::string rfcomm = dev / "rfcomm0";
+    fs::create_directory(dev / "ttyUSB0");
+    ASSERT_EQ(mkfifo((dev / "ttyACM0").c_str(), 0600), 0);
+    fs::create_directories(dev / "serial/by-id");
+    fs::create_symlink("../../ttyUSB5", dev / "serial/by-id/usb-Gone-if00-port0");
+    const std::string data = "PT1,,1.000,2.000,3.000\r\n\x03";
+    WriteBytes(work / "send.txt", data);
+    Sim({"qmx610", "--link", rfcomm, "--send", work / "send.txt", "--after", "100"});
+    for (int i = 0; i < 300 && !fs::exists(rfcomm); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::string expected;
+    for (int n = 1; n <= 6; ++n)
+        expected += "COM" + std::to_string(n) + "\t" + ports.PortPath(n) + "\t-\n";
+    expected += rfcomm + "\t" + fs::canonical(rfcomm).string() + "\t蓝牙串口\n";
+    CJvsResult r = Run({"ports"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+
+    // Stored by its path, the device is the port of the transfers.
+    EXPECT_EQ(Run({"config", "set", "--port", rfcomm}).status, 0);
+    r = Run({"download", "qmx610", "--timeout", "5"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, data);
+    r = Run({"config", "set", "--port", dev / "ttyACM0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "该路径不是串口设备!\n" + (dev / "ttyACM0") + ": a FIFO, not a serial device\n");
 }
 
 TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {

@@ -120,7 +120,7 @@ TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
         {"ReceiveTimeOut=999000\r\nRowDelay=9999\r\nCOMPort=COM1\r\n", {}},
         {"ReceiveTimeOut=999\r\nRowDelay=0\r\n", {"ReceiveTimeOut", "RowDelay"}},
         {"Baudrate=4800x\r\nCOMPort=COM01\r\n", {"COMPort", "Baudrate"}},
-        {"COMPort=/" + std::string(100, 'p') + "\r\n", {"COMPort"}},
+        {"COMPort=/" + std::string(300, 'p') + "\r\n", {"COMPort"}},
         {"COMPort=/dev/tty\x01\r\n", {"COMPort"}},
         {"COMPort=\r\n", {"COMPort"}}};
     for (const auto& [lines, keys] : edges) {

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "TempCwd_support.h"
 #include "sim/SimHarness.h"
 #include "sim/SimInstrument.h"
 
@@ -16,10 +17,11 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 struct CRecordingScreen : CProbeScreen {
-    std::vector<std::string> status, messages;
+    std::vector<std::string> status, messages, tried;
     int between = 0;
     void SetStatusText(const std::string& utf8) override { status.push_back(utf8); }
     void ShowMessage(const std::string& utf8) override { messages.push_back(utf8); }
+    void TryingPort(const std::string& name) override { tried.push_back(name); }
     void BetweenPorts() override { ++between; }
 };
 
@@ -34,8 +36,11 @@ struct ProbeTest : ::testing::Test {
         SetTermiosSetterForTest(nullptr);
     }
     CSimInstrument& Add(int n, const std::string& reply, bool answer = true) {
+        return AddAt(dir.PortPath(n), reply, answer);
+    }
+    CSimInstrument& AddAt(const std::string& link, const std::string& reply, bool answer = true) {
         CSimOptions o;
-        o.linkPath = dir.PortPath(n);
+        o.linkPath = link;
         o.greetingReply = reply;
         o.answerGreeting = answer;
         sims.push_back(std::make_unique<CSimInstrument>(o));
@@ -132,4 +137,19 @@ TEST_F(ProbeTest, StopWakesThePortAtOnceAndTriesNoOther) {
     EXPECT_TRUE(screen.messages.empty());
     CSerialPort port;
     EXPECT_TRUE(port.Open(ComSettings.Get())) << "closed and released";
+}
+
+TEST_F(ProbeTest, DevicesNoComNameReachesAreTriedAfterTheComNames) {
+    CTempDevRoot dev;
+    CSimInstrument& com3 = Add(3, "", false);
+    AddAt(dev / "rfcomm0", "OK\r\n");
+    // ttyUSB0 is COM3's device: tried once, under its COM name.
+    ASSERT_EQ(symlink(com3.SlavePath().c_str(), (dev / "ttyUSB0").c_str()), 0);
+    CRecordingScreen screen;
+    EXPECT_EQ(Probe(screen, kFast), 1);
+    EXPECT_EQ(ComSettings.Get().COMPort, dev / "rfcomm0");
+    EXPECT_EQ(screen.tried.size(), 17u);
+    EXPECT_EQ(screen.tried.back(), dev / "rfcomm0");
+    EXPECT_EQ(com3.Greetings(), 1);
+    EXPECT_EQ(screen.messages, std::vector<std::string>{"与仪器链接成功!"});
 }

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <sstream>
 #include <thread>
 
 #include "sim/Pty.h"
@@ -56,31 +55,6 @@ struct PortFixture : ::testing::Test {
 };
 
 }  // namespace
-
-TEST(PortNames, ResolveWithoutAndWithPortDirectory) {
-    const char* old = std::getenv("JVS_COM_DIR");
-    std::string saved = old ? old : "";
-    // Each "name>path" without a port folder, then with one; explicit paths stay explicit.
-    const std::pair<const char*, const char*> cases[] = {
-        {nullptr,
-         "COM1>/dev/ttyUSB0 COM8>/dev/ttyUSB7 COM9>/dev/ttyACM0 COM12>/dev/ttyACM3 "
-         "COM13>/dev/ttyS0 com16>/dev/ttyS3 COM17> COM0> COMX> > /dev/ttyS7>/dev/ttyS7"},
-        {"/tmp/ports",
-         "COM3>/tmp/ports/COM3 COM16>/tmp/ports/COM16 COM20>/tmp/ports/COM20 ../etc/x> "
-         "/dev/ttyS0>/dev/ttyS0"}};
-    for (const auto& [folder, pairs] : cases) {
-        folder ? setenv("JVS_COM_DIR", folder, 1) : unsetenv("JVS_COM_DIR");
-        std::istringstream in(pairs);
-        for (std::string pair; in >> pair;) {
-            const size_t cut = pair.find('>');
-            EXPECT_EQ(ResolvePortName(pair.substr(0, cut)), pair.substr(cut + 1)) << pair;
-        }
-    }
-    if (old)
-        setenv("JVS_COM_DIR", saved.c_str(), 1);
-    else
-        unsetenv("JVS_COM_DIR");
-}
 
 TEST_F(PortFixture, OpenAppliesLineParametersToTheDevice) {
     SetTermiosSetterForTest(&RecordingSetter);

@@ -52,3 +52,22 @@ size_t EntriesIn(const std::string& dir) {
     namespace fs = std::filesystem;
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
 }
+
+CTempDevRoot::CTempDevRoot() {
+    if (const char* old = std::getenv("JVS_DEV_DIR")) {
+        m_hadOld = true;
+        m_old = old;
+    }
+    char pattern[] = "/tmp/jvs-dev-XXXXXX";
+    if (mkdtemp(pattern)) m_path = pattern;
+    setenv("JVS_DEV_DIR", m_path.c_str(), 1);
+}
+
+CTempDevRoot::~CTempDevRoot() {
+    std::error_code ignored;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    if (m_hadOld)
+        setenv("JVS_DEV_DIR", m_old.c_str(), 1);
+    else
+        unsetenv("JVS_DEV_DIR");
+}

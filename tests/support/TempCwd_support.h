@@ -40,3 +40,20 @@ inline constexpr const char kDefaultsFile[] =
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 size_t EntriesIn(const std::string& dir);
+
+// A private device folder ($JVS_DEV_DIR) standing for /dev: the serial
+// devices the program lists and probes are what a test puts here.
+class CTempDevRoot {
+public:
+    CTempDevRoot();
+    ~CTempDevRoot();
+    CTempDevRoot(const CTempDevRoot&) = delete;
+    CTempDevRoot& operator=(const CTempDevRoot&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+    std::string m_old;
+    bool m_hadOld = false;
+};

@@ -1,8 +1,12 @@
+#include <sys/stat.h>
+
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "TempCwd_support.h"
@@ -19,6 +23,7 @@ class SettingDlgTest : public QObject {
                                     QStringLiteral("请输入正的整数!")};
     QStringList m_messages;
     std::unique_ptr<CTempCwd> m_cwd;
+    std::unique_ptr<CTempDevRoot> m_dev;
 
     static QRadioButton* Radio(const CComSettingDlg& dlg, int id) {
         return qobject_cast<QRadioButton*>(dlg.Control(id));
@@ -38,6 +43,7 @@ private slots:
     void init() {
         qunsetenv("JVS_COM_DIR");
         m_cwd = std::make_unique<CTempCwd>();
+        m_dev = std::make_unique<CTempDevRoot>();
         ResetLinkSettings();
         m_messages.clear();
         SetMessageHook([this](const QString& text, EButtons) {
@@ -48,6 +54,7 @@ private slots:
     void cleanup() {
         SetMessageHook({});
         ResetLinkSettings();
+        m_dev.reset();
         m_cwd.reset();
     }
 
@@ -107,6 +114,56 @@ private slots:
                  std::string("[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=300\r\nCheckBit=4\r\n"
                              "DataBit=6\r\nProtol=1\r\nReceiveTimeOut=999000\r\nRowDelay=9999\r\n"
                              "StopBit=1\r\n"));
+    }
+
+    void anySerialDeviceIsAPort() {
+        // Character devices stand in for ports: the dialog never opens one.
+        namespace fs = std::filesystem;
+        const std::string rfcomm = *m_dev / "rfcomm0", typed = *m_dev / "串口 一";
+        fs::create_symlink("/dev/null", rfcomm);
+        fs::create_symlink("/dev/null", typed);
+        ComSettings.Update([&](ComSettingsRecord& r) { std::strcpy(r.COMPort, typed.c_str()); });
+        {
+            // The path in force is shown; one from the list replaces it.
+            CComSettingDlg dlg;
+            QVERIFY(Radio(dlg, 1040)->isChecked());
+            QCOMPARE(Edit(&dlg, 1042)->text(), QString::fromStdString(typed));
+            auto* list = qobject_cast<QComboBox*>(dlg.Control(1041));
+            QCOMPARE(list->count(), 2);
+            QVERIFY(list->itemText(1).contains(QStringLiteral("蓝牙串口")));
+            Radio(dlg, 1003)->setChecked(true);
+            emit list->activated(1);
+            QVERIFY(Radio(dlg, 1040)->isChecked());
+            ClickOk(&dlg);
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        }
+        std::string expected = kDefaultsFile;
+        expected.replace(expected.find("COM1"), 4, rfcomm);
+        QCOMPARE(ReadFileBytes("jvs_cfg.ini"), expected);
+        // A stored device that is unplugged just now is kept; a new path must be a device.
+        fs::remove(rfcomm);
+        WriteFileBytes(*m_dev / "file", "x");
+        QVERIFY(mkfifo((*m_dev / "fifo").c_str(), 0600) == 0);
+        const std::pair<std::string, const char*> refused[] = {
+            {*m_dev / "file", "a regular file, not a serial device"},
+            {*m_dev / "fifo", "a FIFO, not a serial device"},
+            {m_dev->Path(), "a directory, not a serial device"},
+            {*m_dev / "ttyUSB7", "No such file or directory"},
+            {rfcomm, ""}};
+        for (const auto& [path, reason] : refused) {
+            m_messages.clear();
+            CComSettingDlg dlg;
+            Edit(&dlg, 1042)->setText(QString::fromStdString(path));
+            ClickOk(&dlg);
+            if (*reason) {
+                QCOMPARE(m_messages, QStringList{QStringLiteral("该路径不是串口设备!\n") +
+                                                 QString::fromStdString(path + ": " + reason)});
+                QCOMPARE(dlg.result(), int(QDialog::Rejected));
+                QCOMPARE(QString(ComSettings.Get().COMPort), QString::fromStdString(rfcomm));
+            } else {
+                QCOMPARE(dlg.result(), int(QDialog::Accepted));
+            }
+        }
     }
 
     void cancelChangesNothing() {

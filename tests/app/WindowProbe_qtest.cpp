@@ -1,0 +1,137 @@
+// The connection probe in the window runs beside it: the window keeps
+// answering, shows the port being tried, refuses a second probe and the
+// transfers meanwhile, and a cancel (button, Esc, leaving) ends it at once.
+// A device path chosen in the COM dialog is what the probe then finds.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <memory>
+
+#include "AppTest_support.h"
+#include "TempCwd_support.h"
+#include "app/AppServices.h"
+#include "app/CommandIds.h"
+#include "app/CommunicationApp.h"
+#include "app/MainFrame.h"
+#include "config/LinkSettings.h"
+#include "convert/ViewCodec.h"
+#include "sim/SimHarness.h"
+#include "sim/SimInstrument.h"
+#include "ui/ComSettingDlg.h"
+#include "view/CommunicationView.h"
+
+class CWindowProbeTest : public CAppTest {
+    Q_OBJECT
+private:
+    std::unique_ptr<CTempComDir> m_ports;
+    std::unique_ptr<CTempDevRoot> m_dev;
+    std::vector<std::unique_ptr<CSimInstrument>> m_sims;
+
+    CSimInstrument& Sim(const std::string& link, bool answer) {
+        CSimOptions o;
+        o.linkPath = link;
+        o.answerGreeting = answer;
+        m_sims.push_back(std::make_unique<CSimInstrument>(o));
+        [&] { QVERIFY(m_sims.back()->Start()); }();
+        return *m_sims.back();
+    }
+    QString Trying() const {
+        auto* label = m_app->Frame()->findChild<QLabel*>(QStringLiteral("probePort"));
+        return label ? label->text() : QString();
+    }
+    // Milliseconds from now until the probe has ended (capped).
+    static qint64 UntilEnd() {
+        QElapsedTimer clock;
+        clock.start();
+        while (IsProbeRunning() && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return clock.elapsed();
+    }
+
+private slots:
+    void initTestCase() {
+        m_ports = std::make_unique<CTempComDir>();
+        m_dev = std::make_unique<CTempDevRoot>();
+        QVERIFY(Start());
+    }
+    void init() { Forget(); }
+    void cleanup() {
+        StopProbe();
+        m_sims.clear();
+        ResetLinkSettings();
+    }
+    void cleanupTestCase() {
+        m_app.reset();
+        m_dev.reset();
+        m_ports.reset();
+    }
+
+    void windowAnswersWhileItRunsAndCancelEndsIt() {
+        for (int n : {1, 2}) Sim(m_ports->PortPath(n), false);
+        CMainFrame* frame = m_app->Frame();
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(20);
+        QVERIFY(frame->OnCommand(cmd::kConnect));
+        QVERIFY(IsProbeRunning());
+        QCOMPARE(m_app->View()->GetBytes(), Utf8ToGbk("正在尝试与仪器进行连接...\r\n"));
+        QVERIFY(!frame->Action(cmd::kConnect)->isEnabled());
+        QVERIFY(!frame->Action(cmd::kDownload610)->isEnabled());
+        QVERIFY(!frame->OnCommand(cmd::kConnect));
+        // COM1 keeps it over a second (pause and read time-out) while the window answers.
+        QTRY_COMPARE_WITH_TIMEOUT(Trying(), QStringLiteral("正在尝试 COM2…"), 5000);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        auto* cancel = frame->findChild<QPushButton*>(QStringLiteral("probeCancel"));
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        const qint64 took = UntilEnd();
+        QVERIFY2(took < 500, qPrintable(QString::number(took)));
+        QVERIFY(!frame->findChild<QPushButton*>(QStringLiteral("probeCancel")));
+        QVERIFY(frame->Action(cmd::kDownload610)->isEnabled());
+        QCOMPARE(m_app->View()->GetBytes(), std::string());
+        QVERIFY(!m_app->View()->IsLocked());
+        QVERIFY2(m_messages.isEmpty(), "a cancelled probe says nothing");
+        // Esc at once, before the first port was answered.
+        QVERIFY(frame->OnCommand(cmd::kConnect));
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(m_app->View(), Qt::Key_Escape);
+        QVERIFY(UntilEnd() < 3000);
+        QVERIFY(m_messages.isEmpty());
+        // Leaving during a probe stops it and leaves nothing to save.
+        QVERIFY(frame->OnCommand(cmd::kConnect));
+        QTRY_COMPARE_WITH_TIMEOUT(Trying(), QStringLiteral("正在尝试 COM1…"), 5000);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(m_app->CanExit());
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!IsProbeRunning());
+        QCOMPARE(m_app->View()->GetBytes(), std::string());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void aDeviceChosenInTheDialogIsFound() {
+        const std::string rfcomm = *m_dev / "rfcomm0";
+        Sim(rfcomm, true);
+        {
+            CComSettingDlg dlg;
+            qobject_cast<QLineEdit*>(dlg.Control(1042))->setText(QString::fromStdString(rfcomm));
+            qobject_cast<QRadioButton*>(dlg.Control(1040))->setChecked(true);
+            QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("ctl1")), Qt::LeftButton);
+        }
+        // Another port held it before: the probe finds the device again.
+        ComSettings.Update([](ComSettingsRecord& r) { std::strcpy(r.COMPort, "COM5"); });
+        QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
+        QVERIFY(UntilEnd() < 10000);
+        QCOMPARE(m_messages,
+                 QStringList{U("与仪器链接成功!\n端口: ") + QString::fromStdString(rfcomm)});
+        QCOMPARE(QString(ComSettings.Get().COMPort), QString::fromStdString(rfcomm));
+    }
+};
+
+QTEST_MAIN(CWindowProbeTest)
+#include "WindowProbe_qtest.moc"
