@@ -136,8 +136,11 @@ void CWindowProbe::Finish(int /*found*/) {
         std::lock_guard lock(m_mutex);
         message.swap(m_message);
     }
-    // The probe is over before its outcome shows: the commands come back.
+    // The probe is over before its outcome shows: the commands come back,
+    // the cancel button and Esc go.
     g_probe = nullptr;
+    delete m_escape.data();
+    delete m_progress.data();
     deleteLater();
     UnlockAndRefresh();
     if (message.empty()) return;
