@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -48,7 +51,7 @@ std::string Degrees(double value, char positive, char negative) {
 // definition, PROJ's release and its database file. A file that does not
 // match or read back is ignored and written anew.
 
-constexpr char kCacheMagic[] = "jvs-transfer crs cache 1";
+constexpr char kCacheMagic[] = "jvs-transfer crs cache 2";
 
 std::string Hex(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -103,20 +106,80 @@ std::string CacheKey(const CProjApi* P, const std::string& definition) {
     return key;
 }
 
+unsigned long long Fnv1a(std::string_view bytes) {
+    uint64_t hash = 1469598103934665603ull;
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
 std::string CachePath(const std::string& folder, const std::string& key) {
-    uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     char name[40];
-    std::snprintf(name, sizeof name, "/crs-%016llx.txt", static_cast<unsigned long long>(hash));
+    std::snprintf(name, sizeof name, "/crs-%016llx.txt", Fnv1a(key));
     return folder + name;
 }
 
+// The last line: "end" and the hash of all before it, so a file damaged in
+// the middle is not taken for a valid one with other numbers.
+std::string EndLine(std::string_view body) {
+    char line[40];
+    std::snprintf(line, sizeof line, "end %016llx", Fnv1a(body));
+    return line;
+}
+
+// One of the operations PROJ chooses between point by point: its pipeline,
+// the box its area of use covers in the grid (easting, northing), its
+// accuracy in metres (-1: unknown), and what PROJ weighs when boxes overlap.
+struct COperation {
+    std::string pipeline;
+    double minE = 0, minN = 0, maxE = 0, maxN = 0;
+    double accuracy = -1;
+    bool offshore = false, needsGrids = false;
+};
+
 struct CCachedGrid {
-    std::string name, areaName, pipeline;
+    std::string name, areaName;
     int epsg = 0;
     bool hasArea = false;
     double w = 0, s = 0, e = 0, n = 0;
+    std::vector<COperation> ops;  // one: a single pipeline for every point
 };
+
+bool ParseKept(std::string_view text, const std::string& key, CCachedGrid& grid) {
+    grid = CCachedGrid{};
+    std::istringstream lines{std::string(text)};
+    std::string magic, keyHex, name, epsg, area, areaName, count, storedKey;
+    if (!std::getline(lines, magic) || magic != kCacheMagic || !std::getline(lines, keyHex) ||
+        !Unhex(keyHex, storedKey) || storedKey != key || !std::getline(lines, name) ||
+        !std::getline(lines, epsg) || !std::getline(lines, area) ||
+        !std::getline(lines, areaName) || !std::getline(lines, count))
+        return false;
+    std::istringstream bounds(area);
+    int hasArea = 0;
+    bounds >> hasArea >> grid.w >> grid.s >> grid.e >> grid.n;
+    grid.hasArea = hasArea != 0;
+    grid.epsg = std::atoi(epsg.c_str());
+    const int n = std::atoi(count.c_str());
+    if (!bounds || !Unhex(name, grid.name) || !Unhex(areaName, grid.areaName) || n < 1 || n > 64)
+        return false;
+    // Several operations are chosen between by area of use, which only a CRS that has one keeps.
+    if (n > 1 && !grid.hasArea) return false;
+    for (int i = 0; i < n; ++i) {
+        std::string line, hex;
+        if (!std::getline(lines, line)) return false;
+        std::istringstream fields(line);
+        COperation op;
+        int offshore = 0, needsGrids = 0;
+        fields >> hex >> op.minE >> op.minN >> op.maxE >> op.maxN >> op.accuracy >> offshore >>
+            needsGrids;
+        if (!fields || !Unhex(hex, op.pipeline) || op.pipeline.empty()) return false;
+        op.offshore = offshore != 0;
+        op.needsGrids = needsGrids != 0;
+        grid.ops.push_back(std::move(op));
+    }
+    const auto bodySize = static_cast<size_t>(lines.tellg());
+    std::string end;
+    return std::getline(lines, end) && end == EndLine(text.substr(0, bodySize));
+}
 
 bool LoadCache(const std::string& path, const std::string& key, CCachedGrid& grid) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -128,20 +191,41 @@ bool LoadCache(const std::string& path, const std::string& key, CCachedGrid& gri
         if (read(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) text.clear();
     }
     close(fd);
-    std::istringstream lines(text);
-    std::string magic, keyHex, name, epsg, area, areaName, pipeline, storedKey;
-    if (!std::getline(lines, magic) || magic != kCacheMagic || !std::getline(lines, keyHex) ||
-        !Unhex(keyHex, storedKey) || storedKey != key || !std::getline(lines, name) ||
-        !std::getline(lines, epsg) || !std::getline(lines, area) ||
-        !std::getline(lines, areaName) || !std::getline(lines, pipeline))
-        return false;
-    std::istringstream bounds(area);
-    int hasArea = 0;
-    bounds >> hasArea >> grid.w >> grid.s >> grid.e >> grid.n;
-    grid.hasArea = hasArea != 0;
-    grid.epsg = std::atoi(epsg.c_str());
-    return bounds && Unhex(name, grid.name) && Unhex(areaName, grid.areaName) &&
-           Unhex(pipeline, grid.pipeline) && !grid.pipeline.empty();
+    return ParseKept(text, key, grid);
+}
+
+// The usual grids as PROJ answered for them when the table was made, under
+// the same keys as the cache folder: used only with the same PROJ release
+// and database.
+constexpr std::string_view kUsualGridsKept =
+#include "geo/UsualGridsKept.inc"
+    ;
+
+bool FromUsualGrids(const std::string& key, CCachedGrid& grid) {
+    const std::string_view table = kUsualGridsKept;
+    const size_t at = table.find("\n" + Hex(key) + "\n");
+    if (at == std::string_view::npos) return false;
+    const size_t start = table.rfind(kCacheMagic, at);
+    const size_t end = table.find("\nend ", at);
+    if (start == std::string_view::npos || end == std::string_view::npos) return false;
+    return ParseKept(table.substr(start, table.find('\n', end + 1) - start), key, grid);
+}
+
+std::string KeptText(const std::string& key, const CCachedGrid& grid) {
+    char area[160];
+    std::snprintf(area, sizeof area, "%d %.17g %.17g %.17g %.17g", grid.hasArea ? 1 : 0, grid.w,
+                  grid.s, grid.e, grid.n);
+    std::string text = std::string(kCacheMagic) + "\n" + Hex(key) + "\n" + Hex(grid.name) + "\n" +
+                       std::to_string(grid.epsg) + "\n" + area + "\n" + Hex(grid.areaName) + "\n" +
+                       std::to_string(grid.ops.size()) + "\n";
+    for (const COperation& op : grid.ops) {
+        char fields[200];
+        std::snprintf(fields, sizeof fields, " %.17g %.17g %.17g %.17g %.17g %d %d\n", op.minE,
+                      op.minN, op.maxE, op.maxN, op.accuracy, op.offshore ? 1 : 0,
+                      op.needsGrids ? 1 : 0);
+        text += Hex(op.pipeline) + fields;
+    }
+    return text + EndLine(text) + "\n";
 }
 
 // Written whole under a temporary name and renamed, so a reader never sees half.
@@ -150,18 +234,32 @@ void SaveCache(const std::string& folder, const std::string& path, const std::st
     const size_t slash = folder.rfind('/');
     if (slash != std::string::npos && slash > 0) mkdir(folder.substr(0, slash).c_str(), 0700);
     mkdir(folder.c_str(), 0700);
-    char area[160];
-    std::snprintf(area, sizeof area, "%d %.17g %.17g %.17g %.17g", grid.hasArea ? 1 : 0, grid.w,
-                  grid.s, grid.e, grid.n);
-    const std::string text = std::string(kCacheMagic) + "\n" + Hex(key) + "\n" + Hex(grid.name) +
-                             "\n" + std::to_string(grid.epsg) + "\n" + area + "\n" +
-                             Hex(grid.areaName) + "\n" + Hex(grid.pipeline) + "\n";
+    const std::string text = KeptText(key, grid);
     std::string temp = path + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return;
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     if (close(fd) == 0 && written && rename(temp.c_str(), path.c_str()) == 0) return;
     unlink(temp.c_str());
+}
+
+// A pipeline from the cache needs nothing from PROJ's database, whose opening
+// alone costs more than transforming a full list: PROJ is pointed at none.
+const char* NoDatabase(PJ_CONTEXT*, const char* file, void*) {
+    return std::strcmp(file, "proj.db") == 0 ? "/dev/null/proj.db" : nullptr;
+}
+
+// Failures are ours to tell; PROJ would print some on standard error
+// whatever its log level.
+void Quiet(void*, int, const char*) {}
+
+PJ_CONTEXT* NewContext(const CProjApi* P) {
+    PJ_CONTEXT* ctx = P->proj_context_create();
+    if (!ctx) return nullptr;
+    P->proj_log_level(ctx, PJ_LOG_NONE);
+    P->proj_log_func(ctx, nullptr, Quiet);
+    P->proj_context_set_enable_network(ctx, 0);  // never fetch grids behind the user's back
+    return ctx;
 }
 
 }  // namespace
@@ -182,14 +280,235 @@ const std::vector<CUsualGrid>& UsualGrids() {
     return grids;
 }
 
+namespace {
+
+// The operation PROJ 9.1 picks for a point among several (its
+// pj_get_suggested_operation): the first whose box holds the point, replaced
+// by a later one that is more accurate (or as accurate and inside it) and
+// not offshore. -1: none holds it.
+int Suggested(const std::vector<COperation>& ops, const int excluded[2], double e, double n) {
+    int best = -1;
+    double bestAccuracy = std::numeric_limits<double>::max();
+    for (int i = 0; i < static_cast<int>(ops.size()); ++i) {
+        if (i == excluded[0] || i == excluded[1]) continue;
+        const COperation& op = ops[i];
+        if (!(e >= op.minE && n >= op.minN && e <= op.maxE && n <= op.maxN)) continue;
+        const COperation* b = best < 0 ? nullptr : &ops[best];
+        if (!b || (op.accuracy >= 0 &&
+                   (op.accuracy < bestAccuracy ||
+                    (op.accuracy == bestAccuracy && op.minE > b->minE && op.minN > b->minN &&
+                     op.maxE < b->maxE && op.maxN < b->maxN)) &&
+                   !op.offshore)) {
+            best = i;
+            bestAccuracy = op.accuracy;
+        }
+    }
+    return best;
+}
+
+// PROJ's choice point by point needs its rules as of the release that made
+// them; another release searches afresh every time.
+bool ChoiceRulesKnown(const CProjApi* P) {
+    const PJ_INFO info = P->proj_info();
+    return info.major == 9 && info.minor == 1;
+}
+
+// Longitude/latitude on the grid's own ellipsoid to easting/northing, as PROJ
+// builds it to place the areas of use in the grid.
+PJ* GeographicToGrid(const CProjApi* P, PJ_CONTEXT* ctx, const PJ* grid) {
+    PJ* geodetic = P->proj_crs_get_geodetic_crs(ctx, grid);
+    if (!geodetic) return nullptr;
+    const PJ_TYPE type = P->proj_get_type(geodetic);
+    if (type == PJ_TYPE_GEOCENTRIC_CRS || type == PJ_TYPE_GEOGRAPHIC_2D_CRS ||
+        type == PJ_TYPE_GEOGRAPHIC_3D_CRS) {
+        PJ* datum = P->proj_crs_get_datum_forced(ctx, geodetic);
+        PJ* ellipsoid = datum ? P->proj_get_ellipsoid(ctx, datum) : nullptr;
+        PJ* cs = P->proj_create_ellipsoidal_2D_cs(ctx, PJ_ELLPS2D_LONGITUDE_LATITUDE, nullptr, 0);
+        double a = 0, inverseFlattening = 0;
+        PJ* lonLat = nullptr;
+        if (ellipsoid && cs &&
+            P->proj_ellipsoid_get_parameters(ctx, ellipsoid, &a, nullptr, nullptr,
+                                             &inverseFlattening))
+            lonLat = P->proj_create_geographic_crs(
+                ctx, "unnamed crs", "unnamed datum", P->proj_get_name(ellipsoid), a,
+                inverseFlattening, "Reference prime meridian", 0, nullptr, 0, cs);
+        P->proj_destroy(cs);
+        P->proj_destroy(ellipsoid);
+        P->proj_destroy(datum);
+        P->proj_destroy(geodetic);
+        geodetic = lonLat;
+    }
+    if (!geodetic || P->proj_get_type(geodetic) != PJ_TYPE_GEOGRAPHIC_2D_CRS) {
+        P->proj_destroy(geodetic);
+        return nullptr;
+    }
+    PJ_OPERATION_FACTORY_CONTEXT* factory = P->proj_create_operation_factory_context(ctx, nullptr);
+    P->proj_operation_factory_context_set_spatial_criterion(
+        ctx, factory, PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
+    P->proj_operation_factory_context_set_grid_availability_use(
+        ctx, factory, PROJ_GRID_AVAILABILITY_DISCARD_OPERATION_IF_MISSING_GRID);
+    PJ* grid2d = P->proj_crs_demote_to_2D(ctx, nullptr, grid);
+    PJ_OBJ_LIST* list =
+        grid2d ? P->proj_create_operations(ctx, geodetic, grid2d, factory) : nullptr;
+    P->proj_destroy(grid2d);
+    P->proj_operation_factory_context_destroy(factory);
+    P->proj_destroy(geodetic);
+    const int count = list ? P->proj_list_get_count(list) : 0;
+    PJ* chosen = nullptr;
+    for (int i = 0; i < count && !chosen; ++i) {  // one without grids first
+        PJ* op = P->proj_list_get(ctx, list, i);
+        if (op && P->proj_coordoperation_get_grid_used_count(ctx, op) == 0)
+            chosen = op;
+        else
+            P->proj_destroy(op);
+    }
+    if (!chosen && count > 0) chosen = P->proj_list_get(ctx, list, 0);
+    if (list) P->proj_list_destroy(list);
+    PJ* normalized = chosen ? P->proj_normalize_for_visualization(ctx, chosen) : nullptr;
+    P->proj_destroy(chosen);
+    return normalized;
+}
+
+// PROJ's box of an area of use in the grid: 21 points along each side.
+void GridBox(const CProjApi* P, PJ* toGrid, double w, double s, double e, double n,
+             COperation& op) {
+    constexpr double kMax = std::numeric_limits<double>::max();
+    if (w == -180 && e == 180 && s == -90 && n == 90) {
+        op.minE = op.minN = -kMax;
+        op.maxE = op.maxN = kMax;
+        return;
+    }
+    op.minE = op.minN = kMax;
+    op.maxE = op.maxN = -kMax;
+    constexpr int kSteps = 20;
+    const double stepLon = (e - w) / kSteps, stepLat = (n - s) / kSteps;
+    const auto add = [&](double lon, double lat) {
+        const PJ_COORD c = P->proj_trans(toGrid, PJ_FWD, P->proj_coord(lon, lat, 0, 0));
+        if (c.xy.x == HUGE_VAL || c.xy.y == HUGE_VAL) return;
+        op.minE = std::min(op.minE, c.xy.x);
+        op.minN = std::min(op.minN, c.xy.y);
+        op.maxE = std::max(op.maxE, c.xy.x);
+        op.maxN = std::max(op.maxN, c.xy.y);
+    };
+    for (int j = 0; j <= kSteps; ++j) {
+        add(w + j * stepLon, s);
+        add(w + j * stepLon, n);
+        add(w, s + j * stepLat);
+        add(e, s + j * stepLat);
+    }
+}
+
+// The operations PROJ chooses between for grid -> longitude/latitude, in its
+// order, each with its box; false when one has no pipeline.
+bool ChoiceOperations(const CProjApi* P, PJ_CONTEXT* ctx, const PJ* grid, const PJ* wgs84,
+                      std::vector<COperation>& out) {
+    out.clear();
+    PJ* toGrid = GeographicToGrid(P, ctx, grid);
+    if (!toGrid) return false;
+    PJ_OPERATION_FACTORY_CONTEXT* factory = P->proj_create_operation_factory_context(ctx, nullptr);
+    P->proj_operation_factory_context_set_allow_ballpark_transformations(ctx, factory, 1);
+    P->proj_operation_factory_context_set_spatial_criterion(
+        ctx, factory, PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
+    P->proj_operation_factory_context_set_grid_availability_use(
+        ctx, factory, PROJ_GRID_AVAILABILITY_DISCARD_OPERATION_IF_MISSING_GRID);
+    PJ_OBJ_LIST* list = P->proj_create_operations(ctx, grid, wgs84, factory);
+    P->proj_operation_factory_context_destroy(factory);
+    const int count = list ? P->proj_list_get_count(list) : 0;
+    bool ok = count > 1;
+    for (int i = 0; i < count && ok; ++i) {
+        PJ* op = P->proj_list_get(ctx, list, i);
+        double w, s, e, n;
+        const char* areaName = nullptr;
+        if (op && P->proj_get_area_of_use(ctx, op, &w, &s, &e, &n, &areaName)) {
+            PJ* normalized = P->proj_normalize_for_visualization(ctx, op);
+            const char* pipeline =
+                normalized ? P->proj_as_proj_string(ctx, normalized, PJ_PROJ_5, nullptr) : nullptr;
+            COperation base;
+            ok = pipeline != nullptr;
+            if (ok) {
+                base.pipeline = pipeline;
+                base.accuracy = P->proj_coordoperation_get_accuracy(ctx, op);
+                base.offshore = areaName && std::strstr(areaName, "- offshore");
+                base.needsGrids = P->proj_coordoperation_get_grid_used_count(ctx, op) > 0;
+                // An area across 180° counts as its two halves.
+                const double halves[2][2] = {{w, w <= e ? e : 180}, {-180, e}};
+                for (int h = 0; h < (w <= e ? 1 : 2); ++h) {
+                    COperation part = base;
+                    GridBox(P, toGrid, halves[h][0], s, halves[h][1], n, part);
+                    if (part.minE <= part.maxE) out.push_back(std::move(part));
+                }
+            }
+            P->proj_destroy(normalized);
+        }
+        P->proj_destroy(op);
+    }
+    if (list) P->proj_list_destroy(list);
+    P->proj_destroy(toGrid);
+    return ok && out.size() > 1;
+}
+
+}  // namespace
+
 struct CGridCrs::CImpl {
     const CProjApi* P = nullptr;
     PJ_CONTEXT* ctx = nullptr;
-    PJ* toLonLat = nullptr;  // grid easting/northing -> longitude/latitude
+    PJ* toLonLat = nullptr;       // grid easting/northing -> longitude/latitude
+    std::vector<COperation> ops;  // or several, chosen point by point
+    std::vector<PJ*> opPjs;
+    // Found in PROJ's database on this run, to keep once it has given the same
+    // coordinates as PROJ's own answer on the points.
+    std::optional<CCachedGrid> toKeep;
+    std::string folder, path, key;
+
     ~CImpl() {
         if (!P) return;
+        Drop();
         P->proj_destroy(toLonLat);
         P->proj_context_destroy(ctx);
+    }
+    void Drop() {
+        for (PJ* op : opPjs) P->proj_destroy(op);
+        opPjs.clear();
+        ops.clear();
+    }
+    // The kept operations made from their pipelines; false if one does not
+    // make an operation.
+    bool Adopt(const std::vector<COperation>& kept) {
+        Drop();
+        for (const COperation& op : kept) {
+            PJ* pj = P->proj_create(ctx, op.pipeline.c_str());
+            // Only an operation is taken from the cache, never a CRS in its place.
+            if (pj && P->proj_is_crs(pj)) {
+                P->proj_destroy(pj);
+                pj = nullptr;
+            }
+            if (!pj) {
+                Drop();
+                return false;
+            }
+            opPjs.push_back(pj);
+        }
+        ops = kept;
+        return !opPjs.empty();
+    }
+    // PROJ's proj_trans over several operations, as of release 9.1: the
+    // suggested one, up to two others when it gives no result, then the
+    // first that needs no grid files.
+    PJ_COORD Forward(PJ_COORD c) const {
+        if (opPjs.size() == 1) return P->proj_trans(opPjs[0], PJ_FWD, c);
+        if (opPjs.empty()) return P->proj_trans(toLonLat, PJ_FWD, c);
+        int excluded[2] = {-1, -1};
+        for (int retry = 0; retry <= 2; ++retry) {
+            const int best = Suggested(ops, excluded, c.xy.x, c.xy.y);
+            if (best < 0) break;
+            const PJ_COORD r = P->proj_trans(opPjs[best], PJ_FWD, c);
+            if (r.xyzt.x != HUGE_VAL) return r;
+            if (retry == 2) break;
+            excluded[retry] = best;
+        }
+        for (size_t i = 0; i < ops.size(); ++i)
+            if (!ops[i].needsGrids) return P->proj_trans(opPjs[i], PJ_FWD, c);
+        return P->proj_coord(HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL);
     }
 };
 
@@ -197,6 +516,24 @@ CGridCrs::CGridCrs(std::unique_ptr<CImpl> impl) : m_impl(std::move(impl)) {}
 CGridCrs::~CGridCrs() = default;
 
 std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::string* message) {
+    return Open(definition, message, true);
+}
+
+std::string KeptGridText(std::string_view definition) {
+    std::unique_ptr<CGridCrs> crs = CGridCrs::Open(definition, nullptr, false);
+    return crs ? crs->KeptText() : std::string();
+}
+
+std::string CGridCrs::KeptText() const {
+    return m_impl->toKeep ? ::KeptText(m_impl->key, *m_impl->toKeep) : std::string();
+}
+
+bool CGridCrs::Kept() const {
+    return !m_impl->opPjs.empty();
+}
+
+std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::string* message,
+                                         bool useKept) {
     const auto fail = [message](std::string text) {
         if (message) *message = std::move(text);
         return nullptr;
@@ -212,24 +549,23 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
     if (!P) return fail(loadError);
     auto impl = std::make_unique<CImpl>();
     impl->P = P;
-    impl->ctx = P->proj_context_create();
+    impl->ctx = NewContext(P);
     if (!impl->ctx) return fail("内存分配失败!");
-    P->proj_log_level(impl->ctx, PJ_LOG_NONE);         // failures are ours to tell
-    P->proj_context_set_enable_network(impl->ctx, 0);  // never fetch grids behind the user's back
 
-    const std::string folder = CacheFolder();
-    const std::string key = CacheKey(P, def);
-    const std::string path = folder.empty() ? std::string() : CachePath(folder, key);
+    impl->folder = CacheFolder();
+    impl->key = CacheKey(P, def);
+    impl->path = impl->folder.empty() ? std::string() : CachePath(impl->folder, impl->key);
     CCachedGrid grid;
-    if (!path.empty() && LoadCache(path, key, grid)) {
-        impl->toLonLat = P->proj_create(impl->ctx, grid.pipeline.c_str());
-        // Only an operation is taken from the cache, never a CRS in its place.
-        if (impl->toLonLat && P->proj_is_crs(impl->toLonLat)) {
-            P->proj_destroy(impl->toLonLat);
-            impl->toLonLat = nullptr;
-        }
+    bool cached = false;
+    if (useKept &&
+        ((!impl->path.empty() && LoadCache(impl->path, impl->key, grid)) ||
+         FromUsualGrids(impl->key, grid)) &&
+        (grid.ops.size() == 1 || ChoiceRulesKnown(P))) {
+        P->proj_context_set_file_finder(impl->ctx, NoDatabase, nullptr);
+        cached = impl->Adopt(grid.ops);
+        P->proj_context_set_file_finder(impl->ctx, nullptr, nullptr);
     }
-    if (!impl->toLonLat) {
+    if (!cached) {
         grid = CCachedGrid{};
         const std::string unknown = "未知的坐标系!\n" + Trim(definition);
         PJ* crs = P->proj_create(impl->ctx, def.c_str());
@@ -265,19 +601,24 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
         PJ* op = wgs84 ? P->proj_create_crs_to_crs_from_pj(impl->ctx, horizontal, wgs84, nullptr,
                                                            nullptr)
                        : nullptr;
-        P->proj_destroy(wgs84);
-        P->proj_destroy(horizontal);
         // Easting first in and longitude first out, whatever order the CRSs define.
         if (op) impl->toLonLat = P->proj_normalize_for_visualization(impl->ctx, op);
         P->proj_destroy(op);
-        if (!impl->toLonLat) return fail(unknown);
-        // Several transformations, each for its region, have no single pipeline.
-        const char* pipeline =
-            P->proj_as_proj_string(impl->ctx, impl->toLonLat, PJ_PROJ_5, nullptr);
-        if (pipeline && !path.empty()) {
-            grid.pipeline = pipeline;
-            SaveCache(folder, path, key, grid);
+        if (impl->toLonLat) {
+            // Several transformations, each for its region, have no single pipeline.
+            if (const char* pipeline =
+                    P->proj_as_proj_string(impl->ctx, impl->toLonLat, PJ_PROJ_5, nullptr)) {
+                COperation one;
+                one.pipeline = pipeline;
+                grid.ops.push_back(std::move(one));
+            } else if (grid.hasArea && ChoiceRulesKnown(P)) {
+                ChoiceOperations(P, impl->ctx, horizontal, wgs84, grid.ops);
+            }
+            if (!grid.ops.empty()) impl->toKeep = grid;
         }
+        P->proj_destroy(wgs84);
+        P->proj_destroy(horizontal);
+        if (!impl->toLonLat) return fail(unknown);
     }
 
     std::unique_ptr<CGridCrs> crs(new CGridCrs(std::move(impl)));
@@ -299,11 +640,10 @@ std::unique_ptr<CGridCrs> CGridCrs::Open(std::string_view definition, std::strin
 bool CGridCrs::ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLonLat>& out,
                         CGridFault& fault) const {
     const CProjApi* P = m_impl->P;
-    PJ* op = m_impl->toLonLat;
     out.assign(points.size(), CLonLat{});
     for (size_t i = 0; i < points.size(); ++i) {
         const CSurveyPoint& p = points[i];
-        const PJ_COORD there = P->proj_trans(op, PJ_FWD, P->proj_coord(p.e, p.n, 0, HUGE_VAL));
+        const PJ_COORD there = m_impl->Forward(P->proj_coord(p.e, p.n, 0, HUGE_VAL));
         const double lon = there.xy.x, lat = there.xy.y;
         fault = CGridFault{i, false, lon, lat};
         if (!std::isfinite(lon) || !std::isfinite(lat)) return false;
@@ -319,11 +659,37 @@ bool CGridCrs::ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLo
         // land where the projection is no longer invertible: it must come back
         // to the grid point it came from.
         if (!m_hasArea) {
+            PJ* op = m_impl->opPjs.empty() ? m_impl->toLonLat : m_impl->opPjs[0];
             const PJ_COORD back = P->proj_trans(op, PJ_INV, there);
             if (!(std::fabs(back.xy.x - p.e) <= 0.001 && std::fabs(back.xy.y - p.n) <= 0.001))
                 return false;
         }
         out[i] = CLonLat{lon, lat};
     }
+    KeepIfSame(points, out);
     return true;
+}
+
+// What this run found is kept only when the kept form, made as a later run
+// makes it, gives every point the coordinates PROJ's own search gave.
+void CGridCrs::KeepIfSame(const std::vector<CSurveyPoint>& points,
+                          const std::vector<CLonLat>& lonLat) const {
+    CImpl& impl = *m_impl;
+    if (!impl.toKeep || impl.path.empty()) return;
+    const CCachedGrid grid = std::move(*impl.toKeep);
+    impl.toKeep.reset();
+    CImpl kept;
+    kept.P = impl.P;
+    kept.ctx = NewContext(impl.P);
+    if (!kept.ctx) return;
+    impl.P->proj_context_set_file_finder(kept.ctx, NoDatabase, nullptr);
+    if (!kept.Adopt(grid.ops)) return;
+    constexpr double kSame = 1e-9;  // degrees: a tenth of a millimetre
+    for (size_t i = 0; i < points.size(); ++i) {
+        const PJ_COORD c = kept.Forward(impl.P->proj_coord(points[i].e, points[i].n, 0, HUGE_VAL));
+        if (!(std::fabs(c.xy.x - lonLat[i].lon) <= kSame &&
+              std::fabs(c.xy.y - lonLat[i].lat) <= kSame))
+            return;
+    }
+    SaveCache(impl.folder, impl.path, impl.key, grid);
 }

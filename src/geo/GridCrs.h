@@ -20,6 +20,10 @@ struct CUsualGrid {
 // 6-degree zones, Beijing 1954 and Xian 1980 3-degree zones, east to west.
 const std::vector<CUsualGrid>& UsualGrids();
 
+// A grid's entry for src/geo/UsualGridsKept.inc as this machine's PROJ finds
+// it; empty when its answer cannot be kept.
+std::string KeptGridText(std::string_view definition);
+
 struct CGridFault {
     size_t index = 0;      // the point
     bool outside = false;  // outside the area of use (else PROJ could not transform it)
@@ -32,6 +36,9 @@ public:
     // string ("+proj=tmerc ..."), WKT. Null with the message (UTF-8) when PROJ
     // does not know it or it is not a grid.
     static std::unique_ptr<CGridCrs> Open(std::string_view definition, std::string* message);
+    // The same, always searching PROJ's database (`useKept` false).
+    static std::unique_ptr<CGridCrs> Open(std::string_view definition, std::string* message,
+                                          bool useKept);
     ~CGridCrs();
     CGridCrs(const CGridCrs&) = delete;
     CGridCrs& operator=(const CGridCrs&) = delete;
@@ -47,8 +54,16 @@ public:
     bool ToLonLat(const std::vector<CSurveyPoint>& points, std::vector<CLonLat>& out,
                   CGridFault& fault) const;
 
+    // The operation came from the cache folder or the program's table of
+    // usual grids, not from a search of PROJ's database.
+    bool Kept() const;
+    // What a search found, as the cache folder keeps it; empty otherwise.
+    std::string KeptText() const;
+
 private:
     struct CImpl;
+    void KeepIfSame(const std::vector<CSurveyPoint>& points,
+                    const std::vector<CLonLat>& lonLat) const;
     explicit CGridCrs(std::unique_ptr<CImpl> impl);
     std::unique_ptr<CImpl> m_impl;
     std::string m_name, m_area;
