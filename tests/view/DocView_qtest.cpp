@@ -15,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <string>
 
@@ -178,6 +179,47 @@ private slots:
         // Turning wrapping on and off never takes the scroll bar away (the
         // text's width would change with it).
         QVERIFY(f.view.verticalScrollBar()->isVisible());
+
+        // A list whose line ends were lost is one very long line, whether
+        // opened whole or grown into by a transfer: it still wraps at blanks
+        // only, and holds, counts, selects and takes typing as any text.
+        std::string line;
+        while (line.size() < 9000) line += "P1,\xB5\xE3\x81,1234.567,5678.901; ";
+        auto breaksAtBlanksOnly = [&f] {
+            const std::string held = Editor(f.view);
+            long y = f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, 0L);
+            int breaks = 0;
+            for (long p = 1; p < 2000; ++p) {
+                const long py =
+                    f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, p);
+                if (py == y) continue;
+                y = py;
+                ++breaks;
+                if (held[size_t(p - 1)] != ' ') return false;
+            }
+            return breaks > 5;
+        };
+        f.view.SetBytes(line);
+        QVERIFY(wraps());
+        QVERIFY(breaksAtBlanksOnly());
+        QCOMPARE(EncodeViewUtf8(Editor(f.view)), line);
+        const int characters = f.view.CharacterCount();
+        const std::string held = Editor(f.view);
+        QCOMPARE(characters, std::count_if(held.begin(), held.end(),
+                                           [](char c) { return (c & 0xC0) != 0x80; }));
+        f.view.SetBytes("ab\r\ncd");
+        f.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 5L);
+        f.view.AppendBytes(line);
+        QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR), 1L);
+        QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 5L);
+        QCOMPARE(f.view.CharacterCount(), characters + 6);
+        QVERIFY(wraps());
+        QCOMPARE(EncodeViewUtf8(Editor(f.view)), "ab\r\ncd" + line);
+        f.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 0UL, 0L);
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QCOMPARE(f.view.GetBytes(), "\r\nab\r\ncd" + line);
+        f.view.UndoStep();
+        QCOMPARE(f.view.GetBytes(), "ab\r\ncd" + line);
     }
 
     void gbkShowsAsQtDecodesIt() {
