@@ -28,7 +28,7 @@ namespace {
 constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr size_t kLargeInsert = 256 * 1024;
 // A line longer than this (bytes of UTF-8) is measured a character at a time.
-constexpr size_t kLongLine = 4096;
+constexpr size_t kLongLine = 1024;
 
 std::string EscapeUtf8(unsigned byte) {
     return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
