@@ -184,20 +184,21 @@ private slots:
         // opened whole or grown into by a transfer: it still wraps at blanks
         // only, and holds, counts, selects and takes typing as any text.
         std::string line;
-        while (line.size() < 9000) line += "P1,\xB5\xE3\x81,1234.567,5678.901; ";
+        while (line.size() < 24000) line += "P1,\xB5\xE3\x81,1234.567,5678.901; ";
         auto breaksAtBlanksOnly = [&f] {
             const std::string held = Editor(f.view);
-            long y = f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, 0L);
+            auto y = [&f](long p) {
+                return f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, p);
+            };
             int breaks = 0;
-            for (long p = 1; p < 2000; ++p) {
-                const long py =
-                    f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, p);
-                if (py == y) continue;
-                y = py;
-                ++breaks;
-                if (held[size_t(p - 1)] != ' ') return false;
-            }
-            return breaks > 5;
+            // Its start and a stretch far into it.
+            for (long from : {0L, 20000L})
+                for (long p = from + 1; p < from + 2000; ++p)
+                    if (y(p) != y(p - 1)) {
+                        ++breaks;
+                        if (held[size_t(p - 1)] != ' ') return false;
+                    }
+            return breaks > 10;
         };
         f.view.SetBytes(line);
         QVERIFY(wraps());
