@@ -468,13 +468,13 @@ void BM_PrintCountPagesOneLine(benchmark::State& s) {
 }
 #endif
 
-// Opening a file that is one single line (a coordinate list whose line ends
-// were lost), until painted.
-void BM_OpenSingleLine(benchmark::State& state) {
+// Opening a file until painted: a coordinate list, and the same list as one
+// single line (its line ends lost).
+void Open(benchmark::State& state, bool oneLine) {
     std::string text = TervList(Bytes(state));
-    JoinLines(text);
+    if (oneLine) JoinLines(text);
     QTemporaryDir dir;
-    const QString path = dir.filePath("one-line.txt");
+    const QString path = dir.filePath("list.txt");
     ReplaceFile(path.toStdString(), text);
     CSamples samples;
     for (auto _ : state) {
@@ -492,6 +492,12 @@ void BM_OpenSingleLine(benchmark::State& state) {
         samples.Add(sample);
     }
     samples.Report(state);
+}
+void BM_OpenFile(benchmark::State& s) {
+    Open(s, false);
+}
+void BM_OpenSingleLine(benchmark::State& s) {
+    Open(s, true);
 }
 
 }  // namespace
@@ -522,6 +528,7 @@ BENCHMARK(BM_ShowCoordBlocks210)
     ->Iterations(3);
 JVS_BENCH(BM_DxfExport);
 JVS_BENCH(BM_UndoConversion);
+JVS_BENCH(BM_OpenFile);
 JVS_BENCH(BM_OpenSingleLine);
 
 int main(int argc, char** argv) {

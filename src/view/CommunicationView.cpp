@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "convert/ViewCodec.h"
@@ -26,6 +27,8 @@
 namespace {
 constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr size_t kLargeInsert = 256 * 1024;
+// A line longer than this (bytes of UTF-8) is measured a character at a time.
+constexpr size_t kLongLine = 1024;
 
 std::string EscapeUtf8(unsigned byte) {
     return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
@@ -74,6 +77,27 @@ void UsePlainAccessibleWhileUnused(CCommunicationView* view) {
     if (!QAccessible::isActive()) DropAccessible(view, false);
 }
 
+// Whether some line of `utf8` (the first one continuing a line already
+// `run` bytes long) is longer than kLongLine.
+bool HasLongLine(std::string_view utf8, size_t run) {
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* const stop = lf ? lf : end;
+        if (run + size_t(stop - p) > kLongLine) {
+            // Only a lone CR can still split it.
+            for (; p < stop; ++p) {
+                run = *p == '\r' ? 0 : run + 1;
+                if (run > kLongLine) return true;
+            }
+        }
+        p = stop + 1;
+        run = 0;
+    }
+    return false;
+}
+
 bool IsLead(char byte) {
     const auto b = static_cast<unsigned char>(byte);
     return b >= kLeadFirst && b <= kLeadLast;
@@ -82,27 +106,21 @@ bool IsLead(char byte) {
 
 CCommunicationView::CCommunicationView(QWidget* parent) : QsciScintilla(parent) {
     setObjectName("CommunicationView");
-    // First, as the document holds some settings: one without a style byte
-    // per character. Nothing here is styled, and style bytes would double
-    // what placing and keeping a large text costs.
-    if (const long doc = SendScintilla(SCI_CREATEDOCUMENT, 0UL,
-                                       static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE))) {
-        SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void*>(doc));
-        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void*>(doc));
-    }
-    setUtf8(true);
-    setEolMode(EolWindows);  // a typed line break is CR LF
+    // First, as the document holds some settings.
+    UseDocument(false);
     setEolVisibility(false);
     // Long lines wrap at the window's edge; there is nothing to scroll sideways.
-    setWrapMode(WrapWord);
+    setWrapMode(WrapWhitespace);
     SendScintilla(SCI_SETHSCROLLBAR, 0L);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     for (int margin = 0; margin < 5; ++margin) setMarginWidth(margin, 0);
     setFont(font());
+    // Style 1 looks exactly like style 0: a text with a very long line has
+    // the two alternate character by character (see StyleCharacters).
+    CopyStyle(0, 1);
+    // Room for the widths of every character of a Chinese text, in both styles.
+    SendScintilla(SCI_SETPOSITIONCACHE, 16384L);
     setAutoIndent(false);
-    setTabIndents(false);
-    setBackspaceUnindents(false);
-    setIndentationsUseTabs(true);
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
     // A byte that is not code page 936 shows as a blob with its value, as
     // control bytes show with their names.
@@ -122,6 +140,73 @@ CCommunicationView::CCommunicationView(QWidget* parent) : QsciScintilla(parent) 
 }
 
 CCommunicationView::~CCommunicationView() = default;
+
+void CCommunicationView::UseDocument(bool styled) {
+    // Without style bytes unless a line is very long: nothing here is styled,
+    // and style bytes would double what placing and keeping a large text costs.
+    const long doc = SendScintilla(
+        SCI_CREATEDOCUMENT, 0UL,
+        static_cast<long>(styled ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE));
+    if (!doc) return;
+    const long readOnly = SendScintilla(SCI_GETREADONLY);
+    const long undo = SendScintilla(SCI_GETUNDOCOLLECTION);
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void*>(doc));
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void*>(doc));
+    m_styled = styled;
+    // What the document holds of the editor's settings.
+    SendScintilla(SCI_SETUNDOCOLLECTION, undo);
+    SendScintilla(SCI_SETREADONLY, readOnly);
+    setUtf8(true);
+    setEolMode(EolWindows);  // a typed line break is CR LF
+    setTabIndents(false);
+    setBackspaceUnindents(false);
+    setIndentationsUseTabs(true);
+}
+
+void CCommunicationView::CopyStyle(int from, int to) {
+    const auto f = static_cast<unsigned long>(from), t = static_cast<unsigned long>(to);
+    char face[256] = {};
+    if (SendScintilla(SCI_STYLEGETFONT, f, face) < long(sizeof face))
+        SendScintilla(SCI_STYLESETFONT, t, face);
+    for (const auto& [get, set] :
+         {std::pair{SCI_STYLEGETSIZEFRACTIONAL, SCI_STYLESETSIZEFRACTIONAL},
+          {SCI_STYLEGETWEIGHT, SCI_STYLESETWEIGHT},
+          {SCI_STYLEGETITALIC, SCI_STYLESETITALIC},
+          {SCI_STYLEGETUNDERLINE, SCI_STYLESETUNDERLINE},
+          {SCI_STYLEGETFORE, SCI_STYLESETFORE},
+          {SCI_STYLEGETBACK, SCI_STYLESETBACK},
+          {SCI_STYLEGETEOLFILLED, SCI_STYLESETEOLFILLED},
+          {SCI_STYLEGETCHARACTERSET, SCI_STYLESETCHARACTERSET},
+          {SCI_STYLEGETCASE, SCI_STYLESETCASE},
+          {SCI_STYLEGETVISIBLE, SCI_STYLESETVISIBLE},
+          {SCI_STYLEGETCHANGEABLE, SCI_STYLESETCHANGEABLE},
+          {SCI_STYLEGETHOTSPOT, SCI_STYLESETHOTSPOT}})
+        SendScintilla(static_cast<unsigned>(set), t, SendScintilla(static_cast<unsigned>(get), f));
+}
+
+void CCommunicationView::StyleCharacters(long from, long to) {
+    // The editor measures a line's text in runs of one style, each run
+    // through a text layout of its own: for a line of a megabyte that takes
+    // most of a second. Runs of one character are looked up in the editor's
+    // cache of widths instead. Style 1 looks like style 0 and wrapping breaks
+    // at blanks only, so nothing shows of it.
+    if (!m_styled || to <= from) return;
+    const auto* text = reinterpret_cast<const unsigned char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), to - from));
+    if (!text) return;
+    // The start of the text, what a window shows first, stays in long runs:
+    // measured in those it costs little, and drawing it takes a few calls
+    // where a character each would take thousands.
+    constexpr long kPlainStart = 16 * 1024;
+    std::string styles(static_cast<size_t>(to - from), '\0');
+    char style = 0;
+    for (auto i = static_cast<size_t>(std::max(0L, kPlainStart - from)); i < styles.size(); ++i) {
+        if ((text[i] & 0xC0) != 0x80) style ^= 1;  // a character's bytes share its style
+        styles[i] = style;
+    }
+    SendScintilla(SCI_STARTSTYLING, static_cast<unsigned long>(from), 0L);
+    SendScintilla(SCI_SETSTYLINGEX, static_cast<unsigned long>(styles.size()), styles.data());
+}
 
 void CCommunicationView::ResetKeyMap() {
     // Only what a plain multi-line edit control does with keys: moving,
@@ -245,7 +330,7 @@ void CCommunicationView::Place(bool large, Fn&& change) {
     // already work. Small pieces (a transfer's refresh) are cheaper wrapped
     // at once than by wrapping everything again. Lines that all fit the
     // window need no wrapping at all, which saves measuring every line.
-    const long wrap = m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE;
+    const long wrap = m_widest > TextWidth() ? SC_WRAP_WHITESPACE : SC_WRAP_NONE;
     if (large || wrap == SC_WRAP_NONE) SetWrap(SC_WRAP_NONE);
     // The editor's own listeners of changes count the characters before
     // every change, which costs a scan of the whole text per refresh; our
@@ -268,16 +353,22 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
         // Transfers and refreshes often place the text already shown, or that
         // text and more: only the difference is worth touching.
         if (bytes == m_shown) return;
-        if (bytes.size() > m_shown.size() && bytes.substr(0, m_shown.size()) == m_shown) {
+        if (!m_shown.empty() && bytes.size() > m_shown.size() &&
+            bytes.substr(0, m_shown.size()) == m_shown) {
             AppendBytes(bytes.substr(m_shown.size()));
             return;
         }
     }
     const std::string utf8 = DecodeViewUtf8(bytes);
     m_widest = LineWidths(utf8, CCharWidths(font()), 0).first;
+    const bool styled = HasLongLine(utf8, 0);
     Place(utf8.size() > kLargeInsert, [&] {
-        SendScintilla(SCI_CLEARALL);
+        if (styled != m_styled)
+            UseDocument(styled);
+        else
+            SendScintilla(SCI_CLEARALL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+        StyleCharacters(0, SendScintilla(SCI_GETLENGTH));
     });
     m_shown.assign(bytes);
     m_shownValid = true;
@@ -302,9 +393,28 @@ void CCommunicationView::AppendBytes(std::string_view more) {
     }
     const long end = SendScintilla(SCI_GETLENGTH);
     m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
+    const long lineStart =
+        SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, replaceFrom));
+    const bool longLine = HasLongLine(utf8, static_cast<size_t>(replaceFrom - lineStart));
     Place(utf8.size() > kLargeInsert, [&] {
         if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
+        if (!longLine || m_styled) {
+            StyleCharacters(replaceFrom, SendScintilla(SCI_GETLENGTH));
+            return;
+        }
+        // The text now has a very long line: it moves into a document that
+        // can be styled, keeping the caret, the selection and the scroll
+        // (set once styled, as they have the line measured).
+        const std::string all = EditorUtf8();
+        const long anchor = SendScintilla(SCI_GETANCHOR);
+        const long caret = SendScintilla(SCI_GETCURRENTPOS);
+        const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+        UseDocument(true);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(all.size()), all.data());
+        StyleCharacters(0, SendScintilla(SCI_GETLENGTH));
+        SendScintilla(SCI_SETSEL, anchor, caret);
+        SendScintilla(SCI_SETFIRSTVISIBLELINE, firstLine);
     });
     m_bytes += static_cast<qsizetype>(more.size());
     if (!m_shownValid) return;
@@ -466,7 +576,8 @@ long long CCommunicationView::WidestEditedLine() {
 }
 
 void CCommunicationView::UpdateWrap() {
-    SetWrap(m_widest > TextWidth() ? SC_WRAP_WORD : SC_WRAP_NONE);
+    // At blanks only: a change of style (see StyleCharacters) is no place to break.
+    SetWrap(m_widest > TextWidth() ? SC_WRAP_WHITESPACE : SC_WRAP_NONE);
 }
 
 void CCommunicationView::SetWrap(long mode) {

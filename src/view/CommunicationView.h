@@ -78,6 +78,10 @@ protected:
 
 private:
     void ResetKeyMap();
+    // A fresh, empty document; `styled`: with a style byte per character.
+    void UseDocument(bool styled);
+    void CopyStyle(int from, int to);
+    void StyleCharacters(long from, long to);
     void OnModified(int position, int type, const char* text, int length);
     // Bytes the user may still add (a selection's bytes count as room).
     qsizetype Room() const;
@@ -111,5 +115,6 @@ private:
     bool m_locked = false;
     long long m_widest = 0;  // estimated pixels of the widest line, never less
     bool m_wrapCheckPosted = false;
+    bool m_styled = false;  // the document has style bytes (some line is very long)
     long m_editedFrom = LONG_MAX, m_editedTo = 0;
 };

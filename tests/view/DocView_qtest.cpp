@@ -15,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <string>
 
@@ -178,6 +179,48 @@ private slots:
         // Turning wrapping on and off never takes the scroll bar away (the
         // text's width would change with it).
         QVERIFY(f.view.verticalScrollBar()->isVisible());
+
+        // A list whose line ends were lost is one very long line, whether
+        // opened whole or grown into by a transfer: it still wraps at blanks
+        // only, and holds, counts, selects and takes typing as any text.
+        std::string line;
+        while (line.size() < 24000) line += "P1,\xB5\xE3\x81,1234.567,5678.901; ";
+        auto breaksAtBlanksOnly = [&f] {
+            const std::string held = Editor(f.view);
+            auto y = [&f](long p) {
+                return f.view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, p);
+            };
+            int breaks = 0;
+            // Its start and a stretch far into it.
+            for (long from : {0L, 20000L})
+                for (long p = from + 1; p < from + 2000; ++p)
+                    if (y(p) != y(p - 1)) {
+                        ++breaks;
+                        if (held[size_t(p - 1)] != ' ') return false;
+                    }
+            return breaks > 10;
+        };
+        f.view.SetBytes(line);
+        QVERIFY(wraps());
+        QVERIFY(breaksAtBlanksOnly());
+        QCOMPARE(EncodeViewUtf8(Editor(f.view)), line);
+        const int characters = f.view.CharacterCount();
+        const std::string held = Editor(f.view);
+        QCOMPARE(characters, std::count_if(held.begin(), held.end(),
+                                           [](char c) { return (c & 0xC0) != 0x80; }));
+        f.view.SetBytes("ab\r\ncd");
+        f.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 5L);
+        f.view.AppendBytes(line);
+        QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR), 1L);
+        QCOMPARE(f.view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 5L);
+        QCOMPARE(f.view.CharacterCount(), characters + 6);
+        QVERIFY(wraps());
+        QCOMPARE(EncodeViewUtf8(Editor(f.view)), "ab\r\ncd" + line);
+        f.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 0UL, 0L);
+        QTest::keyClick(&f.view, Qt::Key_Return);
+        QCOMPARE(f.view.GetBytes(), "\r\nab\r\ncd" + line);
+        f.view.UndoStep();
+        QCOMPARE(f.view.GetBytes(), "ab\r\ncd" + line);
     }
 
     void gbkShowsAsQtDecodesIt() {
