@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/AppServices.h"
+#include "app/AppStrings.h"
 #include "app/CommandIds.h"
 #include "convert/Converters.h"
 #include "edit/RecordTables.h"
@@ -15,12 +16,11 @@
 
 namespace {
 
-constexpr char kConverting[] = "正在转换数据…";
-
 // Runs a conversion off the window's thread; nothing when the user cancelled.
 template <class Result>
 std::optional<Result> Convert(std::function<Result()> work) {
-    return RunOffWindow<Result>(AppMainWindow(), QString::fromUtf8(kConverting), std::move(work));
+    return RunOffWindow<Result>(AppMainWindow(), QString::fromUtf8(apptext::kConverting),
+                                std::move(work));
 }
 
 // Shows the result: the new text replaces the view (and becomes the transfer

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "app/AppServices.h"
+#include "app/AppStrings.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
@@ -21,10 +22,6 @@
 #include "view/CommunicationDoc.h"
 
 namespace {
-
-constexpr char kExportTitle[] = "导出";
-constexpr char kExportFailed[] = "导出失败!";
-constexpr char kExported[] = "已导出: ";
 
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -82,7 +79,7 @@ void Export(EPointFormat format) {
     int chosenFilter = 0;
     const QString path = AskExportFileName(
         AppMainWindow(),
-        QString::fromUtf8(kExportTitle) + ' ' + QString::fromUtf8(PointFormatName(format)),
+        QString::fromUtf8(apptext::kExportTitle) + ' ' + QString::fromUtf8(PointFormatName(format)),
         SuggestedName(format), Filters(format), &chosenFilter);
     if (path.isEmpty()) return;
     request.gbk = format == EPointFormat::kCsv && chosenFilter == 1;
@@ -93,11 +90,11 @@ void Export(EPointFormat format) {
         return;
     }
     if (const int error = WriteExport(path, result.m_text); error != 0) {
-        ShowMessageBox(AppMainWindow(), QString::fromUtf8(kExportFailed) + '\n' + path + ": " +
-                                            Utf8(FileErrorText(error)));
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kExportFailed) + '\n' + path +
+                                            ": " + Utf8(FileErrorText(error)));
         return;
     }
-    TheApp()->Frame()->ShowStatusText(QString::fromUtf8(kExported) + path);
+    TheApp()->Frame()->ShowStatusText(QString::fromUtf8(apptext::kExported) + path);
 }
 
 template <EPointFormat F>

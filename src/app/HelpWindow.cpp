@@ -17,13 +17,12 @@
 
 #include "app/AppServices.h"
 #include "app/AppStrings.h"
+#include "base/Bounds.h"
 #include "base/SafeFile.h"
 #include "ui/MessageSeam.h"
 
 namespace {
 QStringList g_searchDirs;
-// Pages are a few kilobytes; anything far larger is not one of ours.
-constexpr size_t kPageLimit = 1 << 20;
 
 // Only regular files are read: a FIFO or device named *.html would block.
 bool IsRegularFile(const QString& path) {
@@ -64,7 +63,7 @@ QList<HelpPage> ReadHelpContents(const QString& dir) {
     for (const QString& name : names) {
         const QString path = QDir(dir).filePath(name);
         if (!IsRegularFile(path)) continue;
-        const FileRead read = ReadFileBounded(path.toStdString(), kPageLimit);
+        const FileRead read = ReadFileBounded(path.toStdString(), kMaxOwnFileBytes);
         if (read.error != 0) continue;
         const QString html = QString::fromUtf8(read.bytes.data(), qsizetype(read.bytes.size()));
         const QString found = title.match(html).captured(1).trimmed();

@@ -39,7 +39,6 @@ public:
     QComboBox* ModelSelector() const { return m_modelSelector; }
     QMenu* FileMenu() const { return m_fileMenu; }
     CCommunicationView* View() const { return m_view; }
-    QLabel* IdleLabel() const { return m_idle; }
 
     // Set by the application: asked before the window closes.
     void SetCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }

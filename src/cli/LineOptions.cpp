@@ -80,6 +80,7 @@ bool LoadSettingsInForce() {
 }
 
 namespace {
+
 // "none, odd or even"
 std::string ChoiceList(std::span<const CLinkChoice> choices) {
     std::string list;
@@ -90,91 +91,117 @@ std::string ChoiceList(std::span<const CLinkChoice> choices) {
                 std::string(choices[i].option);
     return list;
 }
+
+// The first wrong option is the one reported.
+void Fail(CLineParse& result, const std::string& why) {
+    if (result.ok) {
+        result.ok = false;
+        result.usageError = why;
+    }
+}
+
+struct CLineOption;
+using ApplyFn = void (*)(const CLineOption& option, const std::string& value,
+                         ComSettingsRecord& record, LineCheck check, CLineParse& result);
+
+// One line option: its name, what it does with its value and, for the
+// options that name one of a few choices, those choices and the field.
+struct CLineOption {
+    const char* name;
+    ApplyFn apply;
+    std::span<const CLinkChoice> choices = {};
+    int8_t ComSettingsRecord::*field = nullptr;
+};
+
+void ApplyPort(const CLineOption&, const std::string& v, ComSettingsRecord& record, LineCheck check,
+               CLineParse& result) {
+    // What is saved must load back as it is.
+    if (check == LineCheck::Dialog ? !IsValidPortName(v)
+                                   : v.empty() || v.size() >= sizeof record.COMPort)
+        Fail(result, "--port: a port name COM1 to COM16, or a device path");
+    else
+        std::snprintf(record.COMPort, sizeof record.COMPort, "%s", v.c_str());
+}
+
+void ApplyBaud(const CLineOption&, const std::string& v, ComSettingsRecord& record, LineCheck,
+               CLineParse& result) {
+    long long n = 0;
+    if (ParseInt(v, n) && IsBaudRate(n)) {
+        record.Baudrate = static_cast<int32_t>(n);
+        return;
+    }
+    std::string rates;
+    for (const int32_t r : kBaudRates) rates += ' ' + std::to_string(r);
+    Fail(result, "--baud: one of" + rates);
+}
+
+void ApplyChoice(const CLineOption& option, const std::string& v, ComSettingsRecord& record,
+                 LineCheck, CLineParse& result) {
+    const auto chosen = std::find_if(option.choices.begin(), option.choices.end(),
+                                     [&](const CLinkChoice& c) { return v == c.option; });
+    if (chosen != option.choices.end())
+        record.*option.field = chosen->code;
+    else
+        Fail(result, std::string(option.name) + ": " + ChoiceList(option.choices));
+}
+
+void ApplyTimeout(const CLineOption&, const std::string& v, ComSettingsRecord& record,
+                  LineCheck check, CLineParse& result) {
+    if (check == LineCheck::Dialog) {
+        const char* message = nullptr;
+        record.ReceiveTimeOut = CheckedTimeoutMs(v, &message);
+        if (message) result.messages.push_back(message);
+        return;
+    }
+    char* end = nullptr;
+    double seconds = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 999)
+        Fail(result, "--timeout: seconds, more than 0 and at most 999");
+    else
+        record.ReceiveTimeOut =
+            std::max<int32_t>(1, static_cast<int32_t>(std::lround(seconds * 1000)));
+}
+
+void ApplyRowDelay(const CLineOption&, const std::string& v, ComSettingsRecord& record,
+                   LineCheck check, CLineParse& result) {
+    if (check == LineCheck::Dialog) {
+        const char* message = nullptr;
+        record.RowDelay = CheckedRowDelay(v, &message);
+        if (message) result.messages.push_back(message);
+        return;
+    }
+    long long n = 0;
+    if (!ParseInt(v, n) || n < 0 || n > 9999)
+        Fail(result, "--row-delay: milliseconds, 0 to 9999");
+    else
+        record.RowDelay = static_cast<int32_t>(n);
+}
+
+// In the order they are checked (the first wrong one is reported).
+const CLineOption kLineOptions[] = {
+    {"--port", ApplyPort},
+    {"--baud", ApplyBaud},
+    {"--data-bits", ApplyChoice, kDataBitChoices, &ComSettingsRecord::DataBit},
+    {"--parity", ApplyChoice, kParityChoices, &ComSettingsRecord::CheckBit},
+    {"--stop-bits", ApplyChoice, kStopBitChoices, &ComSettingsRecord::StopBit},
+    {"--protocol", ApplyChoice, kProtocolChoices, &ComSettingsRecord::Protol},
+    {"--timeout", ApplyTimeout},
+    {"--row-delay", ApplyRowDelay},
+};
+
 }  // namespace
 
 CLineParse ParseLineOptions(std::vector<std::string>& args, ComSettingsRecord& record,
                             LineCheck check) {
     CLineParse result;
-    auto fail = [&](const std::string& why) {
-        if (result.ok) {
-            result.ok = false;
-            result.usageError = why;
-        }
-    };
-    auto take = [&](const char* name, std::string& value) {
+    for (const CLineOption& option : kLineOptions) {
+        std::string value;
         bool missing = false;
-        bool found = TakeOption(args, name, value, missing);
-        if (missing) fail(std::string(name) + " needs a value");
-        if (found) result.anyGiven = true;
-        return found;
-    };
-
-    std::string v;
-    if (take("--port", v)) {
-        // What is saved must load back as it is.
-        if (check == LineCheck::Dialog ? !IsValidPortName(v)
-                                       : v.empty() || v.size() >= sizeof record.COMPort)
-            fail("--port: a port name COM1 to COM16, or a device path");
-        else
-            std::snprintf(record.COMPort, sizeof record.COMPort, "%s", v.c_str());
-    }
-    if (take("--baud", v)) {
-        long long n = 0;
-        if (ParseInt(v, n) && IsBaudRate(n)) {
-            record.Baudrate = static_cast<int32_t>(n);
-        } else {
-            std::string rates;
-            for (const int32_t r : kBaudRates) rates += ' ' + std::to_string(r);
-            fail("--baud: one of" + rates);
-        }
-    }
-    // The options that name one of a few choices.
-    const struct {
-        const char* name;
-        std::span<const CLinkChoice> choices;
-        int8_t& field;
-    } named[] = {
-        {"--data-bits", kDataBitChoices, record.DataBit},
-        {"--parity", kParityChoices, record.CheckBit},
-        {"--stop-bits", kStopBitChoices, record.StopBit},
-        {"--protocol", kProtocolChoices, record.Protol},
-    };
-    for (const auto& option : named) {
-        if (!take(option.name, v)) continue;
-        const auto chosen = std::find_if(option.choices.begin(), option.choices.end(),
-                                         [&](const CLinkChoice& c) { return v == c.option; });
-        if (chosen != option.choices.end())
-            option.field = chosen->code;
-        else
-            fail(std::string(option.name) + ": " + ChoiceList(option.choices));
-    }
-    if (take("--timeout", v)) {
-        if (check == LineCheck::Dialog) {
-            const char* message = nullptr;
-            record.ReceiveTimeOut = CheckedTimeoutMs(v, &message);
-            if (message) result.messages.push_back(message);
-        } else {
-            char* end = nullptr;
-            double seconds = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 999)
-                fail("--timeout: seconds, more than 0 and at most 999");
-            else
-                record.ReceiveTimeOut =
-                    std::max<int32_t>(1, static_cast<int32_t>(std::lround(seconds * 1000)));
-        }
-    }
-    if (take("--row-delay", v)) {
-        if (check == LineCheck::Dialog) {
-            const char* message = nullptr;
-            record.RowDelay = CheckedRowDelay(v, &message);
-            if (message) result.messages.push_back(message);
-        } else {
-            long long n = 0;
-            if (!ParseInt(v, n) || n < 0 || n > 9999)
-                fail("--row-delay: milliseconds, 0 to 9999");
-            else
-                record.RowDelay = static_cast<int32_t>(n);
-        }
+        const bool found = TakeOption(args, option.name, value, missing);
+        if (missing) Fail(result, std::string(option.name) + " needs a value");
+        if (!found) continue;
+        result.anyGiven = true;
+        option.apply(option, value, record, check, result);
     }
     return result;
 }

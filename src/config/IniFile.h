@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Bounds.h"
+
 // Value that a key "has" when it is missing, for WriteString with create false.
 inline constexpr char kIniNoneValue[] = "!*&*none-value*&!*";
 
@@ -23,7 +25,7 @@ inline constexpr size_t kIniMaxName = 259;
 inline constexpr size_t kIniNamesBuffer = 2048;
 inline constexpr size_t kIniSectionBuffer = 6000;
 // A settings file is a few hundred bytes; anything past this is not ours to load.
-inline constexpr size_t kIniMaxFile = 1 << 20;
+inline constexpr size_t kIniMaxFile = kMaxOwnFileBytes;
 // How long a change waits for another program's change to the same file.
 inline constexpr int kIniLockWaitMs = 10000;
 

@@ -32,7 +32,7 @@ void FormatChecksum(int checksum, char out[3]) {
 
 size_t FramedSize(size_t payloadSize) {
     const size_t blocks = payloadSize == 0 ? 1 : (payloadSize + kBlockPayload - 1) / kBlockPayload;
-    return blocks * kFramedBlockSize + sizeof kEndFrame;
+    return blocks * kFramedBlockSize + kEndRecord.size();
 }
 
 static void AppendBlock(const char* block, char blockNumber, std::string& out) {
@@ -66,7 +66,7 @@ void FramePayload(std::string_view payload, std::string& out) {
         std::memset(last + rest + 1, ' ', kBlockPayload - rest - 1);
     }
     AppendBlock(last, blockNumber, out);
-    out.append(kEndFrame, sizeof kEndFrame);
+    out.append(kEndRecord);
 }
 
 namespace {

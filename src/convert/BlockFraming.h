@@ -9,14 +9,12 @@
 #include <vector>
 
 #include "base/Bounds.h"
+#include "base/ControlBytes.h"
 
 inline constexpr size_t kBlockPayload = 128;
 inline constexpr size_t kFramedBlockSize = 136;
 // Working buffers of the encoders (payload and framed text each, with their NUL).
 inline constexpr size_t kWorkBufferSize = kMaxTextBytes;
-
-inline constexpr char kStx = 0x02, kEtx = 0x03, kEot = 0x04, kEnq = 0x05, kAck = 0x06;
-inline constexpr char kEndFrame[] = {kStx, kEot, kEtx, '\r', '\n'};
 
 // Exclusive-or of the 128 bytes, each a signed 8-bit value widened to int, with the
 // block number character: -128..127.

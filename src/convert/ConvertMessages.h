@@ -3,16 +3,16 @@
 #pragma once
 
 namespace convert_msg {
-inline constexpr const char kNoData[] = "没有数据!";
-inline constexpr const char kOutOfMemory[] = "内存分配失败!";
-inline constexpr const char kBadFileFormat[] = "文件格式不正确!";
-inline constexpr const char kConvertFailed[] = "转换失败!";
-inline constexpr const char kBadJvsCoords[] = "不是有效的JVS坐标格式!";
-inline constexpr const char kBadJvsMeasurement[] = "不是有效的JVS测量数据格式!";
-inline constexpr const char kBadRawCodeMarkers[] = "无效原始编码格式!";
-inline constexpr const char kBadRawCode[] = "不是有效的原始编码格式!";
-inline constexpr const char kBadPcodeList[] = "不是有效的210 PCODE格式!";
-inline constexpr const char kBadTerv210[] = "不是有效的TERV210格式!";
-inline constexpr const char kBadTerv210Dxf[] = "无效TERV210格式!";
-inline constexpr const char kNoCoordData[] = "没有坐标数据!";
+inline constexpr char kNoData[] = "没有数据!";
+inline constexpr char kOutOfMemory[] = "内存分配失败!";
+inline constexpr char kBadFileFormat[] = "文件格式不正确!";
+inline constexpr char kConvertFailed[] = "转换失败!";
+inline constexpr char kBadJvsCoords[] = "不是有效的JVS坐标格式!";
+inline constexpr char kBadJvsMeasurement[] = "不是有效的JVS测量数据格式!";
+inline constexpr char kBadRawCodeMarkers[] = "无效原始编码格式!";
+inline constexpr char kBadRawCode[] = "不是有效的原始编码格式!";
+inline constexpr char kBadPcodeList[] = "不是有效的210 PCODE格式!";
+inline constexpr char kBadTerv210[] = "不是有效的TERV210格式!";
+inline constexpr char kBadTerv210Dxf[] = "无效TERV210格式!";
+inline constexpr char kNoCoordData[] = "没有坐标数据!";
 }  // namespace convert_msg

@@ -6,13 +6,13 @@
 #include <utility>
 
 #include "Gbk936Table.inc"
+#include "base/ControlBytes.h"
 
 namespace {
 
-constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
-constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
-constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
-static_assert(sizeof kGbkPair / sizeof kGbkPair[0] == (kLeadLast - kLeadFirst + 1) * kTrailCount);
+constexpr unsigned kTrailCount = kGbkTrailLast - kGbkTrailFirst + 1;
+static_assert(sizeof kGbkPair / sizeof kGbkPair[0] ==
+              (kGbkLeadLast - kGbkLeadFirst + 1) * kTrailCount);
 
 // Code page 936 as Qt's GBK codec sees it (tables made at build time, each
 // character kept for one byte sequence only), and the way back.
@@ -24,10 +24,10 @@ struct CGbkTables {
     CGbkTables() {
         for (unsigned b = 0x80; b <= 0xFF; ++b)
             if (const char16_t c = single[b - 0x80]) encode[c] = static_cast<uint16_t>(b);
-        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead)
-            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail)
+        for (unsigned lead = kGbkLeadFirst; lead <= kGbkLeadLast; ++lead)
+            for (unsigned trail = kGbkTrailFirst; trail <= kGbkTrailLast; ++trail)
                 if (const char16_t c =
-                        pair[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)])
+                        pair[(lead - kGbkLeadFirst) * kTrailCount + (trail - kGbkTrailFirst)])
                     encode[c] = static_cast<uint16_t>(lead << 8 | trail);
     }
 };
@@ -59,10 +59,11 @@ std::u16string Decode(std::string_view bytes, bool controlSymbols) {
             }
             continue;
         }
-        if (b >= kLeadFirst && b <= kLeadLast && i + 1 < n) {
+        if (IsGbkLeadByte(b) && i + 1 < n) {
             const unsigned trail = in[i + 1];
-            if (trail >= kTrailFirst && trail <= kTrailLast) {
-                const char16_t c = t.pair[(b - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+            if (trail >= kGbkTrailFirst && trail <= kGbkTrailLast) {
+                const char16_t c =
+                    t.pair[(b - kGbkLeadFirst) * kTrailCount + (trail - kGbkTrailFirst)];
                 if (c) {
                     *o++ = c;
                     ++i;
@@ -188,11 +189,11 @@ std::string DecodeViewUtf8(std::string_view bytes) {
             i = end - 1;
             continue;
         }
-        if (b >= kLeadFirst && b <= kLeadLast && i + 1 < n) {
+        if (IsGbkLeadByte(b) && i + 1 < n) {
             const unsigned trail = in[i + 1];
-            if (trail >= kTrailFirst && trail <= kTrailLast) {
+            if (trail >= kGbkTrailFirst && trail <= kGbkTrailLast) {
                 if (const char16_t c =
-                        t.pair[(b - kLeadFirst) * kTrailCount + (trail - kTrailFirst)]) {
+                        t.pair[(b - kGbkLeadFirst) * kTrailCount + (trail - kGbkTrailFirst)]) {
                     PutUtf8(out, c);
                     ++i;
                     continue;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/SimLink.h"
+
 namespace {
 void SetError(std::string* error, const std::string& what) {
     if (error) *error = what + ": " + std::strerror(errno);
@@ -49,9 +51,9 @@ bool CPty::Create(std::string* error) {
 
 bool CPty::LinkAs(const std::string& path, std::string* error) {
     RemoveLink();
-    ::unlink(path.c_str());
-    if (::symlink(m_slavePath.c_str(), path.c_str()) != 0) {
-        SetError(error, "link " + path);
+    std::string why;
+    if (!MakeSimLink(path, m_slavePath, why)) {
+        if (error) *error = why;
         return false;
     }
     m_linkPath = path;
@@ -64,13 +66,8 @@ void CPty::CloseMaster() {
 }
 
 void CPty::RemoveLink() {
-    if (!m_linkPath.empty()) {
-        // Only our own link: another simulator may have replaced it meanwhile.
-        char target[256];
-        ssize_t n = ::readlink(m_linkPath.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<size_t>(n)) == m_slavePath)
-            ::unlink(m_linkPath.c_str());
-    }
+    // Only our own link: another simulator may have replaced it meanwhile.
+    if (!m_linkPath.empty()) RemoveSimLink(m_linkPath, m_slavePath);
     m_linkPath.clear();
 }
 

@@ -14,7 +14,8 @@ public:
 
     // Creates the pair with the slave in raw mode. False with a reason on failure.
     bool Create(std::string* error = nullptr);
-    // Makes `path` a symbolic link to the slave (an old link there is replaced).
+    // Makes `path` a symbolic link to the slave where nothing is, or over a
+    // dead simulator's link (see sim/SimLink.h); anything else is refused.
     bool LinkAs(const std::string& path, std::string* error = nullptr);
     // Closes the master: the port's user sees the line hang up.
     void CloseMaster();

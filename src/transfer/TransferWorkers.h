@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/Bounds.h"
+#include "base/ControlBytes.h"
 #include "convert/RecordFormats.h"
 #include "transfer/TransferManager.h"
 
@@ -32,10 +33,6 @@ inline constexpr char kMsgDownloadTooLarge[] = "接收的数据超过4 MiB，已
 
 // Control bytes on the wire.
 inline constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kENQ = 0x05, kACK = 0x06;
-inline constexpr std::string_view kEndMarker{"\x04\r\n", 3};
-inline constexpr std::string_view kEndRecord{"\x02\x04\x03\r\n", 5};
-inline constexpr std::string_view kSegmentEnd{"\x03\r\n", 3};
-inline constexpr std::string_view kAckReply{"\x06\r\n", 3};
 
 // The two header records in front of a QMX210 coordinate upload.
 inline constexpr std::string_view kQmx210Header{

@@ -2,7 +2,6 @@
 
 #include <QFormLayout>
 #include <QLineEdit>
-#include <QPushButton>
 #include <new>
 
 #include "convert/ConvertMessages.h"
@@ -11,6 +10,7 @@
 #include "edit/EditTexts.h"
 #include "edit/FieldText.h"
 #include "edit/RecordTables.h"
+#include "ui/DialogButtons.h"
 #include "ui/MessageSeam.h"
 #include "ui/UpdatePromptDlg.h"
 
@@ -59,16 +59,7 @@ CCodeDataDlg::CCodeDataDlg(const char* caption, const char* numberLabel, CCodeLi
     auto* form = new QFormLayout(this);
     form->addRow(QString::fromUtf8(numberLabel), m_pNumber);
     form->addRow(QString::fromUtf8("编码："), m_pCode);
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    form->addRow(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    form->addRow(MakeOkCancel(*this, ButtonPlace::kRow).layout);
 }
 
 int CCodeDataDlg::CheckInput() {

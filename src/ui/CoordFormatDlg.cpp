@@ -2,10 +2,10 @@
 
 #include <QBoxLayout>
 #include <QGroupBox>
-#include <QPushButton>
 #include <QRadioButton>
 
 #include "edit/EditState.h"
+#include "ui/DialogButtons.h"
 #include "ui/EditUi.h"
 
 CCoordFormatDlg::CCoordFormatDlg(QWidget* parent) : QDialog(parent) {
@@ -16,19 +16,9 @@ CCoordFormatDlg::CCoordFormatDlg(QWidget* parent) : QDialog(parent) {
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(m_pTerv210);
     groupLayout->addWidget(m_pTerv810);
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(group, 1);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(MakeOkCancel(*this, ButtonPlace::kColumn).layout);
 
     g_nEditFormat = kTerv810Order;
     m_pTerv810->setChecked(true);

@@ -2,7 +2,6 @@
 
 #include <QFormLayout>
 #include <QLineEdit>
-#include <QPushButton>
 #include <new>
 
 #include "convert/ConvertMessages.h"
@@ -12,6 +11,7 @@
 #include "edit/FieldText.h"
 #include "edit/RecordTables.h"
 #include "ui/CoordFormatDlg.h"
+#include "ui/DialogButtons.h"
 #include "ui/MessageSeam.h"
 #include "ui/UpdatePromptDlg.h"
 
@@ -72,16 +72,7 @@ CCoordDataDlg::CCoordDataDlg(const char* caption, CCoordListDlg* list, QWidget* 
         form->addRow(QString::fromUtf8(row.label), edit);
         connect(edit, &QLineEdit::textChanged, this, &CCoordDataDlg::TakeFields);
     }
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    form->addRow(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    form->addRow(MakeOkCancel(*this, ButtonPlace::kRow).layout);
 }
 
 void CCoordDataDlg::TakeFields() {

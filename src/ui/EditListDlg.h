@@ -20,9 +20,6 @@ class CEditListDlg : public QDialog {
     Q_OBJECT
 public:
     QTableView* List() const { return m_pList; }
-    QPushButton* AddButton() const { return m_pAdd; }
-    QPushButton* EditButton() const { return m_pEdit; }
-    QPushButton* DeleteButton() const { return m_pDelete; }
 
     int RowCount() const;
     bool RowExists(int row) const { return row >= 0 && row < RowCount(); }

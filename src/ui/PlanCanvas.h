@@ -24,7 +24,6 @@ public:
     // New data. The view stays where the user put it unless it shows
     // everything (then it shows everything again).
     void SetScene(std::shared_ptr<CPlanScene> scene);
-    CPlanScene* Scene() const { return m_scene.get(); }
     const CPlanTransform& Transform() const { return m_transform; }
     void SetTransform(const CPlanTransform& t);
     // 全图: every point in sight, and kept so as the data grows.
@@ -39,7 +38,6 @@ public:
     size_t Selected() const { return m_selected; }
     // Marks a point (npos: none); with reveal, pans to it when out of sight.
     void SetSelected(size_t point, bool reveal = false);
-    size_t Hovered() const { return m_hovered; }
     // The point within reach of a position on the canvas, or npos.
     size_t PointAt(QPointF pos) const;
     // What hovering over pos shows: name, code, E, N, Z; empty off points.

@@ -36,9 +36,7 @@ public:
     explicit CPlanScene(std::shared_ptr<const CPlanModel> model);
 
     const CPlanModel& Model() const { return *m_model; }
-    std::shared_ptr<const CPlanModel> SharedModel() const { return m_model; }
     static QColor Colour(size_t group);
-    size_t GroupOf(size_t point) const { return m_groupOf[point]; }
     size_t GroupCount() const { return m_groups.size(); }
     size_t GroupSize(size_t group) const { return m_groups[group].size(); }
     // The legend's text of a group: its code, or the rest of the codes.

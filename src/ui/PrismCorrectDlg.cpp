@@ -3,13 +3,13 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "convert/ConvertMessages.h"
 #include "convert/RecordFormats.h"
 #include "edit/EditTexts.h"
 #include "edit/PrismCorrection.h"
 #include "ui/BusyWork.h"
+#include "ui/DialogButtons.h"
 #include "ui/MessageSeam.h"
 
 CPrismCorrectDlg::CPrismCorrectDlg(CViewTextAccess view, QWidget* parent)
@@ -24,17 +24,7 @@ CPrismCorrectDlg::CPrismCorrectDlg(CViewTextAccess view, QWidget* parent)
     grid->addWidget(new QLabel(QString::fromUtf8("新棱镜常数："), this), 1, 0);
     grid->addWidget(m_pNew, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("mm"), this), 1, 2);
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    grid->addLayout(buttons, 2, 0, 1, 3);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    grid->addLayout(MakeOkCancel(*this, ButtonPlace::kRowRight).layout, 2, 0, 1, 3);
     const auto takeFields = [this] {
         m_strOldConst = m_pOld->text();
         m_strNewConst = m_pNew->text();

@@ -4,9 +4,9 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 
 #include "edit/EditState.h"
+#include "ui/DialogButtons.h"
 #include "ui/EditUi.h"
 
 CUpdatePromptDlg::CUpdatePromptDlg(const char* caption, const char* question, QWidget* parent)
@@ -16,20 +16,11 @@ CUpdatePromptDlg::CUpdatePromptDlg(const char* caption, const char* question, QW
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(new QLabel(QString::fromUtf8(question), frame));
     m_pDontShow = new QCheckBox(QString::fromUtf8("不再显示该对话框"), this);
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const COkCancel buttons = MakeOkCancel(*this, ButtonPlace::kRowRight);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame, 1);
     layout->addWidget(m_pDontShow);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(buttons.layout);
     connect(m_pDontShow, &QCheckBox::toggled, this, [this](bool checked) {
         m_bDontShow = checked;
         if (checked) g_bNoUpdatePrompt = true;  // unticking does not bring the prompt back

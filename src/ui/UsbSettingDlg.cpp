@@ -10,6 +10,7 @@
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
 #include "ui/ComSettingDlg.h"
+#include "ui/DialogButtons.h"
 #include "ui/MessageSeam.h"
 
 CUsbSettingDlg::CUsbSettingDlg(QWidget* parent) : QDialog(parent) {
@@ -32,21 +33,13 @@ CUsbSettingDlg::CUsbSettingDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(m_rowDelay, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("毫秒"), this), 1, 2);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("ctl1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("ctl2"));
-    connect(ok, &QPushButton::clicked, this, &CUsbSettingDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const COkCancel buttons = MakeOkCancel(*this, ButtonPlace::kRowRight, [this] { OnOK(); });
+    // Here Enter on a focused 取消 cancels, as in the COM dialog.
+    buttons.cancel->setAutoDefault(true);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(grid);
-    main->addLayout(buttons);
+    main->addLayout(buttons.layout);
 
     OnInitDialog();
 }

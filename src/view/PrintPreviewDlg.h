@@ -29,8 +29,6 @@ public:
     // The pages are still being counted.
     bool IsCounting() const { return m_counter.isActive(); }
     int CurrentPage() const { return m_page; }  // 0-based, the first one shown
-    bool ShowsTwoPages() const { return m_twoPages; }
-    int Zoom() const { return m_zoom; }
     QString PageText() const;
 
     void NextPage();

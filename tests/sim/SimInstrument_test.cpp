@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -380,4 +382,39 @@ TEST_F(Sim, StopsReadingAfterNBytesAndHangsUpMidUpload) {
     EXPECT_EQ(hanging.TransfersDone(), 0);
     // An upload hangs up at once: the PC's next write fails.
     EXPECT_EQ(port.Write("/Dg 4,5,6,B\r\n", 13), 0u);
+}
+
+// A pseudo-terminal's link (tests, benchmarks, the simulator) goes only where
+// nothing is or where a dead simulator's link is; nothing else is touched.
+TEST(SimLink, TakesOnlyAFreePlaceOrADeadSimulatorsLink) {
+    namespace fs = std::filesystem;
+    CTempComDir dir;
+    const std::string file = dir.PortPath(1), folder = dir.PortPath(2), foreign = dir.PortPath(3),
+                      dangling = dir.PortPath(4), live = dir.PortPath(5), dead = dir.PortPath(6);
+    std::ofstream(file) << "my notes";
+    fs::create_directory(folder);
+    fs::create_symlink(file, foreign);
+    fs::create_symlink(dir.PortPath(9), dangling);
+    CPty owner;
+    ASSERT_TRUE(owner.Create() && owner.LinkAs(live));
+    fs::create_symlink("/dev/pts/999999", dead);
+
+    CPty pty;
+    ASSERT_TRUE(pty.Create());
+    for (const std::string& path : {file, folder, foreign, dangling, live}) {
+        std::string why;
+        EXPECT_FALSE(pty.LinkAs(path, &why)) << path;
+        EXPECT_NE(why.find("not replaced"), std::string::npos) << why;
+    }
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "my notes");
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(fs::read_symlink(foreign), file);
+    EXPECT_EQ(fs::read_symlink(dangling), dir.PortPath(9));
+    EXPECT_EQ(fs::read_symlink(live), owner.SlavePath());
+
+    ASSERT_TRUE(pty.LinkAs(dead));
+    EXPECT_EQ(fs::read_symlink(dead), pty.SlavePath());
+    pty.RemoveLink();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dead)));
 }

@@ -1,12 +1,12 @@
-#include "cli/SimLink.h"
+#include "sim/SimLink.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
-namespace cli {
 
 namespace {
 
@@ -45,9 +45,31 @@ bool IsStaleSimLink(const std::string& path, const std::string& ours, std::strin
     return errno == ENOENT;
 }
 
+// Two simulators judging the same stale link must not both replace it (the
+// later one would remove the earlier one's fresh link): the check and the
+// replacement are one step for everyone that takes the folder's lock.
+class CFolderLock {
+public:
+    explicit CFolderLock(const std::string& path) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
+    }
+    ~CFolderLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 }  // namespace
 
 bool MakeSimLink(const std::string& path, const std::string& target, std::string& why) {
+    const CFolderLock lock(path);
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
@@ -73,8 +95,7 @@ bool MakeSimLink(const std::string& path, const std::string& target, std::string
 }
 
 void RemoveSimLink(const std::string& path, const std::string& target) {
+    const CFolderLock lock(path);
     std::string current;
     if (ReadLink(path, current) && current == target) ::unlink(path.c_str());
 }
-
-}  // namespace cli
