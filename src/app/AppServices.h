@@ -39,6 +39,9 @@ CTransferScreen& AppTransferScreen();
 // (blockedDuringTransfer) is disabled while a transfer runs.
 void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDuringTransfer = true);
 
+// A command that only a running transfer enables (停止传输).
+void RegisterStopCommand(unsigned id, std::function<void()> handler);
+
 // Each area registers its commands here (one file each).
 void RegisterConvertCommands();
 void RegisterLinkCommands();
