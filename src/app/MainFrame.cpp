@@ -245,8 +245,9 @@ void CMainFrame::ShowStatusText(const QString& text) {
 
 void CMainFrame::ShowTransferProgress(const QString& text, int percent) {
     ShowStatusText(text);
+    // Only a change is passed on: a busy bar set again restarts its animation.
     if (percent < 0) {
-        m_progressBar->setRange(0, 0);
+        if (m_progressBar->maximum() != 0) m_progressBar->setRange(0, 0);
     } else {
         m_progressBar->setRange(0, 100);
         m_progressBar->setValue(percent);
