@@ -26,10 +26,11 @@ public:
     std::string GetViewText() override { return m_view; }
     void SetViewText(const std::string&) override {}
     void ShowText(std::string) override { ++m_shows; }
+    void AppendText(std::string_view) override { ++m_shows; }
     void LockView() override {}
     void UnlockView() override {}
     void ShowMessage(const std::string&) override {}
-    void AskOperator(const std::string&) override {}
+    bool AskOperator(const std::string&, const CCancelToken&) override { return true; }
     void MarkModified() override {}
     std::string m_view;
     int m_shows = 0;

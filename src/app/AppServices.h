@@ -45,6 +45,9 @@ void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDur
 bool IsProbeRunning();
 void StopProbe();
 
+// A command that only a running transfer enables (停止传输).
+void RegisterStopCommand(unsigned id, std::function<void()> handler);
+
 // Each area registers its commands here (one file each).
 void RegisterConvertCommands();
 void RegisterLinkCommands();

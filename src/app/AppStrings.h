@@ -25,10 +25,12 @@ inline constexpr char kHelpExternalLink[] = "帮助窗口只打开本机的帮�
 inline constexpr char kModelPlaceholder[] = "仪器型号";
 inline constexpr char kCommandBarTitle[] = "命令栏";
 inline constexpr char kToolBarTitle[] = "工具栏";
-inline constexpr char kReceived[] = "已接收 %1 字节";
-inline constexpr char kSent[] = "已发送 %1 条记录";
 inline constexpr char kConverting[] = "正在转换数据…";
 inline constexpr char kExportTitle[] = "导出";
 inline constexpr char kExportFailed[] = "导出失败!";
 inline constexpr char kExported[] = "已导出: ";
+
+inline constexpr char kStopButton[] = "停止";
+inline constexpr char kStopButtonTip[] = "停止传输 (Esc)";
+inline constexpr char kExitDuringTransfer[] = "传输正在进行，是否停止传输并退出?";
 }  // namespace apptext

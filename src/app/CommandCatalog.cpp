@@ -48,6 +48,8 @@ constexpr MenuItem kTransferMenu[] = {
     {kUploadPcode, "上传QMX210 PCODE(&O)", "Ctrl+O"},
     {kUploadFeatures, "上传QMX610/710特征码(&P)", "Ctrl+P"},
     {kUploadAlignment, "上传定线数据(&Q)", "Ctrl+Q"},
+    {0, nullptr, nullptr},
+    {kStopTransfer, "停止传输(&S)", "Esc"},
 };
 constexpr MenuItem kConvertMenu[] = {
     {kZeltaMap, "ZeltaMap坐标(&K)", ""},
@@ -90,6 +92,7 @@ constexpr CommandText kTexts[] = {
     {kExportKml, "把编辑窗口中的坐标导出为KML文件(经纬度, 用于Google Earth)", "导出KML"},
     {kExportLandXml, "把编辑窗口中的坐标导出为LandXML 1.2文件(平面坐标)", "导出LandXML"},
     {kViewPlan, "显示或隐藏点位图", "点位图"},
+    {kStopTransfer, "停止正在进行的传输；已接收的数据保留", "停止传输"},
 };
 
 // The frame commands that stand for a menu command carry its texts; the two

@@ -32,5 +32,5 @@ inline constexpr unsigned kFrameOpen = 1026, kFrameSave = 1027, kFrameExit = 102
                           kFrameUpload210 = 1031, kFrameEditCoordList = 1032,
                           kFrameEditCodeList = 1033;
 // Commands the program adds (outside the ranges above).
-inline constexpr unsigned kViewPlan = 32840;
+inline constexpr unsigned kViewPlan = 32840, kStopTransfer = 32841;
 }  // namespace cmd

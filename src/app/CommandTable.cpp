@@ -4,9 +4,9 @@
 #include "app/CommandIds.h"
 #include "transfer/TransferManager.h"
 
-void CCommandTable::Register(unsigned id, std::function<void()> handler,
-                             bool blockedDuringTransfer) {
-    m_entries[id] = Entry{std::move(handler), blockedDuringTransfer};
+void CCommandTable::Register(unsigned id, std::function<void()> handler, bool blockedDuringTransfer,
+                             bool onlyDuringTransfer) {
+    m_entries[id] = Entry{std::move(handler), blockedDuringTransfer, onlyDuringTransfer};
 }
 
 const CCommandTable::Entry* CCommandTable::Find(unsigned id) const {
@@ -18,7 +18,8 @@ bool CCommandTable::IsEnabled(unsigned id, bool transferRunning) const {
     // Nothing in the program stands behind these two toolbar buttons.
     if (id == cmd::kToolbarSpare1 || id == cmd::kToolbarSpare2) return false;
     const Entry* entry = Find(id);
-    return entry && !(entry->blockedDuringTransfer && transferRunning);
+    if (!entry) return false;
+    return transferRunning ? !entry->blockedDuringTransfer : !entry->onlyDuringTransfer;
 }
 
 CCommandTable& TheCommandTable() {
@@ -33,4 +34,8 @@ bool AppTransferRunning() {
 
 void RegisterCommand(unsigned id, std::function<void()> handler, bool blockedDuringTransfer) {
     TheCommandTable().Register(id, std::move(handler), blockedDuringTransfer);
+}
+
+void RegisterStopCommand(unsigned id, std::function<void()> handler) {
+    TheCommandTable().Register(id, std::move(handler), false, true);
 }

@@ -10,9 +10,11 @@ public:
     struct Entry {
         std::function<void()> handler;
         bool blockedDuringTransfer = true;
+        bool onlyDuringTransfer = false;  // the stop command
     };
 
-    void Register(unsigned id, std::function<void()> handler, bool blockedDuringTransfer);
+    void Register(unsigned id, std::function<void()> handler, bool blockedDuringTransfer,
+                  bool onlyDuringTransfer = false);
     const Entry* Find(unsigned id) const;
     bool IsEnabled(unsigned id, bool transferRunning) const;
     void Clear() { m_entries.clear(); }

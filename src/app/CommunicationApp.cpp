@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
 
@@ -20,6 +22,7 @@
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
@@ -218,15 +221,23 @@ bool CCommunicationApp::CanExit() {
     StopProbe();
     CTransferManager& transfers = TheTransferManager();
     if (transfers.IsTransferRunning()) {
-        // Leaving ends the transfer first, so that what a download received is
-        // in the view when the save prompt offers it.
-        const bool receiving = transfers.IsReceiving();
-        transfers.StopAndJoin();
-        // The worker has cleared the transfer text before receiving, so
-        // anything in it now arrived (or is the view's own text, untouched).
-        const std::string received = receiving ? g_strTransferText.Get() : std::string();
-        m_screen->Recover(received);
-        m_screen->Reset();
+        // Asked first: on No the transfer goes on to its normal end.
+        if (ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kExitDuringTransfer),
+                           EButtons::YesNo) != EAnswer::Yes)
+            return false;
+        // The worker ends by its own path (it may already have ended while
+        // the question was up), putting what a download received into the
+        // view, so the save prompt below offers it; its calls to the window
+        // need this thread, so events are handled while it ends.
+        transfers.Stop(EStopReason::Exit);
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (!transfers.IsTransferRunning()) loop.quit();
+        });
+        poll.start(20);
+        if (transfers.IsTransferRunning()) loop.exec();
+        m_screen->Flush();
         m_frame->UpdateCommandUI();
     }
     return m_doc->SaveModified();

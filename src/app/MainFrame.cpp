@@ -1,12 +1,14 @@
 #include "app/MainFrame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
@@ -183,6 +185,19 @@ void CMainFrame::CreateStatusBar() {
     m_idle = new QLabel(QString::fromUtf8(apptext::kIdle), bar);
     m_idle->setObjectName("MessagePane");
     bar->addWidget(m_idle, 1);
+    // A transfer's progress and the button that stops it, shown while one runs.
+    m_progressBar = new QProgressBar(bar);
+    m_progressBar->setObjectName("TransferProgress");
+    m_progressBar->setMaximumWidth(200);
+    m_progressBar->setVisible(false);
+    bar->addPermanentWidget(m_progressBar);
+    m_stopButton = new QToolButton(bar);
+    m_stopButton->setObjectName("StopTransfer");
+    m_stopButton->setText(QString::fromUtf8(apptext::kStopButton));
+    m_stopButton->setToolTip(QString::fromUtf8(apptext::kStopButtonTip));
+    m_stopButton->setVisible(false);
+    connect(m_stopButton, &QToolButton::clicked, this, [this] { OnCommand(cmd::kStopTransfer); });
+    bar->addPermanentWidget(m_stopButton);
     // Lock-key panes: lit while the lock is on, where the display tells.
     for (const char* text : {apptext::kCapsLock, apptext::kNumLock, apptext::kScrollLock}) {
         auto* pane = new QLabel(QString::fromUtf8(text), bar);
@@ -207,6 +222,15 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Esc stops a transfer wherever the focus is (the plan view, the command
+    // bar, the help window), before any widget takes the key for itself. A
+    // message box keeps its own Esc (取消, or closing it).
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && AppTransferRunning() &&
+        !QApplication::activeModalWidget()) {
+        OnCommand(cmd::kStopTransfer);
+        return true;
+    }
     // A lock key changes its state on the key's release.
     if (event->type() == QEvent::KeyRelease) RefreshLockPanes();
     return QMainWindow::eventFilter(watched, event);
@@ -217,6 +241,17 @@ void CMainFrame::ShowStatusText(const QString& text) {
         statusBar()->clearMessage();
     else
         statusBar()->showMessage(text);
+}
+
+void CMainFrame::ShowTransferProgress(const QString& text, int percent) {
+    ShowStatusText(text);
+    // Only a change is passed on: a busy bar set again restarts its animation.
+    if (percent < 0) {
+        if (m_progressBar->maximum() != 0) m_progressBar->setRange(0, 0);
+    } else {
+        m_progressBar->setRange(0, 100);
+        m_progressBar->setValue(percent);
+    }
 }
 
 void CMainFrame::CreateCommandBar() {
@@ -291,8 +326,10 @@ bool CMainFrame::OnCommand(unsigned id) {
     }
     const CCommandTable& table = TheCommandTable();
     if (!table.IsEnabled(id, running)) return false;
-    BeginUndoStep();
-    table.Find(id)->handler();
+    const CCommandTable::Entry* entry = table.Find(id);
+    // Stopping replaces no text of its own: the transfer's step stays one.
+    if (!entry->onlyDuringTransfer) BeginUndoStep();
+    entry->handler();
     UpdateCommandUI();
     return true;
 }
@@ -313,6 +350,12 @@ void CMainFrame::UpdateCommandUI() {
     if (QAction* a = Action(cmd::kViewStatusBar)) a->setChecked(statusBar()->isVisible());
     // The selector changes what a USB transfer talks to: not during one.
     m_modelSelector->setEnabled(!running);
+    if (running && m_progressBar->isHidden()) {
+        m_progressBar->setRange(0, 0);
+        m_progressBar->reset();
+    }
+    m_progressBar->setVisible(running);
+    m_stopButton->setVisible(running);
 }
 
 void CMainFrame::RefreshRecentFiles(const QStringList& files) {

@@ -12,6 +12,8 @@ class QComboBox;
 class QDockWidget;
 class QLabel;
 class QMenu;
+class QProgressBar;
+class QToolButton;
 class QShortcut;
 class QToolBar;
 
@@ -32,6 +34,11 @@ public:
     void UpdateCommandUI();
     void RefreshRecentFiles(const QStringList& files);
     void ShowStatusText(const QString& text);
+    // The transfer's progress beside the message pane: a percentage, or busy
+    // (percent < 0) where no total is known. Shown while a transfer runs.
+    void ShowTransferProgress(const QString& text, int percent);
+    QProgressBar* TransferProgressBar() const { return m_progressBar; }
+    QToolButton* StopButton() const { return m_stopButton; }
 
     QAction* Action(unsigned id) const;
     QToolBar* ToolBar() const { return m_toolBar; }
@@ -67,6 +74,8 @@ private:
     QAction* m_recentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
     QLabel* m_idle = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QToolButton* m_stopButton = nullptr;
     std::map<unsigned, QAction*> m_actions;
     std::vector<QShortcut*> m_accelerators;
     std::function<bool()> m_closeGuard;

@@ -1,8 +1,10 @@
 // The transfer commands: each starts its worker (and companion) and returns at
-// once. While a transfer runs they are disabled, and a second start is refused.
+// once. While a transfer runs they are disabled, and a second start is
+// refused; 停止传输 is enabled then, and only then.
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferRun.h"
 
 namespace {
 
@@ -31,4 +33,5 @@ void RegisterTransferCommands() {
     Add(kUsbUploadTextB, TransferKind::UsbUploadText);
     Add(kUsbUploadTextC, TransferKind::UsbUploadText);
     Add(kUsbUploadFeatures, TransferKind::UsbUploadFeatureCodes);
+    RegisterStopCommand(kStopTransfer, [] { TheTransferManager().Stop(EStopReason::Command); });
 }

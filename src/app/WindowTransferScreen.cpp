@@ -92,21 +92,29 @@ void CWindowTransferScreen::Abandon() {
     m_done.notify_all();
 }
 
+void CWindowTransferScreen::Detach() {
+    // Other data than the file holds: the first change of a transfer
+    // detaches the document; later ones (after a save meanwhile) only mark
+    // it modified again.
+    if (!m_detached) {
+        // The text before the transfer comes back with one Undo.
+        m_doc->KeepForUndo();
+        m_doc->DetachFromFile();
+    } else
+        m_doc->SetModified(true);
+    m_detached = true;
+}
+
+void CWindowTransferScreen::PlaceAppended(std::string_view bytes) {
+    if (!m_view || bytes.empty()) return;
+    if (m_doc && !(m_detached && m_doc->IsModified())) Detach();
+    m_view->AppendBytesAtEnd(bytes);
+}
+
 void CWindowTransferScreen::Place(const std::string& bytes, bool atEnd) {
     if (!m_view) return;
     // Once detached and still modified there is nothing to learn from comparing.
-    if (m_doc && !(m_detached && m_doc->IsModified()) && bytes != m_view->GetBytes()) {
-        // Other data than the file holds: the first change of a transfer
-        // detaches the document; later ones (after a save meanwhile) only
-        // mark it modified again.
-        if (!m_detached) {
-            // The text before the transfer comes back with one Undo.
-            m_doc->KeepForUndo();
-            m_doc->DetachFromFile();
-        } else
-            m_doc->SetModified(true);
-        m_detached = true;
-    }
+    if (m_doc && !(m_detached && m_doc->IsModified()) && bytes != m_view->GetBytes()) Detach();
     if (atEnd)
         m_view->ShowBytesAtEnd(bytes);
     else
@@ -117,22 +125,19 @@ void CWindowTransferScreen::Flush() {
     m_flushPosted = false;
     m_flushTimer.stop();
     std::string text;
+    bool replaces = false;
     {
         std::lock_guard lock(m_mutex);
         if (!m_hasPending) return;
         text.swap(m_pendingText);
+        replaces = m_pendingReplaces;
         m_hasPending = false;
     }
-    Place(text, true);
+    if (replaces)
+        Place(text, true);
+    else
+        PlaceAppended(text);
     m_sinceRefresh.start();
-}
-
-void CWindowTransferScreen::Recover(const std::string& received) {
-    Flush();
-    if (!received.empty()) Place(received, true);
-    if (m_view) m_view->SetLocked(false);
-    m_progress = -1;
-    if (m_frame) m_frame->ShowStatusText({});
 }
 
 void CWindowTransferScreen::ScheduleFlush() {
@@ -148,8 +153,28 @@ void CWindowTransferScreen::ShowText(std::string bytes) {
     {
         std::lock_guard lock(m_mutex);
         m_pendingText = std::move(bytes);
+        m_pendingReplaces = true;
         m_hasPending = true;
     }
+    PostFlush();
+}
+
+void CWindowTransferScreen::AppendText(std::string_view bytes) {
+    {
+        // Gathered until the next refresh; after a whole text still waiting,
+        // added to it.
+        std::lock_guard lock(m_mutex);
+        if (!m_hasPending) {
+            m_pendingText.clear();
+            m_pendingReplaces = false;
+        }
+        m_pendingText.append(bytes);
+        m_hasPending = true;
+    }
+    PostFlush();
+}
+
+void CWindowTransferScreen::PostFlush() {
     if (QThread::currentThread() == thread()) {
         ScheduleFlush();
         return;
@@ -200,9 +225,19 @@ void CWindowTransferScreen::ShowMessage(const std::string& utf8) {
     });
 }
 
-void CWindowTransferScreen::AskOperator(const std::string& utf8) {
-    // The hand-shake is a message box the operator closes when ready.
-    ShowMessage(utf8);
+bool CWindowTransferScreen::AskOperator(const std::string& utf8, const CCancelToken& cancel) {
+    // The hand-shake is a message box the operator closes when ready, or
+    // answers 取消 (Esc) to give up. The stop command cannot reach a running
+    // transfer while it is up (it is modal), so the token is only looked at
+    // afterwards, by the run.
+    (void)cancel;
+    EAnswer answer = EAnswer::Cancel;
+    RunOnUi([this, &utf8, &answer] {
+        Flush();
+        ShowPendingProgress();
+        answer = ShowMessageBox(AppMainWindow(), QString::fromStdString(utf8), EButtons::OkCancel);
+    });
+    return answer == EAnswer::Ok;
 }
 
 void CWindowTransferScreen::MarkModified() {
@@ -212,9 +247,11 @@ void CWindowTransferScreen::MarkModified() {
     });
 }
 
-void CWindowTransferScreen::ShowProgress(long long units, bool receiving) {
-    m_progress = units;
-    m_progressReceiving = receiving;
+void CWindowTransferScreen::ShowProgress(const CTransferProgress& progress) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_progress = progress;
+    }
     if (m_progressPosted.exchange(true)) return;
     RunOnUi([this] { ScheduleProgress(); }, false);
 }
@@ -232,10 +269,17 @@ void CWindowTransferScreen::ScheduleProgress() {
 void CWindowTransferScreen::ShowPendingProgress() {
     m_progressTimer.stop();
     if (!m_progressPosted.exchange(false)) return;
-    const long long units = m_progress;
-    if (!m_frame || units < 0) return;
-    const char* format = m_progressReceiving ? apptext::kReceived : apptext::kSent;
-    m_frame->ShowStatusText(QString::fromUtf8(format).arg(units));
+    CTransferProgress progress;
+    {
+        std::lock_guard lock(m_mutex);
+        progress = m_progress;
+    }
+    if (!m_frame) return;
+    // A total is known only while sending: the bar shows a percentage then,
+    // and is busy otherwise.
+    const bool sending = progress.phase == CTransferProgress::EPhase::Sending;
+    m_frame->ShowTransferProgress(QString::fromStdString(ProgressText(progress)),
+                                  sending ? progress.Percent() : -1);
     m_sinceProgress.start();
 }
 
@@ -248,7 +292,6 @@ void CWindowTransferScreen::TransferEnded() {
         [this] {
             Flush();
             ShowPendingProgress();
-            m_progress = -1;
             if (m_frame) m_frame->UpdateCommandUI();
         },
         false);

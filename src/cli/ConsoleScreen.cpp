@@ -1,12 +1,12 @@
 #include "cli/ConsoleScreen.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "base/CancelToken.h"
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
 #include "transfer/TransferState.h"
@@ -14,13 +14,10 @@
 namespace cli {
 
 CConsoleScreen::CConsoleScreen(std::string view, bool yes) : m_view(std::move(view)), m_yes(yes) {
-    m_progress = isatty(STDERR_FILENO) == 1;
-    m_abandonFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_terminal = isatty(STDERR_FILENO) == 1;
 }
 
-CConsoleScreen::~CConsoleScreen() {
-    if (m_abandonFd >= 0) ::close(m_abandonFd);
-}
+CConsoleScreen::~CConsoleScreen() = default;
 
 std::string CConsoleScreen::GetViewText() {
     std::lock_guard lock(m_mutex);
@@ -37,6 +34,11 @@ void CConsoleScreen::ShowText(std::string bytes) {
     m_view = std::move(bytes);
 }
 
+void CConsoleScreen::AppendText(std::string_view bytes) {
+    std::lock_guard lock(m_mutex);
+    m_view.append(bytes);
+}
+
 void CConsoleScreen::ShowMessage(const std::string& utf8) {
     EndProgressLine();
     PrintMessage(utf8);
@@ -44,39 +46,40 @@ void CConsoleScreen::ShowMessage(const std::string& utf8) {
     ++m_messages;
 }
 
-void CConsoleScreen::AskOperator(const std::string& utf8) {
+bool CConsoleScreen::AskOperator(const std::string& utf8, const CCancelToken& cancel) {
     PrintMessage(utf8);
-    if (m_yes) return;
-    // Enter, or the end of input, goes on; an interrupt abandons the wait.
+    if (m_yes) return true;
+    // Enter, or the end of input, goes on; a stop (an interrupt) ends the wait.
     for (;;) {
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {m_abandonFd, POLLIN, 0}};
-        const int ready = poll(fds, m_abandonFd >= 0 ? 2 : 1, -1);
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {cancel.Fd(), POLLIN, 0}};
+        const int ready = poll(fds, cancel.Fd() >= 0 ? 2 : 1, -1);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0 || fds[1].revents) return;
+        if (ready <= 0 || fds[1].revents || cancel.IsCancelled()) return false;
         char c = 0;
         const ssize_t n = ::read(STDIN_FILENO, &c, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || c == '\n') return;
+        if (n <= 0 || c == '\n') return true;
     }
 }
 
-void CConsoleScreen::Abandon() {
-    if (m_abandonFd >= 0) eventfd_write(m_abandonFd, 1);
-}
-
-void CConsoleScreen::ShowProgress(long long units, bool receiving) {
-    if (!m_progress) return;
+void CConsoleScreen::ShowProgress(const CTransferProgress& progress) {
+    // The one throttle of the progress display: a terminal's line is
+    // rewritten ten times a second, a log gets a line a second; the last
+    // report always shows.
     const auto now = std::chrono::steady_clock::now();
-    if (m_started == std::chrono::steady_clock::time_point{}) m_started = now;
-    if (now - m_lastProgress < std::chrono::milliseconds(100)) return;
+    const auto every =
+        m_terminal ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000);
+    if (!progress.final && now - m_lastProgress < every) return;
     m_lastProgress = now;
-    const double seconds = std::chrono::duration<double>(now - m_started).count();
-    if (receiving)
-        std::fprintf(stderr, "\r%lld bytes, %.0f bytes/s   ", units,
-                     seconds > 0 ? units / seconds : 0.0);
-    else
-        std::fprintf(stderr, "\r%lld records sent   ", units);
-    m_progressShown = true;
+    const std::string text = ProgressText(progress);
+    if (m_terminal) {
+        // Cleared to the end of the line: a shorter text leaves nothing behind.
+        std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+        m_progressShown = true;
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    std::fflush(stderr);
 }
 
 int CConsoleScreen::Messages() const {

@@ -1,7 +1,8 @@
 // The operator's side of a transfer on the console, serial or USB: messages
-// and the prompt on standard error, a progress line while that is a terminal.
+// and the prompt on standard error, and the progress: one line rewritten in
+// place while that is a terminal, else a plain line a second and a last one.
 // The prompt waits for Enter (end of input counts as Enter; --yes goes on at
-// once); an interrupt abandons the wait.
+// once); an interrupt stops the transfer and so ends the wait.
 #pragma once
 
 #include <chrono>
@@ -24,13 +25,13 @@ public:
     std::string GetViewText() override;
     void SetViewText(const std::string& bytes) override;
     void ShowText(std::string bytes) override;
+    void AppendText(std::string_view bytes) override;
     void LockView() override {}
     void UnlockView() override {}
     void ShowMessage(const std::string& utf8) override;
-    void AskOperator(const std::string& utf8) override;
-    void Abandon() override;
+    bool AskOperator(const std::string& utf8, const CCancelToken& cancel) override;
     void MarkModified() override {}
-    void ShowProgress(long long units, bool receiving) override;
+    void ShowProgress(const CTransferProgress& progress) override;
 
     // How many messages the transfer showed.
     int Messages() const;
@@ -41,11 +42,10 @@ private:
     mutable std::mutex m_mutex;
     std::string m_view;
     bool m_yes;
-    bool m_progress = false;
+    bool m_terminal = false;
     bool m_progressShown = false;
     int m_messages = 0;
-    int m_abandonFd = -1;
-    std::chrono::steady_clock::time_point m_started{}, m_lastProgress{};
+    std::chrono::steady_clock::time_point m_lastProgress{};
 };
 
 // Runs the transfer; a signal stops it in order and is named on standard

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "transfer/TransferRun.h"
 #include "transfer/TransferScreen.h"
 
 namespace cli {
@@ -69,11 +70,10 @@ unsigned RunTransfer(TransferKind kind, CTransferScreen& screen, CInterruptWatch
     started = manager.Start(kind, screen);
     if (!started) return 0;
     signal = watch.WaitWhile([&manager] { return manager.IsTransferRunning(); });
-    // Wakes the worker wherever it waits (port, delay, prompt); it keeps what
-    // arrived, and the port is closed and released before we go on. The stop
-    // is flagged before the prompt is abandoned, so a worker woken there never
-    // goes on into the transfer.
-    if (signal != 0) manager.StopAndJoin();
+    // Stops the transfer through its token, which wakes the worker wherever
+    // it waits (port, delay, prompt); it keeps what arrived, and the port is
+    // closed and released before Wait returns.
+    if (signal != 0) manager.Stop(EStopReason::Signal);
     const unsigned code = manager.Wait();
     if (signal == 0) signal = watch.Take(0);  // came just as the transfer ended
     return code;

@@ -79,13 +79,10 @@ int ParseUsbArgs(std::vector<std::string> args, bool withOutput, const char* usa
     return kExitDone;
 }
 
-// Runs the transfer like the serial ones; a failed Open also says why on a
-// line of its own.
+// Runs the transfer like the serial ones; a failed Open says why on the
+// message's second line, as the window does.
 int RunUsb(TransferKind kind, CConsoleScreen& screen, CInterruptWatch& watch, int& signal) {
-    const int code = RunOnConsole(kind, screen, watch, signal);
-    const std::string why = code == 0 ? g_UsbDevice.LastError() : std::string();
-    if (!why.empty()) std::fprintf(stderr, "jvs: usb: %s\n", why.c_str());
-    return code;
+    return RunOnConsole(kind, screen, watch, signal);
 }
 
 int DownloadUsb(const std::vector<std::string>& argv) {

@@ -36,7 +36,6 @@ public:
     unsigned ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs) override;
     void Close() override;
     std::vector<UsbInstrumentFound> List() override;
-    void Cancel() override { m_cancel = true; }
     std::string LastError() const override {
         std::lock_guard lock(m_errorMutex);
         return m_error;
@@ -62,14 +61,12 @@ private:
     unsigned m_writeTimeoutMs = kUsbDefaultTimeoutMs;
     // The device went away: every later call fails at once.
     bool m_gone = false;
-    std::atomic<bool> m_cancel{false};
     mutable std::mutex m_errorMutex;
     std::string m_error;
 };
 
 unsigned CLibusbLayer::Open() {
     Close();
-    m_cancel = false;
     m_gone = false;
     Fail({});
     const UsbModelIdsRecord ids = UsbModelIds.Get();
@@ -97,6 +94,11 @@ unsigned CLibusbLayer::Open() {
                   std::to_string(libusb_get_bus_number(devices[i])) + " address " +
                   std::to_string(libusb_get_device_address(devices[i])) +
                   " cannot be opened: " + libusb_strerror(r);
+            // The usual cause on a fresh system: the device node is root's.
+            if (r == LIBUSB_ERROR_ACCESS)
+                why +=
+                    " (install the udev rule 60-jvs-transfer.rules in /etc/udev/rules.d, "
+                    "then plug the instrument in again)";
         }
     }
     // The list is allocated also when it holds no device.
@@ -170,7 +172,7 @@ libusb_transfer_status CLibusbLayer::Transfer(unsigned char endpoint, unsigned c
                                               int length, unsigned timeoutMs, int& done,
                                               bool cancellable) {
     done = 0;
-    if (!m_handle || m_gone || (cancellable && m_cancel)) return LIBUSB_TRANSFER_ERROR;
+    if (!m_handle || m_gone || (cancellable && Cancelled())) return LIBUSB_TRANSFER_ERROR;
     libusb_transfer* transfer = libusb_alloc_transfer(0);
     if (!transfer) return LIBUSB_TRANSFER_ERROR;
     int completed = 0;
@@ -188,7 +190,7 @@ libusb_transfer_status CLibusbLayer::Transfer(unsigned char endpoint, unsigned c
         timeval slice{0, kEventSliceUs};
         const int r = libusb_handle_events_timeout_completed(m_ctx, &slice, &completed);
         if (completed) break;
-        if ((r < 0 && r != LIBUSB_ERROR_INTERRUPTED) || (cancellable && m_cancel)) {
+        if ((r < 0 && r != LIBUSB_ERROR_INTERRUPTED) || (cancellable && Cancelled())) {
             if (!cancelling) libusb_cancel_transfer(transfer);
             cancelling = true;
         }

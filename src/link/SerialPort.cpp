@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -75,13 +74,10 @@ std::string PortOpenFailedText(const CPortOpenError& e) {
     return text;
 }
 
-CSerialPort::CSerialPort() {
-    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+CSerialPort::CSerialPort() = default;
 
 CSerialPort::~CSerialPort() {
     Close();
-    if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 bool CSerialPort::Open() {
@@ -99,13 +95,11 @@ bool CSerialPort::Fail(PortOpenFailure kind, int error, const std::string& devic
     return false;
 }
 
-bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts) {
+bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts,
+                       const CCancelToken* cancel) {
     Close();
-    if (m_wakeFd >= 0) {
-        eventfd_t ignored;
-        while (eventfd_read(m_wakeFd, &ignored) == 0) {
-        }
-    }
+    m_ownCancel.Reset();
+    m_cancel = &m_ownCancel;
     m_writeFailed = false;
     m_name.assign(settings.COMPort, strnlen(settings.COMPort, sizeof settings.COMPort));
     m_device.clear();
@@ -145,6 +139,8 @@ bool CSerialPort::Open(const ComSettingsRecord& settings, const SerialTimeouts& 
     }
     m_timeouts = timeouts;
     m_device = device;
+    // Only an open port holds the token: Close gives it back.
+    if (cancel) m_cancel = cancel;
     m_fd.store(fd);
     return true;
 }
@@ -155,7 +151,10 @@ bool CSerialPort::IsOpen() const {
 
 void CSerialPort::Close() {
     int fd = m_fd.exchange(-1);
-    if (fd < 0) return;
+    if (fd < 0) {
+        m_cancel = &m_ownCancel;  // a transfer's token does not outlive its run
+        return;
+    }
     // Changing the line settings back while bytes are still going out would
     // send the tail at the wrong speed; bytes nobody waits for are dropped.
     if (IsCancelled() || m_writeFailed)
@@ -168,6 +167,7 @@ void CSerialPort::Close() {
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
     ::close(fd);
+    m_cancel = &m_ownCancel;
 }
 
 void CSerialPort::DrainOutput(int fd) {
@@ -180,10 +180,10 @@ void CSerialPort::DrainOutput(int fd) {
         static_cast<unsigned long long>(t.writeTotalMultiplier) * static_cast<unsigned>(queued) +
         t.writeTotalConstant;
     const auto deadline = Later(Clock::now(), std::min<unsigned long long>(bound, kMaxDrainMs));
-    pollfd p{m_wakeFd, POLLIN, 0};
+    pollfd p{WakeFd(), POLLIN, 0};
     while (Clock::now() < deadline && !IsCancelled()) {
         if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
-        poll(&p, m_wakeFd >= 0 ? 1 : 0, std::min(10, PollTimeoutMs(deadline)));
+        poll(&p, p.fd >= 0 ? 1 : 0, std::min(10, PollTimeoutMs(deadline)));
     }
     tcflush(fd, TCOFLUSH);
 }
@@ -208,22 +208,22 @@ void CSerialPort::Purge(bool input, bool output) {
 }
 
 void CSerialPort::Cancel() noexcept {
-    const int saved = errno;  // a signal handler must leave errno alone
-    if (m_wakeFd >= 0) eventfd_write(m_wakeFd, 1);
-    errno = saved;
+    m_ownCancel.Cancel();
 }
 
 bool CSerialPort::IsCancelled() const {
-    if (m_wakeFd < 0) return false;
-    pollfd p{m_wakeFd, POLLIN, 0};
-    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+    return m_cancel.load()->IsCancelled();
+}
+
+int CSerialPort::WakeFd() const {
+    return m_cancel.load()->Fd();
 }
 
 short CSerialPort::WaitFd(short events, Clock::time_point deadline, bool untimed) {
     int fd = m_fd.load();
     for (;;) {
-        pollfd fds[2] = {{fd, events, 0}, {m_wakeFd, POLLIN, 0}};
-        int nfds = m_wakeFd >= 0 ? 2 : 1;
+        pollfd fds[2] = {{fd, events, 0}, {WakeFd(), POLLIN, 0}};
+        int nfds = fds[1].fd >= 0 ? 2 : 1;
         int timeout = untimed ? -1 : PollTimeoutMs(deadline);
         int r = poll(fds, nfds, timeout);
         if (r < 0) {
@@ -354,9 +354,9 @@ bool CSerialPort::WaitForInput(Clock::time_point deadline) {
         if (QueuedBytes() > 0) return true;
         if (rev & (POLLHUP | POLLERR | POLLNVAL)) {
             // The far end is gone: behave like a silent line until the deadline.
-            pollfd p{m_wakeFd, POLLIN, 0};
+            pollfd p{WakeFd(), POLLIN, 0};
             while (!IsCancelled() && Clock::now() < deadline) {
-                if (poll(&p, m_wakeFd >= 0 ? 1 : 0, PollTimeoutMs(deadline)) < 0 && errno != EINTR)
+                if (poll(&p, p.fd >= 0 ? 1 : 0, PollTimeoutMs(deadline)) < 0 && errno != EINTR)
                     break;
             }
             return false;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "base/CancelToken.h"
 #include "config/LinkSettings.h"
 #include "link/PortNames.h"
 #include "link/TermiosLine.h"
@@ -62,7 +63,10 @@ public:
     bool Open(const ComSettingsRecord& settings);
     // Opens with explicit time-outs (the connection probe, the transfers). Linux
     // keeps its own tty buffers, so there are no queue sizes to ask for.
-    bool Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts);
+    // A transfer hands in its cancel token: every wait of the port then ends
+    // when the transfer is stopped. Without one the port has its own (Cancel).
+    bool Open(const ComSettingsRecord& settings, const SerialTimeouts& timeouts,
+              const CCancelToken* cancel = nullptr);
     bool IsOpen() const;
     // Waits (bounded by the write time-outs) for written bytes to leave, puts
     // back the terminal settings the device had before the open, clears
@@ -93,9 +97,8 @@ public:
     // deadline like a silent one, so a polling caller never spins.
     bool WaitForInput(std::chrono::steady_clock::time_point deadline);
     // Wakes any thread blocked in Read, Write or WaitForInput, and makes them
-    // return at once until the next Open; used when the program exits during a
-    // transfer. Safe from any thread and from a signal handler (one write to
-    // an eventfd).
+    // return at once until the next Open (ports opened without a transfer's
+    // token: the probe). Safe from any thread and from a signal handler.
     void Cancel() noexcept;
     bool IsCancelled() const;
 
@@ -116,7 +119,10 @@ private:
     std::string m_name;
     std::string m_device;
     std::atomic<int> m_fd{-1};
-    int m_wakeFd = -1;
+    int WakeFd() const;
+
+    CCancelToken m_ownCancel;
+    std::atomic<const CCancelToken*> m_cancel{&m_ownCancel};
     SerialTimeouts m_timeouts;
     CPortOpenError m_openError;
     termios m_savedTermios{};

@@ -31,8 +31,13 @@ CUsbDeviceLayer& CUsbDevice::Layer() {
     return *m_layer;
 }
 
-unsigned CUsbDevice::Open() {
-    return Layer().Open();
+unsigned CUsbDevice::Open(const CCancelToken* cancel) {
+    CUsbDeviceLayer& layer = Layer();
+    layer.SetCancelToken(cancel);
+    const unsigned opened = layer.Open();
+    // Only an open device holds the token: Close gives it back.
+    if (!opened) layer.SetCancelToken(nullptr);
+    return opened;
 }
 
 unsigned CUsbDevice::Write(const unsigned char* buffer, unsigned length) {
@@ -48,15 +53,13 @@ unsigned CUsbDevice::ReadPending(unsigned char* buffer, unsigned length, unsigne
 }
 
 void CUsbDevice::Close() {
-    Layer().Close();
+    CUsbDeviceLayer& layer = Layer();
+    layer.Close();
+    layer.SetCancelToken(nullptr);
 }
 
 std::vector<UsbInstrumentFound> CUsbDevice::List() {
     return Layer().List();
-}
-
-void CUsbDevice::Cancel() {
-    Layer().Cancel();
 }
 
 std::string CUsbDevice::LastError() {

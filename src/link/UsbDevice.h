@@ -4,10 +4,13 @@
 // else the null layer.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "base/CancelToken.h"
 
 struct UsbModelRow;
 
@@ -36,11 +39,19 @@ public:
 
     // The instruments of the known models present now (for `jvs probe --usb`).
     virtual std::vector<UsbInstrumentFound> List() { return {}; }
-    // Called from another thread when the program exits during a transfer: a
-    // Write or Read in progress gives up at once and later ones fail.
-    virtual void Cancel() {}
     // Why the last Open failed, in the system's words (English), or empty.
     virtual std::string LastError() const { return {}; }
+
+    // The running transfer's token: once it is cancelled, a Write or Read in
+    // progress gives up at once and later ones fail (ReadPending excepted).
+    void SetCancelToken(const CCancelToken* token) { m_cancelToken = token; }
+    bool Cancelled() const {
+        const CCancelToken* token = m_cancelToken.load();
+        return token && token->IsCancelled();
+    }
+
+private:
+    std::atomic<const CCancelToken*> m_cancelToken{nullptr};
 };
 
 // No device layer on this system: nothing opens, nothing is written or read.
@@ -66,14 +77,14 @@ public:
     CUsbDevice& operator=(const CUsbDevice&) = delete;
     virtual ~CUsbDevice();
 
-    unsigned Open();
+    // A transfer hands in its token; Close forgets it.
+    unsigned Open(const CCancelToken* cancel = nullptr);
     unsigned Write(const unsigned char* buffer, unsigned length);
     unsigned Read(unsigned char* buffer, unsigned length);
     unsigned ReadPending(unsigned char* buffer, unsigned length, unsigned waitMs);
     void Close();
 
     std::vector<UsbInstrumentFound> List();
-    void Cancel();
     std::string LastError();
 
     // Replaces the layer (tests); returns the previous one.

@@ -3,7 +3,8 @@
 #include <condition_variable>
 #include <thread>
 
-#include "link/UsbDevice.h"
+#include "link/SerialPort.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -24,7 +25,7 @@ bool HasCompanion(TransferKind kind) {
     return !ReceivesData(kind);
 }
 
-unsigned RunTransferWorker(TransferKind kind, const CTransferJob& job) {
+unsigned RunTransferWorker(TransferKind kind, CTransferRun& job) {
     switch (kind) {
         case TransferKind::DownloadQmx210:
             return DownloadQmx210Worker(job);
@@ -62,6 +63,7 @@ struct CTransferManager::CRun {
     std::mutex joinMutex;         // one joiner at a time
     std::thread worker;
     std::thread companion;
+    std::unique_ptr<CTransferRun> transfer;
     std::shared_ptr<CRun> previous;  // joined by this run's worker before it starts
 };
 
@@ -77,16 +79,25 @@ bool CTransferManager::Start(TransferKind kind, CTransferScreen& screen) {
 
 bool CTransferManager::Start(TransferKind kind, const CTransferJob& job) {
     if (!job.screen) return false;
-    return StartWorker([kind, job] { return RunTransferWorker(kind, job); }, HasCompanion(kind),
-                       *job.screen, ReceivesData(kind));
+    return StartWorker([kind](CTransferRun& run) { return RunTransferWorker(kind, run); },
+                       HasCompanion(kind), job, ReceivesData(kind));
 }
 
-bool CTransferManager::StartWorker(std::function<unsigned()> worker, bool companion,
+bool CTransferManager::StartWorker(std::function<unsigned(CTransferRun&)> worker, bool companion,
                                    CTransferScreen& screen, bool receives) {
+    CTransferJob job;
+    job.screen = &screen;
+    return StartWorker(std::move(worker), companion, job, receives);
+}
+
+bool CTransferManager::StartWorker(std::function<unsigned(CTransferRun&)> worker, bool companion,
+                                   const CTransferJob& job, bool receives) {
+    if (!job.screen) return false;
+    CTransferScreen& screen = *job.screen;
     std::lock_guard lock(m_mutex);
     if (m_running) return false;
-    ResetTransferCancel();
     auto run = std::make_shared<CRun>();
+    run->transfer = std::make_unique<CTransferRun>(job, receives);
     // The previous transfer has ended, but its companion may still be waiting
     // for the window's thread to show its last copy: the caller (that very
     // thread) must not wait for it, so the new worker does.
@@ -107,7 +118,9 @@ bool CTransferManager::StartWorker(std::function<unsigned()> worker, bool compan
             run->previousJoined = true;
         }
         run->wake.notify_all();
-        const unsigned code = worker();
+        SetSignalTarget(run->transfer.get());
+        const unsigned code = worker(*run->transfer);
+        SetSignalTarget(nullptr);
         m_exitCode = code;
         {
             std::lock_guard done(run->mutex);
@@ -128,16 +141,17 @@ bool CTransferManager::StartWorker(std::function<unsigned()> worker, bool compan
 // worker raises the flag; it never copies during its first second.
 void CTransferManager::RunCompanion(CRun& run, CTransferScreen& screen) {
     using Clock = std::chrono::steady_clock;
+    const CCancelToken& cancel = run.transfer->Token();
     {
         // An earlier companion's last act (raising the flag) comes first.
         std::unique_lock lock(run.mutex);
-        run.wake.wait(lock, [&run] { return run.previousJoined || g_bTransferCancel.load(); });
+        run.wake.wait(lock, [&] { return run.previousJoined || cancel.IsCancelled(); });
     }
-    auto wait = [&run](Clock::time_point deadline) {
+    auto wait = [&](Clock::time_point deadline) {
         std::unique_lock lock(run.mutex);
         run.wake.wait_until(lock, deadline,
-                            [&run] { return run.workerFinished || g_bTransferCancel.load(); });
-        return !run.workerFinished && !g_bTransferCancel;
+                            [&] { return run.workerFinished || cancel.IsCancelled(); });
+        return !run.workerFinished && !cancel.IsCancelled();
     };
     bool going = wait(Clock::now() + std::chrono::milliseconds(1000));
     while (going && !g_bTransferDone) {
@@ -174,6 +188,25 @@ unsigned CTransferManager::Wait() {
     return m_exitCode;
 }
 
+void CTransferManager::WakeCompanion(CRun& run) {
+    {
+        std::lock_guard lock(run.mutex);  // the companion is waiting or sees the stop
+    }
+    run.wake.notify_all();
+}
+
+bool CTransferManager::Stop(EStopReason reason) {
+    std::shared_ptr<CRun> run;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running) return false;
+        run = m_current;
+    }
+    run->transfer->Stop(reason);
+    WakeCompanion(*run);
+    return true;
+}
+
 void CTransferManager::StopAndJoin() {
     std::shared_ptr<CRun> run;
     CTransferScreen* screen = nullptr;
@@ -183,20 +216,14 @@ void CTransferManager::StopAndJoin() {
         if (m_running) screen = m_screen;
     }
     if (screen) {
-        CancelTransferWaits();
-        {
-            std::lock_guard lock(run->mutex);  // the companion is waiting or sees the flag
-        }
-        run->wake.notify_all();
-        g_SerialPort.Cancel();
-        g_UsbDevice.Cancel();
+        Stop(EStopReason::Exit);
         // A prompt or message the worker waits on returns at once.
         screen->Abandon();
     }
     if (run) JoinRun(*run);
     if (g_SerialPort.IsOpen()) g_SerialPort.Close();
-    ResetTransferCancel();
 }
+
 CTransferManager& TheTransferManager() {
     static CTransferManager manager;
     return manager;

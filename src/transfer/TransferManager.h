@@ -1,5 +1,5 @@
 // Starts transfers on their worker threads and keeps them apart: one transfer
-// at a time, and a clean stop when the program exits in the middle of one.
+// at a time, and a clean stop (the command, a signal, leaving the program).
 #pragma once
 
 #include <atomic>
@@ -9,8 +9,10 @@
 
 #include "link/SerialPort.h"
 
+class CTransferRun;
 class CTransferScreen;
 class CUsbDevice;
+enum class EStopReason;
 
 // Every transfer the program offers; the command ids map onto these.
 enum class TransferKind {
@@ -55,8 +57,10 @@ public:
     bool Start(TransferKind kind, CTransferScreen& screen);
     bool Start(TransferKind kind, const CTransferJob& job);
     // Any worker procedure (tests): returns its exit code.
-    bool StartWorker(std::function<unsigned()> worker, bool companion, CTransferScreen& screen,
-                     bool receives = false);
+    bool StartWorker(std::function<unsigned(CTransferRun&)> worker, bool companion,
+                     const CTransferJob& job, bool receives = false);
+    bool StartWorker(std::function<unsigned(CTransferRun&)> worker, bool companion,
+                     CTransferScreen& screen, bool receives = false);
 
     // True from Start until the worker has returned.
     bool IsTransferRunning() const;
@@ -67,15 +71,19 @@ public:
     // worker's exit code (0 when nothing ran). For the console program.
     unsigned Wait();
 
-    // Program exit: asks the worker to stop, wakes it wherever it waits (port,
-    // delay, prompt, the screen), joins both threads; the port is closed
-    // afterwards.
+    // Stops the running transfer through its run's token and returns at once;
+    // the worker ends by its normal path. False when none runs.
+    bool Stop(EStopReason reason);
+
+    // The screen is going away (program teardown): stops the transfer, lets
+    // no wait on the screen block, joins both threads.
     void StopAndJoin();
 
 private:
     struct CRun;
     static void JoinRun(CRun& run);
     static void RunCompanion(CRun& run, CTransferScreen& screen);
+    static void WakeCompanion(CRun& run);
 
     mutable std::mutex m_mutex;
     std::shared_ptr<CRun> m_current;  // guarded by m_mutex

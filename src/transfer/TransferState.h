@@ -38,20 +38,8 @@ private:
 extern CTransferText g_strTransferText;
 extern std::atomic<bool> g_bTransferDone;
 
-// Raised when the program exits during a transfer: every wait of a worker and
-// of its companion ends at once, and the worker gives up at its next step.
-extern std::atomic<bool> g_bTransferCancel;
-void CancelTransferWaits() noexcept;
-// For a signal handler (async-signal-safe): cancels the running transfer's
-// waits and wakes g_SerialPort, so the worker ends through its normal path,
-// closing and releasing the port. A cancelled download leaves what arrived
-// in g_strTransferText.
-void CancelTransferFromSignal() noexcept;
-void ResetTransferCancel();
+class CCancelToken;
 
-// Waits the given milliseconds by blocking on the clock; never returns early
-// (except when the transfer is cancelled at program exit).
-bool DelayMs(unsigned milliseconds);
-
-// Blocks until the deadline or a cancel. Returns false when cancelled.
-bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+// Waits the given milliseconds by blocking on the clock; never returns early,
+// except when the transfer's token is cancelled.
+bool DelayMs(unsigned milliseconds, const CCancelToken* cancel = nullptr);

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "convert/TervLines.h"
-#include "link/SerialPort.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -55,9 +54,13 @@ void UnlockView(CTransferScreen& screen) {
     screen.UnlockView();
 }
 
-void ShowTransferText(CTransferScreen& screen) {
+void AppendTransferText(CTransferScreen& screen, std::string_view bytes, bool first) {
     std::lock_guard lock(g_viewTextMutex);
-    screen.ShowText(g_strTransferText.Get());
+    g_strTransferText.Append(bytes);
+    if (first)
+        screen.ShowText(g_strTransferText.Get());
+    else
+        screen.AppendText(bytes);
 }
 
 void SetViewToTransferText(CTransferScreen& screen, bool moveCaret) {
@@ -71,42 +74,6 @@ void SetViewToTransferText(CTransferScreen& screen, bool moveCaret) {
 void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& text) {
     std::lock_guard lock(g_viewTextMutex);
     screen.SetViewText(text);
-}
-
-CWorkerEnd::~CWorkerEnd() {
-    if (!m_ended) End(0, {}, m_restore);
-}
-
-void CWorkerEnd::LockView() {
-    ::LockView(m_screen);
-    m_locked = true;
-}
-
-void CWorkerEnd::RestoreOnFailure(std::string text) {
-    m_restoreText = std::move(text);
-    m_restore = true;
-}
-
-unsigned CWorkerEnd::Finish(unsigned code, std::string_view message) {
-    return End(code, message, false);
-}
-
-unsigned CWorkerEnd::Fail(std::string_view message) {
-    return End(0, message, m_restore);
-}
-
-unsigned CWorkerEnd::End(unsigned code, std::string_view message, bool restore) {
-    if (m_ended) return code;
-    m_ended = true;
-    if (g_SerialPort.IsOpen()) g_SerialPort.Close();
-    if (restore) {
-        g_strTransferText.Set(m_restoreText);
-        SetViewTextHoldingTextMutex(m_screen, m_restoreText);
-    }
-    if (!message.empty()) m_screen.ShowMessage(std::string(message));
-    if (m_locked) ::UnlockView(m_screen);
-    g_bTransferDone = true;
-    return code;
 }
 
 std::string BuildDgLines(const std::vector<CTervLine>& lines) {

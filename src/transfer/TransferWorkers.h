@@ -14,6 +14,7 @@
 #include "transfer/TransferManager.h"
 
 class CTransferScreen;
+class CTransferRun;
 
 // The program's own texts of the transfers.
 inline constexpr char kMsgUploadAllocFailed[] = "内存分配失败!";
@@ -75,45 +76,18 @@ extern unsigned char g_abyRxBuffer[512];
 extern std::string g_szEchoLine;
 extern const char* g_pSendCursor;
 
-// View steps shared by the workers; the text calls are serialised with the
+// View steps shared by the workers; whole texts are serialised with the
 // companion so the last text shown is always the newest.
 void LockView(CTransferScreen& screen);
 void UnlockView(CTransferScreen& screen);
-void ShowTransferText(CTransferScreen& screen);
 void SetViewToTransferText(CTransferScreen& screen, bool moveCaret);
+// Adds bytes to the transfer text and shows them, as one step against the
+// companion's copies (a copy never includes bytes that are then added again).
+// The first bytes of a transfer replace what the view held before it.
+void AppendTransferText(CTransferScreen& screen, std::string_view bytes, bool first = false);
 void SetViewTextHoldingTextMutex(CTransferScreen& screen, const std::string& text);
-// Held around every text the worker or the companion puts into the view.
+// Held around every whole text the worker or the companion puts into the view.
 std::mutex& ViewTextMutex();
-
-// The one way a serial worker ends, whichever exit it takes: close the port,
-// put the view's text back (failures, when asked), show the closing message,
-// unlock the view (when it was locked), raise the flag, in this order. A worker
-// that returns without calling Finish or Fail still gets every step.
-class CWorkerEnd {
-public:
-    explicit CWorkerEnd(CTransferScreen& screen) : m_screen(screen) {}
-    ~CWorkerEnd();
-    CWorkerEnd(const CWorkerEnd&) = delete;
-    CWorkerEnd& operator=(const CWorkerEnd&) = delete;
-
-    // Locks the view; from now on the end unlocks it.
-    void LockView();
-    // A failure gives the view this text back (the text before an upload).
-    void RestoreOnFailure(std::string text);
-    // Ends with the exit code; a message (UTF-8) is shown when given.
-    unsigned Finish(unsigned code, std::string_view message = {});
-    // Ends a failed transfer: the text is put back, the message shown, code 0.
-    unsigned Fail(std::string_view message);
-
-private:
-    unsigned End(unsigned code, std::string_view message, bool restore);
-
-    CTransferScreen& m_screen;
-    std::string m_restoreText;
-    bool m_restore = false;
-    bool m_locked = false;
-    bool m_ended = false;
-};
 
 // Rewrites of the view text into the streams the QMX610/710 uploads send; the
 // coordinate lines are those ReadTerv210Upload read.
@@ -133,16 +107,38 @@ size_t SegmentSendLength(std::string_view data, size_t pos);
 
 // Worker procedures; each returns its exit code (0 abandoned, 1 download or USB
 // transfer completed, 2 serial upload completed).
-unsigned DownloadQmx210Worker(const CTransferJob& job);
-unsigned DownloadQmx610Worker(const CTransferJob& job);
-unsigned UploadQmx210Worker(const CTransferJob& job);
-unsigned UploadQmx610Worker(const CTransferJob& job);
-unsigned UploadPcodeWorker(const CTransferJob& job);
-unsigned UploadFeatureCodesWorker(const CTransferJob& job);
-unsigned UploadAlignmentWorker(const CTransferJob& job);
-unsigned UsbDownloadWorker(const CTransferJob& job);
-unsigned UsbUploadQmx610Worker(const CTransferJob& job);
-unsigned UsbUploadTextWorker(const CTransferJob& job);
-unsigned UsbUploadFeatureCodesWorker(const CTransferJob& job);
+unsigned DownloadQmx210Worker(CTransferRun& run);
+unsigned DownloadQmx610Worker(CTransferRun& run);
+unsigned UploadQmx210Worker(CTransferRun& run);
+unsigned UploadQmx610Worker(CTransferRun& run);
+unsigned UploadPcodeWorker(CTransferRun& run);
+unsigned UploadFeatureCodesWorker(CTransferRun& run);
+unsigned UploadAlignmentWorker(CTransferRun& run);
+unsigned UsbDownloadWorker(CTransferRun& run);
+unsigned UsbUploadQmx610Worker(CTransferRun& run);
+unsigned UsbUploadTextWorker(CTransferRun& run);
+unsigned UsbUploadFeatureCodesWorker(CTransferRun& run);
 
-unsigned RunTransferWorker(TransferKind kind, const CTransferJob& job);
+unsigned RunTransferWorker(TransferKind kind, CTransferRun& run);
+
+// Both downloads' receiver: keeps what a source gives until its end mark,
+// the bound, the time-out or a stop, and ends the run. `source` reads what
+// has arrived (waiting at most until the deadline, 0 when nothing came), and,
+// stopped, what still arrives before the quiet deadline; `acknowledge` is
+// called for every chunk before it is kept.
+struct CReceiveSource {
+    virtual ~CReceiveSource() = default;
+    // Up to n bytes that arrived by the deadline; 0 when none did.
+    virtual size_t Read(unsigned char* buffer, size_t n,
+                        std::chrono::steady_clock::time_point deadline) = 0;
+    // A stopped download's last bytes: what arrives by the deadline.
+    virtual size_t ReadTail(unsigned char* buffer, size_t n,
+                            std::chrono::steady_clock::time_point deadline) = 0;
+    // A chunk to be kept (the end mark not yet looked for); QMX210 Ack/Nak
+    // answers its ETXs here.
+    virtual void Acknowledge(std::string_view /*scanned*/) {}
+};
+// `showEmpty`: the view is emptied before the first byte (USB), rather than
+// replaced by it (serial).
+unsigned Receive(CTransferRun& run, CReceiveSource& source, char endMark,
+                 std::chrono::milliseconds timeout, size_t chunkSize, bool showEmpty);

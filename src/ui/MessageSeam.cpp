@@ -31,14 +31,18 @@ QString RunFileDialog(QWidget* parent, bool save, const QString& suggestedName) 
 
 EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons) {
     if (g_messageHook) return g_messageHook(text, buttons);
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(doctext::kAppTitle), text,
-                    buttons == EButtons::Ok
-                        ? QMessageBox::Ok
-                        : QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    QMessageBox::StandardButtons shown = QMessageBox::Ok;
+    if (buttons == EButtons::YesNoCancel)
+        shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    else if (buttons == EButtons::OkCancel)
+        shown = QMessageBox::Ok | QMessageBox::Cancel;
+    else if (buttons == EButtons::YesNo)
+        shown = QMessageBox::Yes | QMessageBox::No;
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(doctext::kAppTitle), text, shown,
                     parent);
     const int pressed = box.exec();
     if (pressed == QMessageBox::Yes) return EAnswer::Yes;
-    if (pressed == QMessageBox::No) return EAnswer::No;
+    if (pressed == QMessageBox::No || buttons == EButtons::YesNo) return EAnswer::No;
     // Closing a box that has only OK is answering OK.
     if (pressed == QMessageBox::Ok || buttons == EButtons::Ok) return EAnswer::Ok;
     return EAnswer::Cancel;

@@ -9,7 +9,9 @@
 class QWidget;
 
 enum class EAnswer { Ok, Yes, No, Cancel };
-enum class EButtons { Ok, YesNoCancel };
+// OkCancel: the transfers' hand-shake (取消 gives up); YesNo: a question that
+// has no third way (closing the box answers No).
+enum class EButtons { Ok, YesNoCancel, OkCancel, YesNo };
 
 // Modal box captioned with the application title, exclamation icon.
 EAnswer ShowMessageBox(QWidget* parent, const QString& text, EButtons buttons = EButtons::Ok);

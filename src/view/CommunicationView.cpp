@@ -470,6 +470,15 @@ void CCommunicationView::ReplaceBytesInPlace(std::string_view bytes) {
 
 void CCommunicationView::ShowBytesAtEnd(std::string_view bytes) {
     SetBytes(bytes);
+    CaretToEnd();
+}
+
+void CCommunicationView::AppendBytesAtEnd(std::string_view more) {
+    AppendBytes(more);
+    CaretToEnd();
+}
+
+void CCommunicationView::CaretToEnd() {
     const long end = SendScintilla(SCI_GETLENGTH);
     if (!m_locked) {
         SendScintilla(SCI_GOTOPOS, end);

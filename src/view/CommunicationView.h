@@ -37,6 +37,8 @@ public:
     // Adds bytes at the end, as if the whole text had been set; the caret and
     // the modified flag stay.
     void AppendBytes(std::string_view more);
+    // Progress display of what arrived since: appended, the caret at the end.
+    void AppendBytesAtEnd(std::string_view more);
     // Before a command replaces the text: keeps it so Undo can bring it back.
     void RememberText();
     // Forgets the kept texts (another document was opened or started).
@@ -77,6 +79,7 @@ protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
 private:
+    void CaretToEnd();
     void ResetKeyMap();
     // A fresh, empty document; `styled`: with a style byte per character.
     void UseDocument(bool styled);

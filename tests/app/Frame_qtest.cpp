@@ -32,6 +32,7 @@
 #include "config/LinkSettings.h"
 #include "link/UsbModelIds.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
@@ -214,7 +215,7 @@ private slots:
         Spy(cmd::kTervCoords610);
         std::atomic<bool> release{false};
         QVERIFY(TheTransferManager().StartWorker(
-            [&] {
+            [&](CTransferRun&) {
                 while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 return 1u;
             },
@@ -250,16 +251,22 @@ private slots:
         };
         std::atomic<int> step{0};
         std::string readBack;
+        CTransferProgress progress;
+        progress.phase = CTransferProgress::EPhase::Receiving;
+        progress.bytes = 1234;
+        progress.records = 7;
         std::thread worker([&] {
-            screen.AskOperator("请先在微机上回车，然后在全站仪上回车!");
+            CCancelToken cancel;
+            screen.AskOperator("请先在微机上回车，然后在全站仪上回车!", cancel);
             screen.LockView();
             screen.ShowMessage("locked?");
-            for (int i = 1; i <= 300; ++i) screen.ShowText(std::string(i, 'a') + "\r\n");
+            screen.ShowText("");
+            for (int i = 1; i <= 300; ++i) screen.AppendText(std::string(i % 7, 'a') + "\r\n");
             screen.MarkModified();
-            screen.ShowText("final\r\n");
+            screen.AppendText("final\r\n");
             screen.UnlockView();
             readBack = screen.GetViewText();
-            screen.ShowProgress(1234, true);
+            screen.ShowProgress(progress);
             screen.ShowMessage("数据接收完成!");
             step = 2;
         });
@@ -271,14 +278,18 @@ private slots:
         worker.join();
         disconnect(counter);
         QVERIFY(boxOnUiThread);
-        QTRY_COMPARE(m_frame->statusBar()->currentMessage(), U("已接收 1234 字节"));
+        QTRY_COMPARE(m_frame->statusBar()->currentMessage(),
+                     QString::fromStdString(ProgressText(progress)));
         QVERIFY(lockedSeen);
         QCOMPARE(m_messages, (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), "locked?",
                                           U("数据接收完成!")}));
-        // The last text given is the one left, the view is usable again, and
+        // Every piece given is there, in order, the view is usable again, and
         // the document now asks to be saved.
-        QCOMPARE(readBack, std::string("final\r\n"));
-        QCOMPARE(m_view->GetBytes(), std::string("final\r\n"));
+        std::string expected;
+        for (int i = 1; i <= 300; ++i) expected += std::string(i % 7, 'a') + "\r\n";
+        expected += "final\r\n";
+        QCOMPARE(readBack, expected);
+        QCOMPARE(m_view->GetBytes(), expected);
         QVERIFY(!m_view->IsLocked() && !m_view->isReadOnly());
         QVERIFY(m_app->Doc()->IsModified());
         // Coalesced: not one refresh per call.
@@ -292,7 +303,7 @@ private slots:
         // that very thread. A watchdog frees a hung start so a fault fails
         // here instead of hanging.
         QVERIFY(TheTransferManager().StartWorker(
-            [] {
+            [](CTransferRun&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1300));
                 return 1u;
             },
@@ -313,7 +324,7 @@ private slots:
         });
         std::atomic<bool> doneStayedDown{false};
         const bool ok = TheTransferManager().StartWorker(
-            [&] {
+            [&](CTransferRun&) {
                 g_bTransferDone = false;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
                 doneStayedDown = !g_bTransferDone;  // the old companion ended first
@@ -334,7 +345,8 @@ private slots:
         CWindowTransferScreen& screen = m_app->Screen();
         std::atomic<bool> returned{false};
         std::thread worker([&] {
-            screen.AskOperator("waiting");
+            CCancelToken cancel;
+            screen.AskOperator("waiting", cancel);
             screen.ShowMessage("later");  // returns at once after abandonment
             returned = true;
         });

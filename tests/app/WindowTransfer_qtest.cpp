@@ -1,9 +1,14 @@
 // Real transfers in the window with a simulated instrument on a
 // pseudo-terminal: the prompt, the locked view, the received bytes, and the
 // file the view came from never overwritten by what a transfer or the probe
-// put there; leaving in the middle of a download keeps what arrived; only
-// the uploads run the companion that copies the text into the view.
+// put there; stopping or leaving in the middle of a download keeps what
+// arrived, and leaving asks first; only the uploads run the companion that
+// copies the text into the view.
 #include <QAction>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QtTest>
 #include <cstring>
 
@@ -143,20 +148,40 @@ private slots:
         QCOMPARE(m_app->View()->GetBytes(), coords);
     }
 
-    void exitDuringADownloadKeepsWhatArrived() {
+    void stopAndExitKeepWhatArrived() {
         // Never finishes: no ETX.
         CSimInstrument instrument(Sim(SimFamily::Qmx610, 1, "PT1,,1,2,3\r\n"));
         QVERIFY(instrument.Start());
         const QString source = OpenSource("mine\r\n");
         ComSettings.Update([](ComSettingsRecord& r) { r.ReceiveTimeOut = 60000; });
-        QVERIFY(m_app->Frame()->OnCommand(cmd::kDownload610));
+        CMainFrame* frame = m_app->Frame();
+        QVERIFY(!frame->Action(cmd::kStopTransfer)->isEnabled());
+        QVERIFY(frame->OnCommand(cmd::kDownload610));
+        QVERIFY(frame->Action(cmd::kStopTransfer)->isEnabled());
+        QVERIFY(frame->StopButton()->isVisibleTo(frame));
         QTRY_VERIFY_WITH_TIMEOUT(g_strTransferText.Get().find("PT1") != std::string::npos, 5000);
+        // Leaving asks first; No leaves the transfer running.
+        m_answers = {EAnswer::No};
+        QVERIFY(!m_app->CanExit());
+        QCOMPARE(m_messages.last(), U("传输正在进行，是否停止传输并退出?"));
         QVERIFY(IsTransferRunning());
+        // Esc stops it wherever the focus is; a second Esc finds nothing to stop.
+        QTest::keyClick(m_app->View(), Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 3000);
+        QTest::keyClick(m_app->View(), Qt::Key_Escape);
+        QCOMPARE(m_messages.last(), U("已停止接收，保留已接收的 12 字节。"));
+        QCOMPARE(m_app->View()->GetBytes(), std::string("PT1,,1,2,3\r\n"));
+        QVERIFY(m_app->Doc()->IsModified());
+        QVERIFY(!m_app->View()->IsLocked() && !m_app->View()->isReadOnly());
+        QTRY_VERIFY(!frame->Action(cmd::kStopTransfer)->isEnabled());
+
+        // Yes stops it at once; the save prompt offers what arrived, and
+        // Cancel keeps the window with it, usable.
+        QVERIFY(frame->OnCommand(cmd::kDownload610));
+        QTRY_VERIFY_WITH_TIMEOUT(g_strTransferText.Get().find("PT1") != std::string::npos, 5000);
         QElapsedTimer clock;
         clock.start();
-        // Leaving stops the download at once; the save prompt offers what
-        // arrived, and Cancel keeps the window with it, usable.
-        m_answers = {EAnswer::Cancel};
+        m_answers = {EAnswer::Yes, EAnswer::Cancel};
         QVERIFY(!m_app->CanExit());
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!IsTransferRunning());
@@ -164,6 +189,24 @@ private slots:
         QCOMPARE(m_app->View()->GetBytes(), std::string("PT1,,1,2,3\r\n"));
         QVERIFY(!m_app->View()->IsLocked() && !m_app->View()->isReadOnly());
         QCOMPARE(ReadAll(source), std::string("mine\r\n"));
+    }
+
+    void uploadProgressEndsAtAllAndNoOnLeavingLetsItFinish() {
+        CSimInstrument instrument(Sim(SimFamily::Qmx610, 1));
+        QVERIFY(instrument.Start());
+        ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 150; });
+        OpenSource("L1\r\nL2\r\nL3\r\nL4\r\n");
+        CMainFrame* frame = m_app->Frame();
+        QVERIFY(frame->OnCommand(cmd::kUploadAlignment));
+        QTRY_VERIFY_WITH_TIMEOUT(frame->TransferProgressBar()->maximum() == 100, 5000);
+        m_answers = {EAnswer::No};
+        QVERIFY(!m_app->CanExit());
+        QVERIFY(IsTransferRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 10000);
+        QCOMPARE(m_messages.last(), U("通讯结束!"));
+        QCOMPARE(frame->TransferProgressBar()->value(), 100);
+        QCOMPARE(frame->statusBar()->currentMessage(), U("已发送 4 / 4 条记录 (100%)"));
+        QTRY_VERIFY(!frame->StopButton()->isVisibleTo(frame));
     }
 
     void probeNamesThePortFound() {

@@ -79,6 +79,9 @@ TEST_F(CliTransfer, DownloadWritesTheReceivedBytes) {
     EXPECT_EQ(peer.get(), "\x05\x06\x06");
     EXPECT_NE(run.err.find("请先在全站仪上回车，然后在微机上回车!"), std::string::npos);
     EXPECT_NE(run.err.find("数据接收完成!"), std::string::npos);
+    // Not a terminal: plain progress lines, the last one counting everything.
+    EXPECT_NE(run.err.find("\n已接收 13 字节，2 行，"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
 }
 
 TEST_F(CliTransfer, DownloadTimeOutStillWritesWhatArrived) {
@@ -103,6 +106,7 @@ TEST_F(CliTransfer, UploadPrintsTheEchoAndRefusesAMissingPort) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "/Dg 2.000,1.000,3.000,A1,T\r\n");
     EXPECT_EQ(peer.get(), "/Dg 2.000,1.000,3.000,A1,T\r\n\x04\r\n");
+    EXPECT_NE(run.err.find("\n已发送 1 / 1 条记录 (100%)\n"), std::string::npos) << run.err;
 
     const CRun missing = RunJvs(m_dir, "upload alignment " + input + " --port COM7");
     EXPECT_EQ(missing.status, 1);

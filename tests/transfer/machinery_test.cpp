@@ -10,6 +10,7 @@
 #include "sim/Pty.h"
 #include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -42,7 +43,7 @@ TEST(Companion, CopiesNothingInItsFirstSecondAndStopsSoonAfterTheFlag) {
     std::atomic<bool> stop{false};
     Clock::time_point flagRaised;
     ASSERT_TRUE(manager.StartWorker(
-        [&] {
+        [&](CTransferRun&) {
             g_bTransferDone = false;
             while (!stop) DelayMs(5);
             flagRaised = Clock::now();
@@ -68,7 +69,7 @@ TEST(Companion, CopiesNothingWhenTheWorkerEndsWithinASecond) {
     CRecordingScreen screen;
     const auto start = Clock::now();
     ASSERT_TRUE(manager.StartWorker(
-        [] {
+        [](CTransferRun&) {
             g_bTransferDone = false;
             DelayMs(300);
             g_bTransferDone = true;
@@ -131,7 +132,7 @@ TEST(Manager, RefusesASecondTransferWhileOneRuns) {
     CRecordingScreen screen;
     std::atomic<bool> stop{false};
     std::atomic<int> runs{0};
-    auto worker = [&] {
+    auto worker = [&](CTransferRun&) {
         ++runs;
         while (!stop) DelayMs(2);
         g_bTransferDone = true;
@@ -161,13 +162,13 @@ TEST(Manager, ExitDuringATransferIsClean) {
         CRecordingScreen screen("text");
         screen.HoldPrompts();
         ASSERT_TRUE(manager.StartWorker(
-            [&] {
+            [&](CTransferRun& run) {
                 g_bTransferDone = false;
                 if (inPrompt)
-                    screen.AskOperator("wait");
+                    run.Ask("wait");
                 else
-                    DelayMs(60000);
-                const bool cancelled = g_bTransferCancel;
+                    run.Delay(60000);
+                const bool cancelled = run.Stopped();
                 g_bTransferDone = true;
                 return cancelled ? 0u : 2u;
             },
@@ -196,7 +197,8 @@ TEST(UploadBufferTest, RefusesAStreamThatDoesNotFitWithItsTerminator) {
     job.screen = &screen;
     g_bTransferDone = false;
     // Refused before the port opens: there is none here.
-    EXPECT_EQ(UploadAlignmentWorker(job), 0u);
+    CTransferRun run(job, false);
+    EXPECT_EQ(UploadAlignmentWorker(run), 0u);
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgUploadAllocFailed});
     EXPECT_TRUE(screen.Prompts().empty());
     EXPECT_FALSE(screen.Locked());

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "link/SerialPort.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -221,7 +222,8 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
     action.sa_handler = CancelOnSignal;
     ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
     // The instrument sends a line, then another that reaches the line just
-    // before the interrupt: both are kept, every time.
+    // before the interrupt (or the stop command): both are kept, every time.
+    // An interrupt says nothing; the command says what it kept.
     const std::string first = "P1,,1.000,2.000,3.000\r\n", second = "P2,,4.0";
     for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
         for (int protocol : {0, 1}) {
@@ -243,11 +245,28 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndPutsTheTerminalBack) {
                     std::this_thread::sleep_for(1ms);
                 m_pty.WriteAll(second);
                 const auto start = Clock::now();
-                ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
+                const bool command = run % 2 == 1;
+                if (command)
+                    ASSERT_TRUE(m_manager.Stop(EStopReason::Command));
+                else
+                    ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
                 EXPECT_EQ(m_manager.Wait(), 0u);
                 EXPECT_LT(Clock::now() - start, 1s);
                 EXPECT_EQ(g_strTransferText.Get(), first + second) << "what arrived is kept";
-                EXPECT_TRUE(screen.Messages().empty());
+                EXPECT_EQ(screen.View(), first + second);
+                EXPECT_TRUE(screen.Modified());
+                EXPECT_EQ(screen.Messages(),
+                          command ? std::vector<std::string>{"已停止接收，保留已接收的 30 字节。"}
+                                  : std::vector<std::string>{});
+                // Before the first byte the time-out counts down; the last
+                // report counts every byte and line kept.
+                const auto progress = screen.Progress();
+                ASSERT_GE(progress.size(), 2u);
+                EXPECT_EQ(progress.front().phase, CTransferProgress::EPhase::Waiting);
+                EXPECT_EQ(progress.front().secondsLeft, 60);
+                EXPECT_TRUE(progress.back().final);
+                EXPECT_EQ(progress.back().bytes, 30);
+                EXPECT_EQ(progress.back().records, 1);
                 EXPECT_FALSE(screen.Locked());
                 EXPECT_FALSE(g_SerialPort.IsOpen());
             }

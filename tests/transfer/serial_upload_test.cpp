@@ -7,6 +7,7 @@
 
 #include "convert/Converters.h"
 #include "link/SerialPort.h"
+#include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
 #include "transfer_support.h"
@@ -203,7 +204,47 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
         EXPECT_EQ(screen.Messages(), c.messages);
         if (!c.code) {
             EXPECT_TRUE(screen.Prompts().empty());
+        } else {
+            ExpectProgressEndsWhole(screen);
         }
+    }
+}
+
+TEST_F(SerialUpload, StopSendsNothingMoreAndNoEndMarker) {
+    UseTestComSettings(0);
+    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 100; });
+    const std::string text = "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\n";
+    CRecordingScreen screen(text);
+    Start(TransferKind::UploadAlignment, screen);
+    std::string wire;
+    const auto until = Clock::now() + 3s;
+    while (wire.size() < 8 && Clock::now() < until) wire += m_pty.ReadFor(10);
+    ASSERT_TRUE(m_manager.Stop(EStopReason::Command));
+    EXPECT_EQ(m_manager.Wait(), 0u);
+    EXPECT_FALSE(m_manager.Stop(EStopReason::Command)) << "nothing left to stop";
+    wire += m_pty.ReadFor(300);
+    // The instrument holds exactly the records the message names.
+    const long long sent = screen.Progress().back().records;
+    EXPECT_GE(sent, 2);
+    EXPECT_LT(sent, 5);
+    EXPECT_EQ(wire, text.substr(0, 4 * static_cast<size_t>(sent)));
+    EXPECT_EQ(screen.Messages(), std::vector<std::string>{"已停止发送：已发送 " +
+                                                          std::to_string(sent) + " / 5 条记录。"});
+    EXPECT_EQ(screen.View(), text);
+}
+
+TEST_F(SerialUpload, CancelAtTheHandShakeClosesThePortAndChangesNothing) {
+    for (TransferKind kind : {TransferKind::DownloadQmx610, TransferKind::UploadAlignment}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        UseTestComSettings(0);
+        CRecordingScreen screen("L1\r\n");
+        screen.RefusePrompts();
+        EXPECT_EQ(Run(kind, screen, 0), "");
+        ASSERT_EQ(screen.Calls().size(), 1u);
+        EXPECT_EQ(screen.Calls()[0].rfind("prompt:", 0), 0u);
+        EXPECT_EQ(screen.View(), "L1\r\n");
+        CSerialPort again;
+        EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
     }
 }
 

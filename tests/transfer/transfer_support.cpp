@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "base/CancelToken.h"
 #include "config/LinkSettings.h"
 #include "link/SerialPort.h"
 
@@ -25,6 +26,26 @@ void CRecordingScreen::ShowText(std::string bytes) {
     m_calls.push_back("show");
 }
 
+void CRecordingScreen::AppendText(std::string_view bytes) {
+    std::lock_guard lock(m_mutex);
+    m_view.append(bytes);
+}
+
+void CRecordingScreen::ShowProgress(const CTransferProgress& progress) {
+    std::lock_guard lock(m_mutex);
+    m_progress.push_back(progress);
+}
+
+std::vector<CTransferProgress> CRecordingScreen::Progress() const {
+    std::lock_guard lock(m_mutex);
+    return m_progress;
+}
+
+void CRecordingScreen::RefusePrompts() {
+    std::lock_guard lock(m_mutex);
+    m_refuse = true;
+}
+
 void CRecordingScreen::LockView() {
     std::lock_guard lock(m_mutex);
     m_locked = true;
@@ -42,10 +63,11 @@ void CRecordingScreen::ShowMessage(const std::string& utf8) {
     m_calls.push_back("msg:" + utf8);
 }
 
-void CRecordingScreen::AskOperator(const std::string& utf8) {
+bool CRecordingScreen::AskOperator(const std::string& utf8, const CCancelToken& cancel) {
     std::unique_lock lock(m_mutex);
     m_calls.push_back("prompt:" + utf8);
-    m_cv.wait(lock, [this] { return !m_hold; });
+    while (m_hold && !cancel.IsCancelled()) m_cv.wait_for(lock, std::chrono::milliseconds(5));
+    return !m_refuse && !cancel.IsCancelled();
 }
 
 void CRecordingScreen::MarkModified() {
@@ -119,6 +141,18 @@ bool CRecordingScreen::WaitEnded(int timeoutMs) {
     return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_ended; });
 }
 
+void ExpectProgressEndsWhole(const CRecordingScreen& screen) {
+    const auto progress = screen.Progress();
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 0; i < progress.size(); ++i) {
+        const CTransferProgress& p = progress[i];
+        EXPECT_EQ(p.records, std::min<long long>(static_cast<long long>(i), p.total)) << i;
+        EXPECT_EQ(p.Percent() == 100, p.records == p.total) << i;
+    }
+    EXPECT_TRUE(progress.back().final);
+    EXPECT_EQ(progress.back().Percent(), 100);
+}
+
 void UseTestComSettings(int protocol, int receiveTimeoutMs) {
     ComSettings.Update([&](ComSettingsRecord& r) {
         r = ComSettingsRecord{};
@@ -155,8 +189,7 @@ unsigned CScriptedUsbLayer::Write(const unsigned char* buffer, unsigned length) 
 unsigned CScriptedUsbLayer::Read(unsigned char* buffer, unsigned length) {
     std::lock_guard lock(m_s.mutex);
     if (std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor) return 0;
-    std::deque<std::string>& queue =
-        m_s.reads.empty() && m_s.cancelled ? m_s.afterCancel : m_s.reads;
+    std::deque<std::string>& queue = m_s.reads.empty() && Cancelled() ? m_s.afterCancel : m_s.reads;
     if (queue.empty() && m_s.endless.empty()) return 0;
     std::string next = queue.empty() ? m_s.endless : queue.front();
     if (!queue.empty()) queue.pop_front();
@@ -168,11 +201,6 @@ unsigned CScriptedUsbLayer::Read(unsigned char* buffer, unsigned length) {
 void CScriptedUsbLayer::Close() {
     std::lock_guard lock(m_s.mutex);
     ++m_s.closes;
-}
-
-void CScriptedUsbLayer::Cancel() {
-    std::lock_guard lock(m_s.mutex);
-    m_s.cancelled = true;
 }
 
 void CPtyTransferTest::SetUp() {

@@ -25,11 +25,13 @@ public:
     std::string GetViewText() override;
     void SetViewText(const std::string& bytes) override;
     void ShowText(std::string bytes) override;
+    void AppendText(std::string_view bytes) override;
     void LockView() override;
     void UnlockView() override;
     void ShowMessage(const std::string& utf8) override;
-    void AskOperator(const std::string& utf8) override;
+    bool AskOperator(const std::string& utf8, const CCancelToken& cancel) override;
     void MarkModified() override;
+    void ShowProgress(const CTransferProgress& progress) override;
     void TransferEnded() override;
     void Abandon() override;
 
@@ -41,8 +43,13 @@ public:
     bool Locked() const;
     bool Modified() const;
     int SetCount() const;
-    // Blocks AskOperator until Release (or Abandon) when set before the transfer.
+    // Every report of the progress, in order.
+    std::vector<CTransferProgress> Progress() const;
+    // Blocks AskOperator until Release (or Abandon, or a stop) when set before
+    // the transfer.
     void HoldPrompts();
+    // The operator answers the hand-shake with 取消.
+    void RefusePrompts();
     void Release();
     bool WaitEnded(int timeoutMs);
 
@@ -54,6 +61,8 @@ private:
     bool m_locked = false;
     bool m_modified = false;
     bool m_hold = false;
+    bool m_refuse = false;
+    std::vector<CTransferProgress> m_progress;
     bool m_ended = false;
     int m_sets = 0;
 };
@@ -69,9 +78,8 @@ struct CUsbScript {
     std::deque<std::string> reads;  // each Read returns the next one
     std::string endless;            // then every Read returns this, when set
     // Bytes the device holds that only a stopped download reads: they come
-    // once Cancel was called, after the scripted reads.
+    // once the transfer was stopped, after the scripted reads.
     std::deque<std::string> afterCancel;
-    bool cancelled = false;
     int opens = 0, closes = 0;
     // Reads find nothing until this long after Open.
     std::chrono::steady_clock::duration silentFor{};
@@ -85,11 +93,14 @@ public:
     unsigned Write(const unsigned char* buffer, unsigned length) override;
     unsigned Read(unsigned char* buffer, unsigned length) override;
     void Close() override;
-    void Cancel() override;
 
 private:
     CUsbScript& m_s;
 };
+
+// A complete upload's progress: one record more each report, 100 % exactly
+// when every record went, and a last report that says so.
+void ExpectProgressEndsWhole(const CRecordingScreen& screen);
 
 // Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
 // delay, the given receive time-out and protocol.

@@ -54,6 +54,12 @@ TEST(UsbTransfer, NoDeviceSaysNotConnectedAtOnce) {
     }
     EXPECT_EQ(script.opens, 4);
     EXPECT_EQ(script.closes, 0);
+    // The reason, where the device layer knows one, on a second line.
+    CUsbDevice none(std::make_unique<CNullUsbLayer>());
+    CRecordingScreen screen;
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, screen, none), 0u);
+    EXPECT_EQ(screen.Messages(), std::vector<std::string>{std::string(kMsgUsbNotConnected) +
+                                                          "\nbuilt without USB support"});
 }
 
 TEST(UsbTransfer, SettingsOfZeroMeanTenSecondsAndEightHundredMilliseconds) {
