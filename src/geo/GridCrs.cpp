@@ -211,6 +211,25 @@ bool FromUsualGrids(const std::string& key, CCachedGrid& grid) {
     return ParseKept(table.substr(start, table.find('\n', end + 1) - start), key, grid);
 }
 
+}  // namespace
+
+bool UsualGridsFitThisProj() {
+    const CProjApi* P = ProjApi(nullptr);
+    if (!P) return false;
+    // The table's first key past its definition: PROJ's release and database.
+    const std::string_view table = kUsualGridsKept;
+    const size_t at = table.find(kCacheMagic);
+    if (at == std::string_view::npos) return false;
+    const size_t from = table.find('\n', at) + 1;
+    std::string stored;
+    if (!Unhex(table.substr(from, table.find('\n', from) - from), stored)) return false;
+    const std::string here = CacheKey(P, "");
+    const size_t cut = stored.find('\n');
+    return cut != std::string::npos && stored.substr(cut) == here;
+}
+
+namespace {
+
 std::string KeptText(const std::string& key, const CCachedGrid& grid) {
     char area[160];
     std::snprintf(area, sizeof area, "%d %.17g %.17g %.17g %.17g", grid.hasArea ? 1 : 0, grid.w,

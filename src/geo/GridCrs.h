@@ -19,6 +19,9 @@ struct CUsualGrid {
 // CGCS2000 3-degree zones (by central meridian and by zone number), CGCS2000
 // 6-degree zones, Beijing 1954 and Xian 1980 3-degree zones, east to west.
 const std::vector<CUsualGrid>& UsualGrids();
+// Whether the program's table of usual grids was made with this PROJ release
+// and database (otherwise every grid is searched for, then cached).
+bool UsualGridsFitThisProj();
 
 // A grid's entry for src/geo/UsualGridsKept.inc as this machine's PROJ finds
 // it; empty when its answer cannot be kept.

