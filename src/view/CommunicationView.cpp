@@ -98,6 +98,12 @@ bool HasLongLine(std::string_view utf8, size_t run) {
     return false;
 }
 
+// False when no line can be longer than kLongLine bytes: each of its
+// characters (at most 4 bytes) is estimated at least a plain one wide.
+bool MayHaveLongLine(long long widest, const CCharWidths& widths) {
+    return widest > static_cast<long long>(kLongLine / 4) * widths.ascii;
+}
+
 bool IsLead(char byte) {
     const auto b = static_cast<unsigned char>(byte);
     return b >= kLeadFirst && b <= kLeadLast;
@@ -360,8 +366,9 @@ void CCommunicationView::SetBytes(std::string_view bytes) {
         }
     }
     const std::string utf8 = DecodeViewUtf8(bytes);
-    m_widest = LineWidths(utf8, CCharWidths(font()), 0).first;
-    const bool styled = HasLongLine(utf8, 0);
+    const CCharWidths widths(font());
+    m_widest = LineWidths(utf8, widths, 0).first;
+    const bool styled = MayHaveLongLine(m_widest, widths) && HasLongLine(utf8, 0);
     Place(utf8.size() > kLargeInsert, [&] {
         if (styled != m_styled)
             UseDocument(styled);
@@ -392,10 +399,13 @@ void CCommunicationView::AppendBytes(std::string_view more) {
         utf8 = DecodeViewUtf8(more);
     }
     const long end = SendScintilla(SCI_GETLENGTH);
-    m_widest = std::max(m_widest, LineWidths(utf8, CCharWidths(font()), LastLineWidth()).first);
+    const CCharWidths widths(font());
+    const long long widest = LineWidths(utf8, widths, LastLineWidth()).first;
+    m_widest = std::max(m_widest, widest);
     const long lineStart =
         SendScintilla(SCI_POSITIONFROMLINE, SendScintilla(SCI_LINEFROMPOSITION, replaceFrom));
-    const bool longLine = HasLongLine(utf8, static_cast<size_t>(replaceFrom - lineStart));
+    const bool longLine = MayHaveLongLine(widest, widths) &&
+                          HasLongLine(utf8, static_cast<size_t>(replaceFrom - lineStart));
     Place(utf8.size() > kLargeInsert, [&] {
         if (replaceFrom < end) SendScintilla(SCI_DELETERANGE, replaceFrom, end - replaceFrom);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
