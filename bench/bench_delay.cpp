@@ -5,9 +5,9 @@
 
 #include <chrono>
 
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
 #include "transfer/TransferState.h"
 
 namespace {

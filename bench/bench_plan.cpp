@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "TempCwd_support.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
@@ -26,7 +27,6 @@
 #include "config/LinkSettings.h"
 #include "convert/SurveyPoints.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "ui/MessageSeam.h"

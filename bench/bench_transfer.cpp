@@ -10,10 +10,10 @@
 #include <cstring>
 #include <thread>
 
+#include "TempCwd_support.h"
 #include "config/LinkSettings.h"
 #include "link/SerialPort.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
 #include "transfer/TransferState.h"

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <thread>
 
+#include "TempCwd_support.h"
 #include "app/CommunicationApp.h"
 #include "app/WindowTransferScreen.h"
 #include "config/LinkSettings.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
 #include "ui/MessageSeam.h"

@@ -29,9 +29,13 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=$scratch CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-echo "mutants: building the unchanged tree in $scratch"
+echo "mutants: configuring the unchanged tree in $scratch"
 cmake -S "$scratch" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)" >"$scratch/build.log" 2>&1 || { tail -20 "$scratch/build.log"; exit 2; }
+# Only the test programs a fault names are built (each ctest name is its
+# target's name), and jvs, which many of them run.
+targets_for() {
+  echo jvs $(ctest --test-dir "$build" -N -R "$1" | sed -n 's/^ *Test *#[0-9]*: *//p')
+}
 
 # Prints "name<TAB>file<TAB>tests<TAB>old<TAB>new" per fault, \n escaped.
 faults=$(python3 - "$list" "$@" <<'PY'
@@ -64,6 +68,9 @@ PY
 # Every test a fault names must pass on the unchanged tree, or a "caught"
 # would mean nothing.
 all=$(cut -f3 <<<"$faults" | sort -u | paste -sd'|')
+echo "mutants: building $(targets_for "$all")"
+cmake --build "$build" -j"$(nproc)" --target $(targets_for "$all") >"$scratch/build.log" 2>&1 ||
+  { tail -20 "$scratch/build.log"; exit 2; }
 if ! ctest --test-dir "$build" -R "$all" --timeout 300 >"$scratch/baseline.log" 2>&1; then
   tail -20 "$scratch/baseline.log"
   echo "mutants: the unchanged tree fails its tests"
@@ -71,6 +78,8 @@ if ! ctest --test-dir "$build" -R "$all" --timeout 300 >"$scratch/baseline.log" 
 fi
 
 caught=0 missed=0 stale=0
+# A fault is caught at its first failing test: the rest need not run.
+export GTEST_FAIL_FAST=1
 while IFS=$'\t' read -r name file tests old new; do
   [ -n "$name" ] || continue
   target=$scratch/$file
@@ -91,7 +100,7 @@ PY
     continue
   fi
   result=missed
-  if ! cmake --build "$build" -j"$(nproc)" >"$scratch/mutant.log" 2>&1; then
+  if ! cmake --build "$build" -j"$(nproc)" --target $(targets_for "$tests") >"$scratch/mutant.log" 2>&1; then
     result=uncompiled
   elif ! ctest --test-dir "$build" -R "$tests" --timeout 300 >"$scratch/mutant.log" 2>&1; then
     result=caught

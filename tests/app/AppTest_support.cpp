@@ -7,13 +7,6 @@
 #include "app/CommunicationApp.h"
 #include "view/CommunicationDoc.h"
 
-std::string ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
 bool CAppTest::Start() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("cfg"));
     QDir::setCurrent(m_dir.path());

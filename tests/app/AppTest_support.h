@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "TempCwd_support.h"
 #include "ui/MessageSeam.h"
 
 class CCommunicationApp;
@@ -17,7 +18,9 @@ class CCommunicationApp;
 inline QString U(const char* s) {
     return QString::fromUtf8(s);
 }
-std::string ReadAll(const QString& path);
+inline std::string ReadAll(const QString& path) {
+    return ReadFileBytes(path.toStdString());
+}
 
 class CAppTest : public QObject {
 protected:

@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
+
+#include "TempCwd_support.h"
 
 namespace fs = std::filesystem;
 
 // Started from the menu, the program must keep its settings in the user's
 // folder: the installed share folder belongs to root.
 TEST(Delivery, LauncherKeepsTheSettingsInTheUsersFolder) {
-    std::ifstream in(fs::path(JVS_BINARY_DIR) / "jvs-transfer.desktop");
-    ASSERT_TRUE(in);
+    std::istringstream in(ReadFileBytes(JVS_BINARY_DIR "/jvs-transfer.desktop"));
     int execs = 0;
     for (std::string line; std::getline(in, line);) {
         EXPECT_NE(line.rfind("Path=", 0), 0u) << line;
@@ -27,8 +27,7 @@ TEST(Delivery, LauncherKeepsTheSettingsInTheUsersFolder) {
 TEST(Delivery, CompiledHelpHoldsEveryPage) {
     const fs::path chm = fs::path(JVS_BINARY_DIR) / "bin/JVSHelp.chm";
     if (!fs::exists(chm)) GTEST_SKIP() << "chmcmd not installed: no help file built";
-    std::ifstream in(chm, std::ios::binary);
-    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = ReadFileBytes(chm);
     ASSERT_EQ(bytes.substr(0, 4), "ITSF");
     int pages = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(JVS_SOURCE_DIR) / "help")) {

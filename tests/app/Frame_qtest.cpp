@@ -112,23 +112,6 @@ private slots:
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), U("取消"));
     }
 
-    void everyCommandHasAPrompt() {
-        QCOMPARE(m_frame->Action(cmd::kFileNew)->statusTip(), U("建立新文档"));
-        // The command bar's prompts reach the status bar under the pointer.
-        const auto buttons = m_frame->CommandBar()->findChildren<QToolButton*>();
-        QSet<QString> prompts;
-        for (QToolButton* b : buttons) {
-            QVERIFY2(!b->toolTip().isEmpty() && !b->statusTip().isEmpty(),
-                     qPrintable(b->objectName()));
-            QEvent enter(QEvent::Enter);
-            QCoreApplication::sendEvent(b, &enter);
-            QCOMPARE(m_frame->statusBar()->currentMessage(), b->statusTip());
-            prompts << b->statusTip();
-        }
-        QVERIFY(buttons.size() >= 25);
-        QVERIFY(prompts.size() > buttons.size() / 2);  // not one text for all
-    }
-
     void acceleratorsFollowTheTableNotTheLabels() {
         for (unsigned id :
              {cmd::kConnect, cmd::kDownload210, cmd::kDownload610, cmd::kUpload210, cmd::kUpload610,
@@ -168,20 +151,7 @@ private slots:
         QCOMPARE(UsbModelIds.Get(), (UsbModelIdsRecord{0xFFFF, 0x0007, 0x82, 0x02}));
     }
 
-    void preStepCopiesTheViewTextAndPostedCommandsTakeTheLatest() {
-        Spy(cmd::kTervCoords210);
-        g_strTransferText.Set("left over");
-        m_view->SetBytes({});
-        m_frame->Action(cmd::kTervCoords210)->trigger();
-        QCOMPARE(m_seenText.value(cmd::kTervCoords210), std::string());
-        const std::string bytes("P1,\xB5\xE3\r\n\x81\x02\n\0end", 14);
-        m_view->SetBytes(bytes);
-        QVERIFY(m_frame->OnCommand(cmd::kTervCoords210));
-        QCOMPARE(m_seenText.value(cmd::kTervCoords210), bytes);
-        // Even a command without a handler refreshes the shared text.
-        m_view->SetBytes("x");
-        QVERIFY(!m_frame->OnCommand(cmd::kNextPane));
-        QCOMPARE(g_strTransferText.Get(), std::string("x"));
+    void postedCommandsTakeTheLatestText() {
         // Frame commands run after the current message, with the text then.
         Spy(cmd::kFileSave, false);
         Spy(cmd::kEditCodeList);

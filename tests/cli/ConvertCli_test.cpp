@@ -11,10 +11,10 @@ namespace {
 const std::string kSamples = JVS_SOURCE_DIR "/samples/";
 
 struct ConvertCli : ::testing::Test {
-    CTempFolder work;
+    CTempDir work;
     // Runs `jvs convert <args>` with `input` on standard input.
     CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
-        WriteBytes(work / "stdin", input);
+        WriteFileBytes(work / "stdin", input);
         CJvsOptions options;
         options.cwd = work.Path();
         options.stdinPath = work / "stdin";
@@ -33,19 +33,19 @@ TEST_F(ConvertCli, OutputGoesToStdoutOrFileByteForByte) {
     EXPECT_EQ(blocks.substr(1, 51), "_+P1        _ x-000020005_ y+000100250_ z+000000012");
     EXPECT_EQ(r.err, "");
     // The same from a file, and from "-" into a file given with -o.
-    WriteBytes(work / "list.txt", list);
+    WriteFileBytes(work / "list.txt", list);
     EXPECT_EQ(Run({"blocks210", "list.txt"}).out, blocks);
     r = Run({"blocks210", "-", "-o", "out.txt"}, list);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(ReadBytes(work / "out.txt"), blocks);
+    EXPECT_EQ(ReadFileBytes(work / "out.txt"), blocks);
     // Back again: UTF-8 source text becomes code page 936 bytes, padded.
     const std::string codes = Run({"pcode-blocks"}, "7,TREE\r\n12,电杆\r\n").out;
     EXPECT_EQ(Run({"pcode-list"}, codes).out, "007,TREE      \r\n012,电杆    \r\n");
 }
 
 TEST_F(ConvertCli, FailuresQuietEndsAndCommandLineErrors) {
-    WriteBytes(work / "out.txt", "keep me");
+    WriteFileBytes(work / "out.txt", "keep me");
     const struct {
         std::vector<std::string> args;
         std::string input;
@@ -53,14 +53,11 @@ TEST_F(ConvertCli, FailuresQuietEndsAndCommandLineErrors) {
         std::string err;
     } cases[] = {
         {{"terv210", "-o", "out.txt"}, "not framed\r\n", 1, "文件格式不正确!\n"},
+        // The converter's refusal and the line it names (the converters own the texts).
         {{"blocks210", "-o", "new.txt"},
          "P1,,1,2,3\r\nTOOLONGNAME,,1,2,3\r\n",
          1,
          "不是有效的TERV210格式!\n第2行\n"},
-        {{"terv610"}, "", 1, "没有数据!\n"},
-        {{"dxf"}, "x", 1, "无效TERV210格式!\n"},
-        {{"pcode-list"}, "x", 1, "无效原始编码格式!\n"},
-        {{"pcode-blocks"}, "1,2,3\r\n", 1, "不是有效的210 PCODE格式!\n"},
         // Nothing to convert and nothing to say: status 3, nothing written.
         {{"edgeangle610", "-o", "new.txt"}, "08KI only\r\n", 3, ""},
     };
@@ -70,9 +67,9 @@ TEST_F(ConvertCli, FailuresQuietEndsAndCommandLineErrors) {
         EXPECT_EQ(r.err, c.err) << c.args[0];
         EXPECT_EQ(r.out, "");
     }
-    EXPECT_EQ(ReadBytes(work / "out.txt"), "keep me");
+    EXPECT_EQ(ReadFileBytes(work / "out.txt"), "keep me");
     EXPECT_FALSE(std::filesystem::exists(work / "new.txt"));
-    std::string cut = ReadBytes(kSamples + "raw-codes.txt");
+    std::string cut = ReadFileBytes(kSamples + "raw-codes.txt");
     cut.resize(cut.size() - 5);  // no end frame
     EXPECT_EQ(Run({"pcode-list"}, cut).status, 3);
     for (const auto& args : std::vector<std::vector<std::string>>{
@@ -98,7 +95,7 @@ TEST_F(ConvertCli, SamplesConvertToTheExpectedResults) {
     for (const auto& c : cases) {
         const CJvsResult r = Run({c[0], kSamples + c[1]});
         ASSERT_EQ(r.status, 0) << c[0] << r.err;
-        EXPECT_EQ(r.out, ReadBytes(kSamples + "expected/" + c[2])) << c[0];
+        EXPECT_EQ(r.out, ReadFileBytes(kSamples + "expected/" + c[2])) << c[0];
     }
     // The drawing of the list puts each point at its full coordinates.
     EXPECT_NE(

@@ -78,7 +78,7 @@ std::vector<std::pair<double, double>> Cs2cs(const std::string& from, const std:
         std::snprintf(line, sizeof line, "%.10f %.10f\n", a, b);
         text += line;
     }
-    WriteBytes(folder + "/cs2cs.in", text);
+    WriteFileBytes(folder + "/cs2cs.in", text);
     std::istringstream result(Capture("cs2cs -f %.12f '" + Cs2csCrs(from) + "' '" + Cs2csCrs(to) +
                                       "' < " + folder + "/cs2cs.in"));
     std::vector<std::pair<double, double>> out;
@@ -105,9 +105,9 @@ std::string ListText(const std::vector<CPoint>& points) {
 }
 
 struct ExportCli : ::testing::Test {
-    CTempFolder work;
+    CTempDir work;
     CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
-        WriteBytes(work / "stdin", input);
+        WriteFileBytes(work / "stdin", input);
         CJvsOptions options;
         options.cwd = work.Path();
         options.stdinPath = work / "stdin";
@@ -189,11 +189,11 @@ TEST_F(ExportCli, HostileNamesComeBackFromEveryFormat) {
         std::snprintf(values, sizeof values, ",%.3f,%.3f,%.3f\r\n", p.e, p.n, p.z);
         list += n.bytes + "," + Utf8ToGbk(p.code) + values;
     }
-    WriteBytes(work / "list.txt", list);
+    WriteFileBytes(work / "list.txt", list);
     // Measurement records may hold commas in names and codes, which a list cannot.
     std::string framed;
     FramePayload("_+A,\"B\"_ U+3400000125+500000500+12500_*,C_,", framed);
-    WriteBytes(work / "m.txt", framed);
+    WriteFileBytes(work / "m.txt", framed);
     const CName comma = {"A,\"B\"", "A,\"B\"", "A,\"B\""};
     const std::vector<CPoint> commaPoints = {{comma.utf8, ",C", 500000.5, 3400000.125, 12.5}};
 
@@ -252,7 +252,7 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
         big.push_back(p);
     }
     ASSERT_GE(big.size(), 26000u);
-    WriteBytes(work / "big.txt", ListText(big));
+    WriteFileBytes(work / "big.txt", ListText(big));
     ASSERT_EQ(Run({"geojson", "big.txt", "-o", "big.geojson", "--crs", "EPSG:4547"}).status, 0);
     ExpectCs2csAgrees("EPSG:4547", true, big, ReadBack("geojson", work / "big.geojson"),
                       work.Path());
@@ -281,17 +281,17 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     for (const auto& entry : std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
         kept.push_back(entry.path());
     ASSERT_EQ(kept.size(), 1u);
-    const std::string geojson = ReadBytes(work / "big2.geojson");
-    const std::string cache = ReadBytes(kept[0]);
+    const std::string geojson = ReadFileBytes(work / "big2.geojson");
+    const std::string cache = ReadFileBytes(kept[0]);
     std::string shifted = cache;
     const size_t x0 = shifted.find("785f303d35");
     ASSERT_NE(x0, std::string::npos);
     shifted[x0 + 9] = '6';
     for (const std::string& damaged : {cache.substr(0, cache.size() / 2), shifted}) {
-        WriteBytes(kept[0], damaged);
+        WriteFileBytes(kept[0], damaged);
         ASSERT_EQ(Run({"geojson", "big.txt", "-o", "again.geojson", "--crs", tmerc}).status, 0);
-        EXPECT_EQ(ReadBytes(work / "again.geojson"), geojson);
-        EXPECT_EQ(ReadBytes(kept[0]), cache);
+        EXPECT_EQ(ReadFileBytes(work / "again.geojson"), geojson);
+        EXPECT_EQ(ReadFileBytes(kept[0]), cache);
     }
 
     // A datum PROJ shifts region by region (Beijing 1954: a Helmert shift in
@@ -314,7 +314,7 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     std::map<std::string, std::filesystem::file_time_type> stamps = {
         {kept[0], std::filesystem::last_write_time(kept[0])}};
     for (const auto& g : grids) {
-        WriteBytes(work / "few.txt", ListText(g.points));
+        WriteFileBytes(work / "few.txt", ListText(g.points));
         std::string first;
         for (const bool again : {false, true}) {
             SCOPED_TRACE(g.crs + (again ? " again" : ""));
@@ -323,8 +323,8 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
             EXPECT_EQ(r.err, "");
             ExpectCs2csAgrees(g.crs, g.northFirst, g.points,
                               ReadBack("geojson", work / "few.geojson"), work.Path());
-            if (first.empty()) first = ReadBytes(work / "few.geojson");
-            EXPECT_EQ(ReadBytes(work / "few.geojson"), first);
+            if (first.empty()) first = ReadFileBytes(work / "few.geojson");
+            EXPECT_EQ(ReadFileBytes(work / "few.geojson"), first);
             // What a search found is kept, and what is kept is used, not searched for again.
             std::map<std::string, std::filesystem::file_time_type> now;
             for (const auto& entry :
@@ -360,7 +360,7 @@ TEST_F(ExportCli, RefusalsNameTheProblemAndWriteNothing) {
         {{"csv", "--crs", "EPSG:4547"}, good, 2, "jvs export: unknown option '--crs'\n"},
         {{"shp"}, good, 2, "jvs export: unknown operation 'shp'\n"},
     };
-    WriteBytes(work / "old.out", "keep me");
+    WriteFileBytes(work / "old.out", "keep me");
     for (const auto& c : cases) {
         for (const char* out : {"old.out", "new.out"}) {
             std::vector<std::string> args = c.args;
@@ -370,6 +370,6 @@ TEST_F(ExportCli, RefusalsNameTheProblemAndWriteNothing) {
             EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
         }
     }
-    EXPECT_EQ(ReadBytes(work / "old.out"), "keep me");
+    EXPECT_EQ(ReadFileBytes(work / "old.out"), "keep me");
     EXPECT_FALSE(std::filesystem::exists(work / "new.out"));
 }

@@ -21,7 +21,7 @@ namespace {
 const std::string kList = "P1,,-20.005,100.25,0.012\r\n";
 
 struct CliFiles : ::testing::Test {
-    CTempFolder work;
+    CTempDir work;
     CJvsResult Run(const std::vector<std::string>& args, CJvsOptions options = {}) {
         if (options.cwd == ".") options.cwd = work.Path();
         return RunJvs(args, options);
@@ -67,17 +67,17 @@ TEST_F(CliFiles, InputsAreBoundedAndRefusedWithTheirReason) {
     EXPECT_EQ(r.err, "内存分配失败!\njvs: standard input holds more than 4194304 bytes\n");
 
     // Exactly 4 MiB is taken (and judged by the conversion); one byte more is not.
-    WriteBytes(work / "big", std::string(4194304, 'x'));
+    WriteFileBytes(work / "big", std::string(4194304, 'x'));
     r = Run({"convert", "dxf", "big"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "无效TERV210格式!\n");
-    WriteBytes(work / "big", std::string(4194305, 'x'));
+    WriteFileBytes(work / "big", std::string(4194305, 'x'));
     r = Run({"convert", "dxf", "big"});
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "内存分配失败!");
 
     // A FIFO is read to its end.
     ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
-    auto writer = std::async(std::launch::async, [&] { WriteBytes(work / "fifo", kList); });
+    auto writer = std::async(std::launch::async, [&] { WriteFileBytes(work / "fifo", kList); });
     r = Run({"convert", "blocks210", "fifo"});
     writer.get();
     EXPECT_EQ(r.status, 0) << r.err;
@@ -85,7 +85,7 @@ TEST_F(CliFiles, InputsAreBoundedAndRefusedWithTheirReason) {
 }
 
 TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
-    WriteBytes(work / "list.txt", kList);
+    WriteFileBytes(work / "list.txt", kList);
     const CJvsResult good = Run({"convert", "blocks210", "list.txt"});
     ASSERT_EQ(good.status, 0);
 
@@ -95,30 +95,13 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     // temporary is left, the reason is given.
     CJvsOptions full;
     full.fileSizeLimit = 10;
-    WriteBytes(work / "out.txt", "old");
+    WriteFileBytes(work / "out.txt", "old");
     CJvsResult r = Run({"convert", "blocks210", "list.txt", "-o", "out.txt"}, full);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': File too large\n");
-    EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
-    const size_t entries = Entries();
-    EXPECT_EQ(entries, 2u) << "the temporary file was left behind";
-
-    // A file the user made read-only stays as it is, for root too.
-    chmod((work / "out.txt").c_str(), 0444);
-    r = Run({"convert", "blocks210", "list.txt", "-o", "out.txt"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': Permission denied\n");
-    EXPECT_EQ(ReadBytes(work / "out.txt"), "old");
-
-    // A link is never written through (folders, FIFOs and permissions: see SafeFile).
-    WriteBytes(work / "victim", "precious");
-    fs::create_symlink(work / "victim", work / "link.txt");
-    r = Run({"convert", "blocks210", "list.txt", "-o", "link.txt"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "jvs: cannot write 'link.txt': is a symbolic link; not written through it\n");
-    EXPECT_EQ(ReadBytes(work / "victim"), "precious");
-    EXPECT_TRUE(fs::is_symlink(work / "link.txt"));
-    EXPECT_EQ(Entries(), entries + 2) << "nothing but the victim and the link";
+    EXPECT_EQ(ReadFileBytes(work / "out.txt"), "old");
+    // (read-only files, links and folders: the base's whole-file replace owns them)
+    EXPECT_EQ(Entries(), 2u) << "the temporary file was left behind";
 
     // Standard output that nobody reads is a failure, not a success.
     CJvsOptions closedOut;
@@ -135,7 +118,7 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     // other wait: nothing to keep, the signal's status and a message.
     std::string many;
     for (int i = 0; i < 2000; ++i) many += "P" + std::to_string(i) + ",,1.000,2.000,3.000\r\n";
-    WriteBytes(work / "many.txt", many);
+    WriteFileBytes(work / "many.txt", many);
     ASSERT_EQ(mkfifo((work / "fifo").c_str(), 0600), 0);
     int stalled[2];
     ASSERT_EQ(pipe2(stalled, O_CLOEXEC), 0);

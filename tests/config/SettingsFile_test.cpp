@@ -68,16 +68,6 @@ TEST_F(Settings, SavedFileByteForByteKeepsOtherLinesAndOrder) {
     c.CheckBit = -1;  // negative byte codes are written from their signed value
     ASSERT_TRUE(SaveComSettings(c));
     EXPECT_NE(ReadFileBytes("jvs_cfg.ini").find("\r\nCheckBit=-1\r\n"), std::string::npos);
-
-    // Edited by hand: the section keeps its place, its header and its comments.
-    WriteFileBytes("jvs_cfg.ini",
-                   "; edited by hand\r\n[jvscomsetting]\r\n; slow line\r\nStopBit=2\r\n"
-                   "RowDelay=50\r\nCOMPort=COM3\r\nextra line\r\n[Other]\r\nk=v\r\n");
-    ASSERT_TRUE(SaveComSettings(ComSettingsRecord{}));
-    EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"),
-              "; edited by hand\r\n[jvscomsetting]\r\n; slow line\r\nCOMPort=COM1\r\n"
-              "Baudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
-              "RowDelay=200\r\nStopBit=0\r\nextra line\r\n[Other]\r\nk=v\r\n");
 }
 
 TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
@@ -197,31 +187,6 @@ TEST_F(Settings, AFileThatCannotBeReadIsSaidSoAndKept) {
     }
     EXPECT_EQ(SettingsErrorDetail(kIniNotText),
               cwd.Path() + "/jvs_cfg.ini: not 8-bit text (UTF-16 or binary)");
-}
-
-TEST_F(Settings, SaveReplacesTheFileWholeAndNeverThroughALink) {
-    // One replace: a save that cannot finish leaves every line as it was.
-    const std::string before =
-        "[Mine]\r\nnote=" + std::string(3000, 'n') + "\r\n[JVSCOMSETTING]\r\nCOMPort=COM4\r\n";
-    WriteFileBytes("jvs_cfg.ini", before);
-    int error = 0;
-    {
-        CFileSizeLimit full(2048);
-        EXPECT_FALSE(SaveComSettings(ComSettingsRecord{}, &error));
-        EXPECT_EQ(error, EFBIG);
-    }
-    EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"), before);
-    EXPECT_EQ(EntriesIn("."), 1u) << "no temporary file left behind";
-
-    // A link is never written through, and its target keeps its bytes.
-    std::remove("jvs_cfg.ini");
-    WriteFileBytes("victim", "precious\n");
-    ASSERT_EQ(symlink("victim", "jvs_cfg.ini"), 0);
-    EXPECT_FALSE(SaveUsbSettings(UsbSettingsRecord{}, &error));
-    EXPECT_EQ(error, kFileIsSymlink);
-    EXPECT_NE(SettingsErrorDetail(error).find("/jvs_cfg.ini: is a symbolic link"),
-              std::string::npos);
-    EXPECT_EQ(ReadFileBytes("victim"), "precious\n");
 }
 
 TEST_F(Settings, TheSwitchPutsTheFileInTheUserConfigurationFolder) {

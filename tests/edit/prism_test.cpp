@@ -1,15 +1,13 @@
 // Prism correction: constants in millimetres, float digits, all or nothing,
 // in the library and through `jvs convert prism`.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "JvsProcess_support.h"
 #include "edit/FieldText.h"
 #include "edit/PrismCorrection.h"
 
@@ -26,13 +24,6 @@ std::string CorrectOk(const std::string& text, const char* oldMm, const char* ne
     std::string out = "untouched";
     EXPECT_EQ(Correct(text, oldMm, newMm, out), PrismResult::kCorrected) << text;
     return out;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 }  // namespace
@@ -108,32 +99,29 @@ TEST(PrismCorrection, InvalidLineLeavesEverythingAlone) {
 }
 
 TEST(PrismCorrection, CommandCorrectsOrRefusesTheWholeText) {
-    namespace fs = std::filesystem;
-    char pattern[] = "/tmp/jvs_prism_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
-    std::string out, err;
+    const CTempDir dir;
+    CJvsResult r;
     const auto run = [&](const std::string& args, const std::string& input) {
-        std::ofstream(dir / "in", std::ios::binary) << input;
-        const std::string command = "cd '" + dir.string() +
-                                    "' && '" JVS_BINARY_DIR "/bin/jvs' convert prism " + args +
-                                    " <in >out 2>err";
-        const int status = std::system(command.c_str());
-        out = ReadAll(dir / "out");
-        err = ReadAll(dir / "err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        WriteFileBytes(dir / "in", input);
+        std::vector<std::string> words{"convert", "prism"};
+        std::istringstream split(args);
+        for (std::string w; split >> w;) words.push_back(w);
+        CJvsOptions options;
+        options.cwd = dir.Path();
+        options.stdinPath = dir / "in";
+        r = RunJvs(words, options);
+        return r.status;
     };
-    ASSERT_EQ(run("--old 0 --new 13000 - -o result", "P1,C1,3,4,12\r\nQ,K,0,0,0"), 0) << err;
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(ReadAll(dir / "result"), "P1,C1,6.000000,8.000000,24.000000\r\nQ,K,0,0,0");
+    ASSERT_EQ(run("--old 0 --new 13000 - -o result", "P1,C1,3,4,12\r\nQ,K,0,0,0"), 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFileBytes(dir / "result"), "P1,C1,6.000000,8.000000,24.000000\r\nQ,K,0,0,0");
     EXPECT_EQ(run("--old 0 --new 5 -o result2", "P1,C1,3,4,12\r\nP2,C2,3,4\r\n"), 1);
-    EXPECT_EQ(err, "无效原始数据!\n第2行\n");
-    EXPECT_FALSE(fs::exists(dir / "result2"));
+    EXPECT_EQ(r.err, "无效原始数据!\n第2行\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "result2"));
     for (const char* args : {"--old 0", "--old x --new 0", "--old 0 --new 0 --bogus 1"})
         EXPECT_EQ(run(args, "P,C,1,0,0\r\n"), 2) << args;
     EXPECT_EQ(run("--old 0 --new 0", ""), 3);
-    EXPECT_EQ(out + err, "");
-    fs::remove_all(dir);
+    EXPECT_EQ(r.out + r.err, "");
 }
 
 TEST(FieldText, CutKeepsDoubleByteCharactersWhole) {

@@ -9,8 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
-#include "sim/SimHarness.h"
 
 namespace {
 
@@ -108,27 +108,6 @@ TEST_F(Sim, Qmx210DownloadUnderNoneStartsOnTheOperatorsEnter) {
     std::this_thread::sleep_for(milliseconds(50));
     OpenPort();
     EXPECT_TRUE(NothingFor(port, 150));
-}
-
-TEST_F(Sim, DownloadAfterADelayFromTheOpen) {
-    CSimOptions o;
-    o.family = SimFamily::Qmx610;
-    o.sendData = "A1,,1.000,2.000,3.000\r\n\x03";
-    o.afterMs = 120;
-    StartSim([&](CSimOptions& s) { s = o; });
-    auto opened = Clock::now();
-    OpenPort();
-    EXPECT_EQ(ReadAll(port, o.sendData->size(), 1000), *o.sendData);
-    EXPECT_GE(Clock::now() - opened, milliseconds(120));
-    // Every new opening is a new session: the data comes again.
-    port.Close();
-    OpenPort();
-    EXPECT_EQ(ReadAll(port, o.sendData->size(), 1000), *o.sendData);
-    // The simulator counts the session once its last write returned.
-    const auto until = Clock::now() + milliseconds(2000);
-    while (sim->TransfersDone() < 2 && Clock::now() < until)
-        std::this_thread::sleep_for(milliseconds(2));
-    EXPECT_EQ(sim->TransfersDone(), 2);
 }
 
 TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
@@ -300,32 +279,6 @@ TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
     EXPECT_EQ(quiet.TransfersDone(), 0);
 }
 
-TEST_F(Sim, UploadSilenceCountsReceivedBytes) {
-    // Answers the first segment (11 bytes), not the second.
-    StartSim([](CSimOptions& o) {
-        o.ackNak = true;
-        o.silentAfter = 12;
-    });
-    OpenPort();
-    Send(kSeg);
-    EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
-    Send(kSeg);
-    EXPECT_TRUE(NothingFor(port, 150));
-}
-
-TEST_F(Sim, PacedDownloadKeepsItsChunks) {
-    StartSim([](CSimOptions& o) {
-        o.sendData = std::string(40, 'z');
-        o.chunkSize = 10;
-        o.chunkGapMs = 40;
-    });
-    OpenPort();
-    auto t = Clock::now();
-    sim->Trigger();
-    EXPECT_EQ(ReadAll(port, 40, 500), std::string(40, 'z'));
-    EXPECT_GE(Clock::now() - t, milliseconds(120));
-}
-
 TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
     StartSim([](CSimOptions& o) { o.ackNak = true; });
     OpenPort();
@@ -338,50 +291,6 @@ TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
     Send(longSegment);
     EXPECT_EQ(ReadAll(port, 6), kAckCrLf);
     EXPECT_EQ(sim->Received(), longSegment + longSegment);
-}
-
-TEST_F(Sim, LargeDownloadArrivesWhole) {
-    std::string data;
-    for (int i = 0; data.size() < 300000; ++i) data += "line " + std::to_string(i) + "\r\n";
-    data += "\x04";
-    StartSim([&](CSimOptions& o) { o.sendData = data; });
-    OpenPort();
-    sim->Trigger();
-    EXPECT_EQ(ReadAll(port, data.size()), data);
-    EXPECT_TRUE(sim->WaitUntilDone(milliseconds(2000)));
-}
-
-TEST_F(Sim, StopsReadingAfterNBytesAndHangsUpMidUpload) {
-    StartSim([](CSimOptions& o) {
-        o.family = SimFamily::Qmx610;
-        o.stopReadingAfter = 10;
-    });
-    ASSERT_TRUE(port.Open(Port(1), SerialTimeouts{20, 80, 500, 0, 300}));
-    ASSERT_EQ(port.Write("/Dh A\r\n/Dh B\r\n", 14), 14u);
-    EXPECT_TRUE(sim->WaitForBytesIn(10, milliseconds(1000)));
-    std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_EQ(sim->WireIn(), "/Dh A\r\n/Dh") << "exactly N bytes are taken";
-    // The line fills; the write ends at its time-out with bytes left over.
-    const std::string big(300000, 'x');
-    const auto t = Clock::now();
-    EXPECT_LT(port.Write(big.data(), big.size()), big.size());
-    EXPECT_LT(Clock::now() - t, milliseconds(3000));
-    port.Close();
-
-    StartSim(
-        [](CSimOptions& o) {
-            o.family = SimFamily::Qmx610;
-            o.hangUpAfter = 5;
-        },
-        2);
-    CSimInstrument& hanging = *sim;
-    OpenPort(2);
-    ASSERT_EQ(port.Write("/Dg 1,2,3,A\r\n", 13), 13u);
-    EXPECT_TRUE(hanging.WaitUntilDone(milliseconds(1000)));
-    EXPECT_TRUE(hanging.HasHungUp());
-    EXPECT_EQ(hanging.TransfersDone(), 0);
-    // An upload hangs up at once: the PC's next write fails.
-    EXPECT_EQ(port.Write("/Dg 4,5,6,B\r\n", 13), 0u);
 }
 
 // A pseudo-terminal's link (tests, benchmarks, the simulator) goes only where

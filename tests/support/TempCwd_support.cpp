@@ -3,26 +3,53 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
-CTempCwd::CTempCwd() {
+CTempDir::CTempDir(const char* prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "XXXXXX";
+    if (mkdtemp(pattern.data())) m_path = pattern;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ignored;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+}
+
+CTempCwd::CTempCwd() : CTempDir("jvs-cfg-") {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) m_old = cwd;
-    char pattern[] = "/tmp/jvs-cfg-XXXXXX";
-    if (mkdtemp(pattern)) m_path = pattern;
-    if (!m_path.empty() && chdir(m_path.c_str()) != 0) m_path.clear();
+    if (!Path().empty() && chdir(Path().c_str()) != 0) m_old.clear();
     // The settings file is the current directory's, whatever the caller's shell says.
     unsetenv("JVS_SETTINGS");
 }
 
 CTempCwd::~CTempCwd() {
-    if (!m_old.empty() && chdir(m_old.c_str()) != 0) return;
-    if (m_path.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
+    // Back where the test started; the base then removes the folder.
+    if (!m_old.empty() && chdir(m_old.c_str()) != 0) std::perror("chdir");
+}
+
+CTempComDir::CTempComDir() : CTempDir("jvs-com-") {
+    if (const char* old = std::getenv("JVS_COM_DIR")) {
+        m_hadOld = true;
+        m_oldValue = old;
+    }
+    setenv("JVS_COM_DIR", Path().c_str(), 1);
+}
+
+CTempComDir::~CTempComDir() {
+    if (m_hadOld)
+        setenv("JVS_COM_DIR", m_oldValue.c_str(), 1);
+    else
+        unsetenv("JVS_COM_DIR");
+}
+
+std::string CTempComDir::PortPath(int n) const {
+    return Path() + "/COM" + std::to_string(n);
 }
 
 CFileSizeLimit::CFileSizeLimit(rlim_t bytes) {
@@ -39,9 +66,7 @@ CFileSizeLimit::~CFileSizeLimit() {
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {

@@ -1,22 +1,47 @@
-// Runs a test inside a fresh temporary directory (the settings file lives in
-// the current directory), and the other helpers the settings tests share.
+// Temporary folders (plain, as the current directory, as the port directory),
+// a file-size limit standing in for a full disk, and whole-file helpers.
 #pragma once
 
 #include <sys/resource.h>
 
 #include <string>
 
-class CTempCwd {
+// A fresh folder under $TMPDIR (or /tmp), removed with its contents at the end.
+class CTempDir {
 public:
-    CTempCwd();
-    ~CTempCwd();
-    CTempCwd(const CTempCwd&) = delete;
-    CTempCwd& operator=(const CTempCwd&) = delete;
+    explicit CTempDir(const char* prefix = "jvs-test-");
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
     const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
 private:
     std::string m_path;
+};
+
+// A fresh folder as the current directory (the settings file lives there).
+class CTempCwd : public CTempDir {
+public:
+    CTempCwd();
+    ~CTempCwd();
+
+private:
     std::string m_old;
+};
+
+// A private port directory: JVS_COM_DIR points at it while it lives, so
+// pseudo-terminals linked there as COM1..COM16 are the only ports a run sees.
+class CTempComDir : public CTempDir {
+public:
+    CTempComDir();
+    ~CTempComDir();
+    // $JVS_COM_DIR/COMn
+    std::string PortPath(int n) const;
+
+private:
+    std::string m_oldValue;
+    bool m_hadOld = false;
 };
 
 // A file-size limit stands in for a full disk: writes past it fail with EFBIG.

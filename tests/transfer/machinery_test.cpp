@@ -7,8 +7,6 @@
 #include <thread>
 
 #include "config/LinkSettings.h"
-#include "sim/Pty.h"
-#include "sim/SimHarness.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
@@ -79,52 +77,6 @@ TEST(Companion, CopiesNothingWhenTheWorkerEndsWithinASecond) {
     manager.Wait();
     EXPECT_EQ(screen.SetCount(), 0);
     EXPECT_LT(MsSince(start), 900) << "companion kept the transfer alive";
-}
-
-TEST(Companion, EveryUploadHasOneNoDownloadDoes) {
-    // A download shows what arrives by appending; a companion would replace
-    // the view with the whole text every second. An upload without one would
-    // never show its progress. Each transfer is held at its operator prompt
-    // with the flag low, where a companion copies the text after a second.
-    CTempComDir dir;
-    CPty pty;
-    ASSERT_TRUE(pty.Create());
-    ASSERT_TRUE(pty.LinkAs(dir.PortPath(1)));
-    UsbSettings.Set(UsbSettingsRecord{200, 1});
-    const std::pair<TransferKind, bool> kinds[] = {
-        {TransferKind::DownloadQmx210, false},       {TransferKind::DownloadQmx610, false},
-        {TransferKind::UsbDownload, false},          {TransferKind::UploadQmx210, true},
-        {TransferKind::UploadQmx610, true},          {TransferKind::UploadPcode, true},
-        {TransferKind::UploadFeatureCodes, true},    {TransferKind::UploadAlignment, true},
-        {TransferKind::UsbUploadQmx610, true},       {TransferKind::UsbUploadText, true},
-        {TransferKind::UsbUploadFeatureCodes, true},
-    };
-    for (const auto& [kind, companion] : kinds) {
-        SCOPED_TRACE(static_cast<int>(kind));
-        UseTestComSettings(0, 200);
-        CUsbScript script;
-        CUsbDevice usb(std::make_unique<CScriptedUsbLayer>(script));
-        CRecordingScreen screen(kind == TransferKind::UploadPcode ? "1,A\r\n"
-                                                                  : "P1,,1.000,2.000,3.000\r\n");
-        screen.HoldPrompts();
-        CTransferManager manager;
-        CTransferJob job;
-        job.screen = &screen;
-        job.usb = &usb;
-        job.portTimeouts = ShortPortTimeouts();
-        ASSERT_TRUE(manager.Start(kind, job));
-        auto until = Clock::now() + std::chrono::seconds(5);
-        while (screen.Prompts().empty() && Clock::now() < until)
-            std::this_thread::sleep_for(milliseconds(2));
-        ASSERT_EQ(screen.Prompts().size(), 1u);
-        const int before = screen.SetCount();
-        g_bTransferDone = false;  // some downloads raise it at their start
-        until = Clock::now() + milliseconds(companion ? 5000 : 1600);
-        while (screen.SetCount() == before && Clock::now() < until)
-            std::this_thread::sleep_for(milliseconds(5));
-        EXPECT_EQ(screen.SetCount() > before, companion);
-        manager.StopAndJoin();
-    }
 }
 
 TEST(Manager, RefusesASecondTransferWhileOneRuns) {

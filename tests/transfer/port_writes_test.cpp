@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
-#include "sim/SimHarness.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"

@@ -1,6 +1,5 @@
 // The document and the edit view: files come back byte for byte, the size
 // limits hold, and a changed document is never dropped without asking.
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QAccessible>
@@ -16,9 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
-#include <csignal>
 #include <string>
 
+#include "TempCwd_support.h"
 #include "convert/ViewCodec.h"
 #include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
@@ -27,16 +26,10 @@
 
 namespace {
 std::string ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
+    return ReadFileBytes(path.toStdString());
 }
 void WriteAll(const QString& path, const std::string& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
-             static_cast<qint64>(bytes.size()));
+    WriteFileBytes(path.toStdString(), bytes);
 }
 // What the editor itself holds (UTF-8), NUL bytes included.
 std::string Editor(const CCommunicationView& view) {
@@ -497,6 +490,10 @@ private slots:
         m_messages.clear();
         QVERIFY(f.doc.OnFileNew());
         QVERIFY(m_messages.isEmpty());
+        // Saved, the document holds no change any more.
+        QTest::keyClicks(&f.view, "Q");
+        QVERIFY(f.doc.SaveDocument(Path("again")));
+        QVERIFY(!f.doc.IsModified());
     }
 
     void fileErrorsKeepTheText() {
@@ -522,16 +519,10 @@ private slots:
         QVERIFY(!f.doc.SaveDocument(Path("link")));
         QVERIFY(!f.doc.SaveDocument(Path("fifo")));
         QVERIFY(!f.doc.OpenDocument(Path("fifo")));
-        struct rlimit old {};
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 2;
-        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &tiny) == 0);
-        const bool savedWhenFull = f.doc.SaveDocument(Path("target"));
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::signal(SIGXFSZ, oldHandler);
-        QVERIFY(!savedWhenFull);
+        {
+            CFileSizeLimit full(2);
+            QVERIFY(!f.doc.SaveDocument(Path("target")));
+        }
         QCOMPARE(m_messages.size(), 4);
         QVERIFY(m_messages[0].startsWith(QString::fromUtf8("无法对 ") + Path("link")));
         QVERIFY(m_messages[0].endsWith("\nis a symbolic link; not written through it"));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "JvsProcess_support.h"
+
 struct UsbModelRow;
 
 struct CMockUsbDevice {
@@ -45,11 +47,6 @@ private:
 // Packet helper: the bytes zero-filled to 64.
 std::string UsbPacket(const std::string& bytes);
 
-struct CUmockdevResult {
-    int status = -1;
-    std::string out, err;
-};
-
 // A signal sent to jvs `after` seconds (e.g. "0.5"); with holdInput its
 // standard input stays open and empty, so the operator prompt waits.
 struct CUsbInterrupt {
@@ -59,12 +56,11 @@ struct CUsbInterrupt {
 };
 
 // Runs `jvs ARGS` under umockdev-run with the given devices, each with its
-// recording (none: the device is only present). Files go to dir.
-CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
-                                  const std::vector<CMockUsbDevice>& devices,
-                                  const std::vector<std::string>& recordings,
-                                  const std::string& args, const std::string& stdinText = {},
-                                  const CUsbInterrupt& interrupt = {});
+// recording (none: the device is only present), in dir; ARGS split at spaces.
+CJvsResult RunJvsWithMockUsb(const std::string& dir, const std::vector<CMockUsbDevice>& devices,
+                             const std::vector<std::string>& recordings, const std::string& args,
+                             const std::string& stdinText = {},
+                             const CUsbInterrupt& interrupt = {});
 
 // Why the umockdev tests cannot run here (no umockdev-run, no libusb, no jvs),
 // or empty.

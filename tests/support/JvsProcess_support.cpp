@@ -8,44 +8,19 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 extern char** environ;
 
-namespace {
-const std::string kJvs = std::string(JVS_BINARY_DIR) + "/bin/jvs";
-
-std::string MakeTempFolder(const char* prefix) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "XXXXXX";
-    return mkdtemp(pattern.data()) ? pattern : std::string();
+std::string JvsPath() {
+    return std::string(JVS_BINARY_DIR) + "/bin/jvs";
 }
-}  // namespace
 
 int UnreadPipe() {
     int fds[2] = {-1, -1};
     if (pipe2(fds, O_CLOEXEC) != 0) return -1;
     close(fds[0]);
     return fds[1];
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-CTempFolder::CTempFolder() : m_path(MakeTempFolder("jvs-cli-")) {}
-
-CTempFolder::~CTempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
 }
 
 CJvsProcess::CJvsProcess(const std::vector<std::string>& args, const CJvsOptions& options) {
@@ -63,8 +38,11 @@ CJvsProcess::CJvsProcess(const std::vector<std::string>& args, const CJvsOptions
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::vector<char*> argv{const_cast<char*>(kJvs.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<std::string> words = options.prefix;
+    words.push_back(JvsPath());
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
     int out[2] = {-1, -1}, err[2] = {-1, -1};
@@ -88,7 +66,7 @@ CJvsProcess::CJvsProcess(const std::vector<std::string>& args, const CJvsOptions
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        execve(kJvs.c_str(), argv.data(), envp.data());
+        execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(out[1]);

@@ -1,6 +1,6 @@
 // `jvs` as a child process: arguments without a shell, a chosen working
-// directory, standard input, environment and file-size limit, and signals
-// sent to it while it runs.
+// directory, standard input, environment and file-size limit, an optional
+// command in front (umockdev-run), and signals sent to it while it runs.
 #pragma once
 
 #include <sys/resource.h>
@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "TempCwd_support.h"
 
 struct CJvsResult {
     int status = -1;  // exit status, or -1 when it ended by a signal
@@ -27,6 +29,7 @@ struct CJvsOptions {
     int stdoutFd = -1;  // used instead of the captured pipe when set; kClosed: none
     rlim_t fileSizeLimit = RLIM_INFINITY;                  // a full disk (SIGXFSZ at default)
     std::vector<std::pair<std::string, std::string>> env;  // value "\x01": unset
+    std::vector<std::string> prefix;  // a program (found on PATH) that runs jvs, and its arguments
 };
 
 class CJvsProcess {
@@ -60,19 +63,5 @@ CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& optio
 // The write end of a pipe nobody reads (its read end already closed).
 int UnreadPipe();
 
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
-
-// A fresh folder removed with its contents at the end.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+// Where the built jvs is.
+std::string JvsPath();

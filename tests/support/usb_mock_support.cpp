@@ -1,20 +1,17 @@
 #include "usb_mock_support.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
+#include "TempCwd_support.h"
 #include "link/UsbDevice.h"
 #include "link/UsbModelIds.h"
 
 namespace {
-
-const std::string kJvs = std::string(JVS_BINARY_DIR) + "/bin/jvs";
 
 void Put16(std::string& s, unsigned v) {
     s += static_cast<char>(v & 0xFF);
@@ -62,11 +59,6 @@ std::string Descriptors(const UsbModelIdsRecord& ids) {
     Put16(d, static_cast<unsigned>(9 + body.size()));
     d += std::string("\x01\x01\x00\x80\x32", 5);
     return d + body;
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
@@ -163,51 +155,54 @@ std::string MockUsbUnavailable() {
     if (!HaveUsbSupport()) return "built without libusb";
     if (std::system("command -v umockdev-run >/dev/null 2>&1") != 0)
         return "umockdev-run not installed (Debian package umockdev)";
-    if (access(kJvs.c_str(), X_OK) != 0) return "jvs not built";
+    if (access(JvsPath().c_str(), X_OK) != 0) return "jvs not built";
     return {};
 }
 
-CUmockdevResult RunJvsWithMockUsb(const std::string& dir,
-                                  const std::vector<CMockUsbDevice>& devices,
-                                  const std::vector<std::string>& recordings,
-                                  const std::string& args, const std::string& stdinText,
-                                  const CUsbInterrupt& interrupt) {
+CJvsResult RunJvsWithMockUsb(const std::string& dir, const std::vector<CMockUsbDevice>& devices,
+                             const std::vector<std::string>& recordings, const std::string& args,
+                             const std::string& stdinText, const CUsbInterrupt& interrupt) {
     // In its own directory, so no settings file of the caller's applies.
-    std::string cmd = "cd " + dir + " && ";
+    CJvsOptions options;
+    options.cwd = dir;
     // umockdev-run puts its library first in LD_PRELOAD; an AddressSanitizer
     // build must then be told not to insist on coming first.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    cmd += "ASAN_OPTIONS='" + std::string(asan && *asan ? std::string(asan) + ":" : "") +
-           "verify_asan_link_order=0' umockdev-run";
+    options.env = {{"ASAN_OPTIONS", (asan && *asan ? std::string(asan) + ":" : std::string()) +
+                                        "verify_asan_link_order=0"}};
+    options.prefix = {"umockdev-run"};
     for (size_t i = 0; i < devices.size(); ++i) {
         const std::string desc = dir + "/dev" + std::to_string(i) + ".umockdev";
-        std::ofstream(desc, std::ios::binary) << devices[i].Description();
-        cmd += " -d " + desc;
+        WriteFileBytes(desc, devices[i].Description());
+        options.prefix.insert(options.prefix.end(), {"-d", desc});
         if (i < recordings.size() && !recordings[i].empty()) {
             const std::string pcap = dir + "/dev" + std::to_string(i) + ".pcap";
-            std::ofstream(pcap, std::ios::binary) << recordings[i];
-            cmd += " -p " + devices[i].SysfsPath() + "=" + pcap;
+            WriteFileBytes(pcap, recordings[i]);
+            options.prefix.insert(options.prefix.end(),
+                                  {"-p", devices[i].SysfsPath() + "=" + pcap});
         }
     }
-    std::string in = dir + "/stdin";
-    const std::string out = dir + "/stdout", err = dir + "/stderr";
-    std::ofstream(in, std::ios::binary) << stdinText;
-    std::string hold;
-    if (interrupt.holdInput) {
-        in = dir + "/stdin.fifo";
-        mkfifo(in.c_str(), 0600);
-        hold = "exec 3<>" + in + "; ";
+    options.prefix.push_back("--");
+    // The signal goes to jvs itself, not to umockdev-run; a background job's
+    // input would be /dev/null unless handed on explicitly.
+    if (!interrupt.after.empty())
+        options.prefix.insert(
+            options.prefix.end(),
+            {"sh", "-c",
+             "exec 3<&0; \"$0\" \"$@\" <&3 3<&- & p=$!; sleep " + interrupt.after + "; kill -" +
+                 interrupt.signal + " $p; wait $p"});
+    int held[2] = {-1, -1};
+    if (interrupt.holdInput && pipe2(held, O_CLOEXEC) == 0) {
+        options.stdinFd = held[0];
+    } else {
+        options.stdinPath = dir + "/stdin";
+        WriteFileBytes(options.stdinPath, stdinText);
     }
-    const std::string run = kJvs + " " + args + " <" + in + " >" + out + " 2>" + err;
-    if (interrupt.after.empty())
-        cmd += " -- " + run;
-    else
-        cmd += " -- sh -c '" + hold + run + " & p=$!; sleep " + interrupt.after + "; kill -" +
-               interrupt.signal + " $p; wait $p'";
-    const int raw = std::system(cmd.c_str());
-    CUmockdevResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = Slurp(out);
-    result.err = Slurp(err);
+    std::vector<std::string> words;
+    std::istringstream split(args);
+    for (std::string w; split >> w;) words.push_back(w);
+    CJvsResult result = CJvsProcess(words, options).Wait(60000);
+    for (int fd : held)
+        if (fd >= 0) close(fd);
     return result;
 }
