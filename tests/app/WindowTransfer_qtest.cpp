@@ -18,7 +18,7 @@
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
 #include "config/LinkSettings.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"

@@ -268,7 +268,9 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
 
     // A usual grid comes from the program's table: nothing searched for, nothing
     // kept (with another PROJ it is searched for and kept like any other).
-    if (UsualGridsFitThisProj()) EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+    if (UsualGridsFitThisProj()) {
+        EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+    }
     std::filesystem::remove_all(work / "cache/jvs-transfer");
 
     // Another grid's answer is kept; a damaged cache file (cut short, or a

@@ -273,7 +273,7 @@ TEST_F(Cli, PortsListsTheDialogsChoicesAndAnRfcommLinkCarriesADownload) {
     fs::create_directories(dev / "serial/by-id");
     fs::create_symlink("../../ttyUSB5", dev / "serial/by-id/usb-Gone-if00-port0");
     const std::string data = "PT1,,1.000,2.000,3.000\r\n\x03";
-    WriteBytes(work / "send.txt", data);
+    WriteFileBytes(work / "send.txt", data);
     Sim({"qmx610", "--link", rfcomm, "--send", work / "send.txt", "--after", "100"});
     for (int i = 0; i < 300 && !fs::exists(rfcomm); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TempCwd_support.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 #include "sim/SimInstrument.h"
 
 namespace {

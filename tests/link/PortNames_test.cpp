@@ -13,7 +13,7 @@
 
 #include "TempCwd_support.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 
 namespace fs = std::filesystem;
 

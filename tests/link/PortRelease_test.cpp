@@ -17,7 +17,7 @@
 
 #include "link/SerialPort.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "link/SerialPort.h"
 #include "link/UsbDevice.h"
 #include "sim/Pty.h"
-#include "sim/SimHarness.h"
+#include "TempCwd_support.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
 
