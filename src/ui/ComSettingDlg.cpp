@@ -9,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "config/LinkSettings.h"
 #include "config/SettingsFile.h"
 #include "link/PortNames.h"
+#include "ui/DialogButtons.h"
 #include "ui/MessageSeam.h"
 
 namespace {
@@ -158,22 +158,12 @@ CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
     numbers->addWidget(m_rowDelay, 1, 1);
     numbers->addWidget(new QLabel(QStringLiteral("毫秒"), this), 1, 2);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("ctl1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("ctl2"));
-    connect(ok, &QPushButton::clicked, this, &CComSettingDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const COkCancel buttons = MakeOkCancel(*this, ButtonPlace::kRowRight, [this] { OnOK(); });
 
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(numbers);
     bottom->addStretch();
-    bottom->addLayout(buttons);
+    bottom->addLayout(buttons.layout);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(grid);
