@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QWidget>
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -36,6 +38,7 @@ constexpr char kProbeCancel[] = "取消";
 // and the worker never waits for the window. Stop() (the cancel button, Esc,
 // leaving) wakes the port being tried at once.
 class CWindowProbe : public QObject, public CProbeScreen {
+    Q_OBJECT
 public:
     explicit CWindowProbe(QMainWindow* frame) : QObject(frame) {
         auto* bar = frame->statusBar();
@@ -68,8 +71,7 @@ public:
         SetView(kMsgProbeStatus);
         m_thread = std::thread([this] {
             const int found = Probe(*this, {}, &m_stop);
-            QMetaObject::invokeMethod(
-                this, [this, found] { Finish(found); }, Qt::QueuedConnection);
+            Post([this, found] { Finish(found); });
         });
     }
     void Stop() { m_stop.Stop(); }
@@ -85,8 +87,7 @@ public:
     void SetStatusText(const std::string& utf8) override {
         // The first line was shown by Start; the rest follow in order.
         if (!m_started.exchange(true)) return;
-        QMetaObject::invokeMethod(
-            this, [utf8] { SetView(utf8); }, Qt::QueuedConnection);
+        Post([utf8] { SetView(utf8); });
     }
     void ShowMessage(const std::string& utf8) override {
         std::lock_guard lock(m_mutex);
@@ -95,15 +96,35 @@ public:
     void TryingPort(const std::string& name) override {
         const QString text =
             QString::fromUtf8(kProbeTrying) + QString::fromStdString(name) + QStringLiteral("…");
-        QMetaObject::invokeMethod(
-            this,
-            [this, text] {
-                if (m_progress) m_label->setText(text);
-            },
-            Qt::QueuedConnection);
+        Post([this, text] {
+            if (m_progress) m_label->setText(text);
+        });
+    }
+
+    // Runs the worker's calls in order on the window's thread.
+    Q_INVOKABLE void Drain() {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(m_mutex);
+            calls.swap(m_calls);
+            m_drainPosted = false;
+        }
+        for (auto& call : calls) call();
     }
 
 private:
+    // The calls travel in our own queue under our own lock; the event only
+    // wakes the window's thread.
+    void Post(std::function<void()> call) {
+        bool post = false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back(std::move(call));
+            post = !m_drainPosted;
+            m_drainPosted = true;
+        }
+        if (post) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+    }
     static void SetView(const std::string& utf8) {
         // The status replaces the data: the document no longer holds its file.
         ShowNewData(Utf8ToGbk(utf8));
@@ -117,7 +138,9 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_started{false};
     std::mutex m_mutex;
-    std::string m_message;
+    std::string m_message;                      // guarded by m_mutex
+    std::deque<std::function<void()>> m_calls;  // guarded by m_mutex
+    bool m_drainPosted = false;                 // guarded by m_mutex
 };
 
 QPointer<CWindowProbe> g_probe;
@@ -192,3 +215,5 @@ void RegisterLinkCommands() {
         dlg.exec();
     });
 }
+
+#include "LinkCommands.moc"
