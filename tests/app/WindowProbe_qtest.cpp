@@ -18,7 +18,6 @@
 #include "app/MainFrame.h"
 #include "config/LinkSettings.h"
 #include "convert/ViewCodec.h"
-#include "TempCwd_support.h"
 #include "sim/SimInstrument.h"
 #include "ui/ComSettingDlg.h"
 #include "view/CommunicationView.h"

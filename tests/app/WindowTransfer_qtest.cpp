@@ -13,12 +13,12 @@
 #include <cstring>
 
 #include "AppTest_support.h"
+#include "TempCwd_support.h"
 #include "app/AppServices.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
 #include "config/LinkSettings.h"
-#include "TempCwd_support.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "TempCwd_support.h"
-#include "TempCwd_support.h"
 #include "sim/SimInstrument.h"
 
 namespace {

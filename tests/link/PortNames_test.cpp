@@ -13,7 +13,6 @@
 
 #include "TempCwd_support.h"
 #include "sim/Pty.h"
-#include "TempCwd_support.h"
 
 namespace fs = std::filesystem;
 

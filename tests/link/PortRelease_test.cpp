@@ -15,9 +15,9 @@
 #include <future>
 #include <thread>
 
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
 #include "sim/Pty.h"
-#include "TempCwd_support.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <thread>
 
-#include "sim/Pty.h"
 #include "TempCwd_support.h"
+#include "sim/Pty.h"
 
 namespace {
 

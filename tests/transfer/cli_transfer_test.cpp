@@ -14,8 +14,8 @@
 #include <sstream>
 #include <thread>
 
-#include "sim/Pty.h"
 #include "TempCwd_support.h"
+#include "sim/Pty.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "TempCwd_support.h"
 #include "link/SerialPort.h"
 #include "link/UsbDevice.h"
 #include "sim/Pty.h"
-#include "TempCwd_support.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
 
