@@ -4,6 +4,8 @@
 #include <cstring>
 #include <thread>
 
+#include "base/ControlBytes.h"
+
 void CProbeStop::Stop() {
     std::lock_guard lock(m_mutex);
     m_stopped = true;
@@ -33,7 +35,7 @@ bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
     if (stop) stop->Attach(&port);
     unsigned char reply[128] = {};
     port.Purge(true, true);
-    port.Write(kProbeGreeting, sizeof kProbeGreeting - 1);
+    port.Write(kProbeGreeting.data(), kProbeGreeting.size());
     if (stop)
         stop->Pause(timing.pauseMs);
     else

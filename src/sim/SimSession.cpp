@@ -20,14 +20,10 @@ int MsUntil(Clock::time_point t) {
 using sim_detail::kHangUpGraceMs;
 using sim_detail::MsUntil;
 
-namespace {
-const std::string kGreeting = "Connect\r\n";
-}  // namespace
-
 bool CSimSession::GreetingByte(char c) {
     m_front += c;
-    if (kGreeting.compare(0, m_front.size(), m_front) != 0) return false;
-    if (m_front.size() == kGreeting.size()) {
+    if (kProbeGreeting.compare(0, m_front.size(), m_front) != 0) return false;
+    if (m_front.size() == kProbeGreeting.size()) {
         m_front.clear();
         m_sim.Update([&] { ++m_sim.m_greetings; });
         if (m_opt.answerGreeting) Send(m_opt.greetingReply);
