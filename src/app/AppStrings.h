@@ -27,7 +27,6 @@ inline constexpr char kCommandBarTitle[] = "命令栏";
 inline constexpr char kToolBarTitle[] = "工具栏";
 inline constexpr char kConverting[] = "正在转换数据…";
 inline constexpr char kExportTitle[] = "导出";
-inline constexpr char kExportFailed[] = "导出失败!";
 inline constexpr char kExported[] = "已导出: ";
 
 inline constexpr char kStopButton[] = "停止";

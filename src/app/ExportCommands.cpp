@@ -19,6 +19,7 @@
 #include "geo/PointExport.h"
 #include "ui/CrsChoiceDlg.h"
 #include "ui/MessageSeam.h"
+#include "ui/PlanTexts.h"
 #include "view/CommunicationDoc.h"
 
 namespace {
@@ -90,7 +91,7 @@ void Export(EPointFormat format) {
         return;
     }
     if (const int error = WriteExport(path, result.m_text); error != 0) {
-        ShowMessageBox(AppMainWindow(), QString::fromUtf8(apptext::kExportFailed) + '\n' + path +
+        ShowMessageBox(AppMainWindow(), QString::fromUtf8(plantext::kExportFailed) + '\n' + path +
                                             ": " + Utf8(FileErrorText(error)));
         return;
     }
