@@ -3,14 +3,7 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 
-#include <QAccessible>
-#include <QAccessibleWidget>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QPageSetupDialog>
-#include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QTimer>
@@ -19,62 +12,19 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ControlBytes.h"
 #include "convert/ViewCodec.h"
 #include "ui/EditUi.h"
-#include "view/PrintPreviewDlg.h"
 #include "view/TextWidths.h"
+#include "view/ViewAccessible.h"
 
 namespace {
-constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr size_t kLargeInsert = 256 * 1024;
 // A line longer than this (bytes of UTF-8) is measured a character at a time.
 constexpr size_t kLongLine = 1024;
 
 std::string EscapeUtf8(unsigned byte) {
     return DecodeViewUtf8(std::string(1, static_cast<char>(byte)));
-}
-
-// The editor's accessible counts every character before the caret at each
-// screen update: milliseconds per MiB at every scroll step and after every
-// caret move. Qt builds accessibles even when no assistive tool listens, so
-// until one does the view gets a plain one; when one starts, the plain ones
-// go and the editor's own, with its text, is built on the next query.
-std::vector<QPointer<CCommunicationView>> g_views;
-
-QAccessibleInterface* PlainViewAccessible(const QString&, QObject* object) {
-    auto* view = qobject_cast<CCommunicationView*>(object);
-    if (!view || QAccessible::isActive()) return nullptr;
-    return new QAccessibleWidget(view, QAccessible::EditableText);
-}
-
-// Drops a view's cached accessible of the kind not wanted now.
-void DropAccessible(CCommunicationView* view, bool wantText) {
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view);
-    if (iface && (iface->textInterface() != nullptr) != wantText)
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
-}
-
-struct CAccessibilityWatch : QAccessible::ActivationObserver {
-    void accessibilityActiveChanged(bool active) override {
-        if (!active) return;
-        std::erase_if(g_views, [](const QPointer<CCommunicationView>& v) { return v.isNull(); });
-        for (const auto& view : g_views) DropAccessible(view, true);
-    }
-};
-
-void UsePlainAccessibleWhileUnused(CCommunicationView* view) {
-    static const bool installed = [] {
-        // After the editor's factory, so ours is asked first. The watch lives
-        // as long as the program: Qt keeps a pointer to it.
-        QAccessible::installFactory(PlainViewAccessible);
-        QAccessible::installActivationObserver(new CAccessibilityWatch);
-        return true;
-    }();
-    (void)installed;
-    std::erase_if(g_views, [](const QPointer<CCommunicationView>& v) { return v.isNull(); });
-    g_views.emplace_back(view);
-    // One built while the editor was set up is the editor's own.
-    if (!QAccessible::isActive()) DropAccessible(view, false);
 }
 
 // Whether some line of `utf8` (the first one continuing a line already
@@ -105,8 +55,7 @@ bool MayHaveLongLine(long long widest, const CCharWidths& widths) {
 }
 
 bool IsLead(char byte) {
-    const auto b = static_cast<unsigned char>(byte);
-    return b >= kLeadFirst && b <= kLeadLast;
+    return IsGbkLeadByte(static_cast<unsigned char>(byte));
 }
 }  // namespace
 
@@ -615,98 +564,4 @@ void CCommunicationView::SetWrap(long mode) {
 void CCommunicationView::resizeEvent(QResizeEvent* event) {
     QsciScintilla::resizeEvent(event);
     UpdateWrap();
-}
-
-qsizetype CCommunicationView::Room() const {
-    // A rectangular selection is not replaced whole: count none of it.
-    if (SendScintilla(SCI_SELECTIONISRECTANGLE))
-        return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes);
-    const QString selected = selectedText();
-    const auto selectedBytes =
-        static_cast<qsizetype>(EncodeViewUtf8(selected.toUtf8().toStdString()).size());
-    return std::max<qsizetype>(0, kMaxTypedBytes - m_bytes + selectedBytes);
-}
-
-std::string CCommunicationView::FitInput(const QString& text) const {
-    // What the user types, pastes or drops is held to the bytes it will be
-    // saved as: code page 936 ('?' where it has no character), every line
-    // break CR LF, and no more than the room left.
-    const qsizetype room = Room();
-    // Every character takes a byte at least, a CR LF pair two: no more
-    // than this can fit, however much was given.
-    QString in = text.left(2 * room + 2);
-    in.replace("\r\n", "\n");
-    in.replace('\r', '\n');
-    std::string out;
-    qsizetype used = 0;
-    for (qsizetype i = 0; i < in.size();) {
-        std::string utf8;
-        if (in.at(i) == u'\n') {
-            utf8 = "\r\n";
-            ++i;
-        } else {
-            const qsizetype n =
-                (in.at(i).isHighSurrogate() && i + 1 < in.size() && in.at(i + 1).isLowSurrogate())
-                    ? 2
-                    : 1;
-            utf8 = QStringView(in).mid(i, n).toUtf8().toStdString();
-            i += n;
-        }
-        const std::string bytes = EncodeViewUtf8(utf8);
-        // Built, not assigned: a short literal assignment trips a GCC 12 false warning.
-        if (bytes == "?" && utf8 != "?") utf8 = std::string(1, '?');
-        const auto cost = static_cast<qsizetype>(bytes.size());
-        if (used + cost > room) break;
-        used += cost;
-        out += utf8;
-    }
-    return out;
-}
-
-QByteArray CCommunicationView::fromMimeData(const QMimeData* source, bool& rectangular) const {
-    // Paste and drop both come through here.
-    rectangular = false;
-    if (!source || !source->hasText()) return {};
-    return QByteArray::fromStdString(FitInput(source->text()));
-}
-
-void CCommunicationView::inputMethodEvent(QInputMethodEvent* event) {
-    // Chinese is mostly typed through an input method: its committed text is
-    // held to the limit like keys are.
-    const QString commit = event->commitString();
-    if (isReadOnly() || commit.isEmpty()) {
-        QsciScintilla::inputMethodEvent(event);
-        return;
-    }
-    const QString fitted = QString::fromStdString(FitInput(commit));
-    if (fitted == commit) {
-        QsciScintilla::inputMethodEvent(event);
-        return;
-    }
-    QInputMethodEvent trimmed(event->preeditString(), event->attributes());
-    trimmed.setCommitString(fitted, event->replacementStart(), event->replacementLength());
-    QsciScintilla::inputMethodEvent(&trimmed);
-}
-
-QPrinter& CCommunicationView::Printer() {
-    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *m_printer;
-}
-
-void CCommunicationView::OnFilePrint() {
-    QPrintDialog dialog(&Printer(), this);
-    if (RunEditDialog(dialog) != QDialog::Accepted) return;
-    // Laid out for the printer chosen, a page at a time as it prints.
-    CPrintLayout layout(GetBytes(), font(), Printer());
-    PrintLayoutPages(layout, Printer(), this);
-}
-
-void CCommunicationView::OnFilePrintPreview() {
-    CPrintPreviewDlg preview(GetBytes(), font(), Printer(), this);
-    if (RunEditDialog(preview) == CPrintPreviewDlg::kPrintRequested) OnFilePrint();
-}
-
-void CCommunicationView::OnFilePrintSetup() {
-    QPageSetupDialog dialog(&Printer(), this);
-    RunEditDialog(dialog);
 }
