@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "TempCwd_support.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
@@ -36,12 +37,11 @@
 
 namespace {
 
-CCommunicationApp* g_benchApp = nullptr;
 std::chrono::steady_clock::time_point g_completed;
 
 // A site of 2 km by 1.5 km, twelve codes, names like the instruments give
 // them: 1 MiB less a little, ended by ETX when downloaded.
-std::string TervList(size_t bytes = (1 << 20) - 64) {
+std::string SiteList(size_t bytes = (1 << 20) - 64) {
     // Site coordinates of a few thousand metres, as most field work is
     // measured in: 26,000+ lines fit 1 MiB.
     static const char* const codes[] = {"KZ",   "TREE", "POLE", "WALL", "FENCE", "HYD",
@@ -61,19 +61,8 @@ std::string TervList(size_t bytes = (1 << 20) - 64) {
     return text;
 }
 const std::string& Sample() {
-    static const std::string text = TervList();
+    static const std::string text = SiteList();
     return text;
-}
-
-double ResidentMb() {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    double kb = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmRSS: %lf", &kb) == 1) break;
-    std::fclose(f);
-    return kb / 1024;
 }
 
 // A plan the size of a dock on a laptop screen, reading the given text.
@@ -180,7 +169,7 @@ BENCHMARK(BM_PlanPanRepaintZoomed)->Unit(benchmark::kMillisecond)->UseRealTime()
 // "数据接收完成!", the longest the window's loop was kept from a 10 ms timer.
 void BM_WindowDownload1MiB(benchmark::State& state) {
     const bool planOpen = state.range(0) != 0;
-    std::string data = TervList((1 << 20) - 1);
+    std::string data = SiteList((1 << 20) - 1);
     data += '\x03';
     CTempComDir dir;
     ComSettings.Update([](ComSettingsRecord& r) {
@@ -191,7 +180,7 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
     });
     // A desktop's window: the text keeps its full width beside the plan, so
     // both runs lay the text out alike.
-    CMainFrame* frame = g_benchApp->Frame();
+    CMainFrame* frame = BenchApp()->Frame();
     frame->showNormal();
     frame->resize(1600, 900);
     auto* dock = frame->findChild<CPlanDock*>();
@@ -201,7 +190,7 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
     double receivedMs = 0, worstStall = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        g_benchApp->View()->SetBytes({});
+        BenchApp()->View()->SetBytes({});
         QCoreApplication::processEvents();
         state.ResumeTiming();
         CPty pty;
@@ -216,7 +205,7 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
             tick.start();
         });
         const auto start = std::chrono::steady_clock::now();
-        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, g_benchApp->Screen())) {
+        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, BenchApp()->Screen())) {
             state.SkipWithError("not started");
             return;
         }
@@ -229,10 +218,10 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
         while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         instrument.join();
         probe.stop();
-        g_benchApp->Screen().Flush();
+        BenchApp()->Screen().Flush();
         QCoreApplication::processEvents();
         state.PauseTiming();
-        if (g_benchApp->View()->GetBytes().size() != data.size())
+        if (BenchApp()->View()->GetBytes().size() != data.size())
             state.SkipWithError("view incomplete");
         if (planOpen) {
             // The plan catches up with the last text once the download is done.
@@ -256,10 +245,10 @@ BENCHMARK(BM_WindowDownload1MiB)
 
 // The help page's picture: a sample in the window with the plan open.
 int TakePicture(const QString& file) {
-    CMainFrame* frame = g_benchApp->Frame();
+    CMainFrame* frame = BenchApp()->Frame();
     frame->showNormal();
     frame->resize(1180, 640);
-    if (!g_benchApp->Doc()->OpenDocument(QStringLiteral(JVS_SOURCE_DIR "/samples/terv210.txt")))
+    if (!BenchApp()->Doc()->OpenDocument(QStringLiteral(JVS_SOURCE_DIR "/samples/terv210.txt")))
         return 1;
     auto* dock = frame->findChild<CPlanDock*>();
     if (dock->isHidden()) frame->OnCommand(cmd::kViewPlan);
@@ -268,7 +257,7 @@ int TakePicture(const QString& file) {
     for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
     dock->Refresh();
     dock->Canvas()->FitAll();
-    g_benchApp->View()->setCursorPosition(3, 0);  // P2: the plan marks it
+    BenchApp()->View()->setCursorPosition(3, 0);  // P2: the plan marks it
     for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
     return frame->grab().save(file, "PNG") ? 0 : 1;
 }
@@ -276,35 +265,16 @@ int TakePicture(const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
     QString picture;
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--picture=", 10) == 0)
             picture = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[i] + 10));
-    // The settings file and the recent files go to a folder of our own.
-    QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
-    QDir::setCurrent(settingsDir.path());
-    SetMessageHook([](const QString& text, EButtons) {
+    CWindowBench bench;
+    bench.workInSettingsFolder = true;
+    bench.onMessage = [](const QString& text) {
         if (text == QString::fromUtf8("数据接收完成!"))
             g_completed = std::chrono::steady_clock::now();
-        return EAnswer::Ok;
-    });
-    CCommunicationApp app;
-    StartOptions options;
-    options.showSplash = false;
-    options.startupWait = false;
-    if (!app.InitInstance(options)) return 1;
-    g_benchApp = &app;
-    int status = 0;
-    if (!picture.isEmpty()) {
-        status = TakePicture(picture);
-    } else {
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-    }
-    app.Doc()->SetModified(false);
-    return status;
+    };
+    if (!picture.isEmpty()) bench.instead = [&picture] { return TakePicture(picture); };
+    return RunWindowBenchmarks(argc, argv, bench);
 }

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
@@ -49,7 +50,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-CCommunicationApp* g_benchApp = nullptr;
 int g_messages = 0;
 
 double Seconds(Clock::time_point from) {
@@ -59,121 +59,6 @@ double Seconds(Clock::time_point from) {
 size_t Bytes(const benchmark::State& state) {
     // "4 MiB" is the open bound itself.
     return state.range(0) == 4 ? kMaxTextBytes : static_cast<size_t>(state.range(0)) << 20;
-}
-
-template <typename Make>
-std::string Fill(Make make, size_t limit) {
-    std::string text;
-    for (int i = 0;; ++i) {
-        std::string piece = make(i);
-        if (text.size() + piece.size() > limit) break;
-        text += piece;
-    }
-    return text;
-}
-
-// A TERV210 coordinate list (about 39 bytes a line: 26,886 lines in 1 MiB).
-std::string TervList(size_t size) {
-    return Fill(
-        [](int i) {
-            char line[96];
-            std::snprintf(line, sizeof line, "P%d,C%d,%d.%03d,%d.%03d,%d.%02d\r\n", i, i % 50,
-                          1000 + i % 90000, i % 1000, 5000 + i % 7000, (i * 7) % 1000, 40 + i % 20,
-                          i % 100);
-            return std::string(line);
-        },
-        size);
-}
-
-// Coordinates with six decimals, as a corrected list has them: correcting
-// keeps the text's size, so a list at the bound stays within it.
-std::string PrismList(size_t size) {
-    return Fill(
-        [](int i) {
-            char line[96];
-            std::snprintf(line, sizeof line, "P%d,C%d,%d.%06d,%d.%06d,%d.%06d\r\n", i, i % 50,
-                          1000 + i % 9000, i % 1000000, 5000 + i % 4000, (i * 7) % 1000000,
-                          40 + i % 20, i % 1000000);
-            return std::string(line);
-        },
-        size);
-}
-
-// A code list of full-width rows (16 bytes: 65,535 rows in 1 MiB).
-std::string CodeList(size_t size) {
-    return Fill(
-        [](int i) {
-            char line[32];
-            std::snprintf(line, sizeof line, "%03d,CODE%06d\r\n", i % 1000, i % 1000000);
-            return std::string(line);
-        },
-        size);
-}
-
-std::string Framed(const std::string& payload, size_t size) {
-    std::string text;
-    FramePayload(payload, text);
-    text.resize(size, '\n');
-    return text;
-}
-
-size_t PayloadFor(size_t size) {
-    return (size - 200) / 136 * 128;
-}
-
-std::string Coords210(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[64];
-                          std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d",
-                                        i % 100000000, i * 3, i * 5, i % 99999);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
-}
-
-std::string Measurement(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[80];
-                          std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i,
-                                        5000000 + i, 1000000 + i, i % 50000);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
-}
-
-std::string RawCodes(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[32];
-                          std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
-}
-
-// Fixed-width QMX610/710 records: 84 or 100 characters and CR LF.
-std::string Fixed(const char* const* tags, int tagCount, size_t size) {
-    return Fill(
-        [&](int i) {
-            char r[160];
-            const std::string tag = tags[i % tagCount];
-            char name[16];
-            std::snprintf(name, sizeof name, "P%d", i);
-            std::snprintf(r, sizeof r, "%s  %-14s", tag.c_str(), name);
-            std::string line = r;
-            const int count = tag == "02TP" ? 6 : 5;
-            for (int f = 0; f < count; ++f) {
-                std::snprintf(r, sizeof r, "%-16s", f == count - 1 ? "TREE" : "1234.567");
-                line += r;
-            }
-            return line + "\r\n";
-        },
-        size);
 }
 
 // One single line: a coordinate list whose line ends were lost.
@@ -203,11 +88,11 @@ void Settle() {
 }
 
 void PlaceText(const std::string& text) {
-    g_benchApp->Doc()->OnNewDocument();
-    g_benchApp->SetViewText(text);
-    g_benchApp->Doc()->SetModified(false);
+    BenchApp()->Doc()->OnNewDocument();
+    BenchApp()->SetViewText(text);
+    BenchApp()->Doc()->SetModified(false);
     Settle();
-    g_benchApp->View()->repaint();
+    BenchApp()->View()->repaint();
 }
 
 // Waits (spinning the event loop) until the view no longer holds `before`.
@@ -215,7 +100,7 @@ bool WaitForChange(const std::string& before, double limitSeconds = 60) {
     const auto start = Clock::now();
     std::string shown;
     for (;;) {
-        g_benchApp->GetViewText(shown);
+        BenchApp()->GetViewText(shown);
         if (shown != before) return true;
         if (Seconds(start) > limitSeconds) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -247,7 +132,7 @@ CSample Measure(benchmark::State& state, Command command, Finished finished) {
     ticker.start();
     command();
     if (!finished()) state.SkipWithError("no result shown");
-    g_benchApp->View()->repaint();
+    BenchApp()->View()->repaint();
     CSample sample;
     sample.done = Seconds(start);
     sample.stall = std::max(longest, Seconds(last));
@@ -279,7 +164,7 @@ void Conversion(benchmark::State& state, unsigned id, std::string (*make)(size_t
         PlaceText(input);
         const int messagesBefore = g_messages;
         const CSample sample = Measure(
-            state, [&] { g_benchApp->Frame()->OnCommand(id); },
+            state, [&] { BenchApp()->Frame()->OnCommand(id); },
             [&] { return WaitForChange(input) && g_messages == messagesBefore; });
         state.SetIterationTime(sample.done);
         samples.Add(sample);
@@ -327,13 +212,13 @@ void BM_UndoConversion(benchmark::State& state) {
     CSamples samples;
     for (auto _ : state) {
         PlaceText(input);
-        g_benchApp->Frame()->OnCommand(cmd::kTervCoords610);
+        BenchApp()->Frame()->OnCommand(cmd::kTervCoords610);
         if (!WaitForChange(input)) state.SkipWithError("no conversion");
         Settle();
         std::string converted;
-        g_benchApp->GetViewText(converted);
+        BenchApp()->GetViewText(converted);
         const CSample sample = Measure(
-            state, [&] { g_benchApp->Frame()->OnCommand(cmd::kEditUndo); },
+            state, [&] { BenchApp()->Frame()->OnCommand(cmd::kEditUndo); },
             [&] { return WaitForChange(converted); });
         state.SetIterationTime(sample.done);
         samples.Add(sample);
@@ -354,7 +239,7 @@ void BM_PrismCorrect(benchmark::State& state) {
     for (auto _ : state) {
         PlaceText(input);
         const CSample sample = Measure(
-            state, [&] { g_benchApp->Frame()->OnCommand(cmd::kPrismCorrect); },
+            state, [&] { BenchApp()->Frame()->OnCommand(cmd::kPrismCorrect); },
             [&] { return WaitForChange(input); });
         state.SetIterationTime(sample.done);
         samples.Add(sample);
@@ -391,9 +276,9 @@ void ListEditor(benchmark::State& state, unsigned id, const std::string& input) 
             if (openTime < 0) start = Clock::now();
             return dialog.result();
         });
-        g_benchApp->Frame()->OnCommand(id);
+        BenchApp()->Frame()->OnCommand(id);
         if (openTime < 0 || !WaitForChange(input)) state.SkipWithError("no list or no result");
-        g_benchApp->View()->repaint();
+        BenchApp()->View()->repaint();
         const double okTime = Seconds(okStart);
         SetEditDialogRunner({});
         state.SetIterationTime(openTime + okTime);
@@ -432,7 +317,7 @@ void BM_PrintPreview(benchmark::State& state) {
             preview->close();
         };
         QTimer::singleShot(0, &context, poll);
-        g_benchApp->Frame()->OnCommand(cmd::kFilePrintPreview);
+        BenchApp()->Frame()->OnCommand(cmd::kFilePrintPreview);
         const double closed = Seconds(start);
         if (shown < 0) state.SkipWithError("no preview");
         state.SetIterationTime(shown);
@@ -453,7 +338,7 @@ void CountPages(benchmark::State& state, bool oneLine) {
     int pages = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        CPrintLayout layout(text, g_benchApp->View()->font(), printer);
+        CPrintLayout layout(text, BenchApp()->View()->font(), printer);
         layout.LayOutUpTo(INT_MAX);
         pages = layout.PageCount();
         state.SetIterationTime(Seconds(start));
@@ -480,12 +365,12 @@ void Open(benchmark::State& state, bool oneLine) {
     for (auto _ : state) {
         PlaceText({});
         CSample sample = Measure(
-            state, [&] { g_benchApp->Doc()->OpenDocument(path); },
-            [&] { return g_benchApp->View()->ByteCount() == static_cast<qsizetype>(text.size()); });
+            state, [&] { BenchApp()->Doc()->OpenDocument(path); },
+            [&] { return BenchApp()->View()->ByteCount() == static_cast<qsizetype>(text.size()); });
         // Once more: what the editor left for later shows in the next paint.
         const auto again = Clock::now();
         QCoreApplication::processEvents();
-        g_benchApp->View()->repaint();
+        BenchApp()->View()->repaint();
         sample.done += Seconds(again);
         sample.stall = std::max(sample.stall, Seconds(again));
         state.SetIterationTime(sample.done);
@@ -532,24 +417,10 @@ JVS_BENCH(BM_OpenFile);
 JVS_BENCH(BM_OpenSingleLine);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
-    SetMessageHook([](const QString& text, EButtons) {
+    CWindowBench bench;
+    bench.onMessage = [](const QString& text) {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
         ++g_messages;
-        return EAnswer::Ok;
-    });
-    CCommunicationApp app;
-    StartOptions options;
-    options.showSplash = false;
-    options.startupWait = false;
-    if (!app.InitInstance(options)) return 1;
-    g_benchApp = &app;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    app.Doc()->SetModified(false);
-    return 0;
+    };
+    return RunWindowBenchmarks(argc, argv, bench);
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "TempCwd_support.h"
 #include "app/CommunicationApp.h"
 #include "app/WindowTransferScreen.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-CCommunicationApp* g_benchApp = nullptr;
 // When the completion message reached the window: every byte received.
 std::chrono::steady_clock::time_point g_completed;
 
@@ -90,14 +90,14 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         // Every run fills an empty view, not one already showing the same data.
-        g_benchApp->View()->SetBytes({});
+        BenchApp()->View()->SetBytes({});
         QCoreApplication::processEvents();
         state.ResumeTiming();
         CPty pty;
         pty.Create();
         pty.LinkAs(dir.PortPath(1));
         const auto start = std::chrono::steady_clock::now();
-        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, g_benchApp->Screen())) {
+        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, BenchApp()->Screen())) {
             state.SkipWithError("not started");
             return;
         }
@@ -110,11 +110,11 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
         // transfer posts an event, so this wakes for it.
         while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         instrument.join();
-        g_benchApp->Screen().Flush();
+        BenchApp()->Screen().Flush();
         QCoreApplication::processEvents();
         // Reading the whole view back is the benchmark's check, not the user's wait.
         state.PauseTiming();
-        if (g_benchApp->View()->GetBytes().size() != data.size())
+        if (BenchApp()->View()->GetBytes().size() != data.size())
             state.SkipWithError("view incomplete");
         state.ResumeTiming();
         receivedMs += std::chrono::duration<double, std::milli>(g_completed - start).count();
@@ -129,24 +129,10 @@ BENCHMARK(BM_WindowDownload1MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
-    SetMessageHook([](const QString& text, EButtons) {
+    CWindowBench bench;
+    bench.onMessage = [](const QString& text) {
         if (text == QString::fromUtf8("数据接收完成!"))
             g_completed = std::chrono::steady_clock::now();
-        return EAnswer::Ok;
-    });
-    CCommunicationApp app;
-    StartOptions options;
-    options.showSplash = false;
-    options.startupWait = false;
-    if (!app.InitInstance(options)) return 1;
-    g_benchApp = &app;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    app.Doc()->SetModified(false);
-    return 0;
+    };
+    return RunWindowBenchmarks(argc, argv, bench);
 }

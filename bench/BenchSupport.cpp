@@ -1,0 +1,175 @@
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/CommunicationApp.h"
+#include "convert/BlockFraming.h"
+#include "ui/MessageSeam.h"
+#include "view/CommunicationDoc.h"
+
+namespace {
+
+CCommunicationApp* g_benchApp = nullptr;
+
+template <typename Make>
+std::string Fill(Make make, size_t limit) {
+    std::string text;
+    for (int i = 0;; ++i) {
+        std::string piece = make(i);
+        if (text.size() + piece.size() > limit) break;
+        text += piece;
+    }
+    return text;
+}
+
+std::string Framed(const std::string& payload, size_t size) {
+    std::string text;
+    FramePayload(payload, text);
+    text.resize(size, '\n');
+    return text;
+}
+
+// What fits `size` bytes once framed: 128 payload bytes a block of 136.
+size_t PayloadFor(size_t size) {
+    return (size - 200) / 136 * 128;
+}
+
+}  // namespace
+
+std::string TervList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "P%d,C%d,%d.%03d,%d.%03d,%d.%02d\r\n", i, i % 50,
+                          1000 + i % 90000, i % 1000, 5000 + i % 7000, (i * 7) % 1000, 40 + i % 20,
+                          i % 100);
+            return std::string(line);
+        },
+        size);
+}
+
+std::string PrismList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "P%d,C%d,%d.%06d,%d.%06d,%d.%06d\r\n", i, i % 50,
+                          1000 + i % 9000, i % 1000000, 5000 + i % 4000, (i * 7) % 1000000,
+                          40 + i % 20, i % 1000000);
+            return std::string(line);
+        },
+        size);
+}
+
+std::string CodeList(size_t size) {
+    return Fill(
+        [](int i) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%03d,CODE%06d\r\n", i % 1000, i % 1000000);
+            return std::string(line);
+        },
+        size);
+}
+
+std::string Coords210(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[64];
+                          std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d",
+                                        i % 100000000, i * 3, i * 5, i % 99999);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+std::string Measurement(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[80];
+                          std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i,
+                                        5000000 + i, 1000000 + i, i % 50000);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+std::string RawCodes(size_t size) {
+    return Framed(Fill(
+                      [](int i) {
+                          char r[32];
+                          std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
+                          return std::string(r);
+                      },
+                      PayloadFor(size)),
+                  size);
+}
+
+std::string Fixed(const char* const* tags, int tagCount, size_t size) {
+    return Fill(
+        [&](int i) {
+            char r[160];
+            const std::string tag = tags[i % tagCount];
+            char name[16];
+            std::snprintf(name, sizeof name, "P%d", i);
+            std::snprintf(r, sizeof r, "%s  %-14s", tag.c_str(), name);
+            std::string line = r;
+            const int count = tag == "02TP" ? 6 : 5;
+            for (int f = 0; f < count; ++f) {
+                std::snprintf(r, sizeof r, "%-16s", f == count - 1 ? "TREE" : "1234.567");
+                line += r;
+            }
+            return line + "\r\n";
+        },
+        size);
+}
+
+double ResidentMb() {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    double kb = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %lf", &kb) == 1) break;
+    std::fclose(f);
+    return kb / 1024;
+}
+
+CCommunicationApp* BenchApp() {
+    return g_benchApp;
+}
+
+int RunWindowBenchmarks(int& argc, char** argv, const CWindowBench& bench) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
+    if (bench.workInSettingsFolder) QDir::setCurrent(settingsDir.path());
+    SetMessageHook([&bench](const QString& text, EButtons) {
+        if (bench.onMessage) bench.onMessage(text);
+        return EAnswer::Ok;
+    });
+    CCommunicationApp app;
+    StartOptions options;
+    options.showSplash = false;
+    options.startupWait = false;
+    if (!app.InitInstance(options)) return 1;
+    g_benchApp = &app;
+    int status = 0;
+    if (bench.instead) {
+        status = bench.instead();
+    } else {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+    }
+    app.Doc()->SetModified(false);
+    g_benchApp = nullptr;
+    return status;
+}
