@@ -224,6 +224,8 @@ int RunSim(const std::vector<std::string>& arguments) {
     run.options.ackNak = ProtocolOf(line) == LineProtocol::AckNak;
     run.port = line.COMPort;
     if (const int status = TakeSimOptions(args, run); status != kGoOn) return status;
+    // With --link the settings' port name is not where the program finds the sim.
+    const std::string shownAs = run.link.empty() ? run.port : run.link;
     if (const int status = ResolveLink(run); status != kGoOn) return status;
     if (const int status = FillSimOptions(run); status != kGoOn) return status;
 
@@ -240,7 +242,7 @@ int RunSim(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "jvs sim: %s\n", error.c_str());
         return kExitFailed;
     }
-    Say(run.port + " -> " + sim.SlavePath() + " (" + run.family + ", " +
+    Say(shownAs + " -> " + sim.SlavePath() + " (" + run.family + ", " +
         (run.options.ackNak ? "Ack/Nak" : "None") + ")" +
         (run.options.sendData.has_value() ? ", will send " + run.sendFile : "") +
         (run.receiveFile.empty() ? "" : ", uploads to " + run.receiveFile));
