@@ -18,8 +18,8 @@ scripts/check-package.sh build/release
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 scripts/build.sh build/asan -DJVS_WERROR=ON -DJVS_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
 # The USB tests run jvs under umockdev-run, whose library is preloaded ahead of
-# the sanitizer runtime.
-ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1 \
+# the sanitizer runtime. Leaks fail a test, the programs it starts included.
+ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 echo "== ThreadSanitizer (threaded tests) =="

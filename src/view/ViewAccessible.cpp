@@ -40,10 +40,11 @@ struct CAccessibilityWatch : QAccessible::ActivationObserver {
 
 void UsePlainAccessibleWhileUnused(CCommunicationView* view) {
     static const bool installed = [] {
-        // After the editor's factory, so ours is asked first. The watch lives
-        // as long as the program: Qt keeps a pointer to it.
+        // After the editor's factory, so ours is asked first. The watch is
+        // static, as Qt keeps a pointer to it for as long as the program runs.
+        static CAccessibilityWatch watch;
         QAccessible::installFactory(PlainViewAccessible);
-        QAccessible::installActivationObserver(new CAccessibilityWatch);
+        QAccessible::installActivationObserver(&watch);
         return true;
     }();
     (void)installed;
