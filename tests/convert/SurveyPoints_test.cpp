@@ -96,10 +96,8 @@ TEST(SurveyPoints, EveryFormToPointsAndLineStarts) {
     }
 }
 
-TEST(SurveyPoints, LineNumbersAndNames) {
+TEST(SurveyPoints, LineNumbers) {
     EXPECT_EQ(SurveyLineNumber("a\r\nb\r\nc", 0), 1);
     EXPECT_EQ(SurveyLineNumber("a\r\nb\r\nc", 3), 2);
     EXPECT_EQ(SurveyLineNumber("a\r\nb\nc", 6), 2);  // a lone LF ends no line
-    EXPECT_EQ(SurveyFormName(ESurveyForm::kQmx610), "QMX610/710");
-    EXPECT_EQ(SurveyFormName(ESurveyForm::kNone), "");
 }
