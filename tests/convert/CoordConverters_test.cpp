@@ -4,14 +4,6 @@
 
 #include "convert_support.h"
 
-namespace {
-
-std::string Coord210(std::string name, const char* x, const char* y, const char* z) {
-    return "_+" + Pad(name, 10) + "_ x" + x + "_ y" + y + "_ z" + z;
-}
-
-}  // namespace
-
 TEST(TervCoords210, MessagesAndQuietEnd) {
     ExpectFailure(OnTervCoords210(""), "没有数据!");
     ExpectFailure(OnTervCoords210("_+P1\r\n"), "文件格式不正确!");

@@ -12,10 +12,6 @@ struct CWant {
     size_t lineStart;
 };
 
-std::string Coord210(const std::string& name, const char* x, const char* y, const char* z) {
-    return "_+" + Pad(name, 10) + "_ x" + x + "_ y" + y + "_ z" + z;
-}
-
 void ExpectPoints(const std::string& text, ESurveyForm form, const std::vector<CWant>& want,
                   const std::vector<size_t>& unread = {}) {
     SCOPED_TRACE(::testing::PrintToString(text.substr(0, 120)));
@@ -94,10 +90,8 @@ TEST(SurveyPoints, EveryFormToPointsAndLineStarts) {
         EXPECT_EQ(got.form, ESurveyForm::kNone) << none;
         EXPECT_TRUE(got.points.empty() && got.unread.empty()) << none;
     }
-}
-
-TEST(SurveyPoints, LineNumbers) {
+    // Line numbers of the notes: CR LF ends a line, a lone LF does not.
     EXPECT_EQ(SurveyLineNumber("a\r\nb\r\nc", 0), 1);
     EXPECT_EQ(SurveyLineNumber("a\r\nb\r\nc", 3), 2);
-    EXPECT_EQ(SurveyLineNumber("a\r\nb\nc", 6), 2);  // a lone LF ends no line
+    EXPECT_EQ(SurveyLineNumber("a\r\nb\nc", 6), 2);
 }
