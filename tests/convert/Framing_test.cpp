@@ -15,7 +15,7 @@ std::string BlockAt(const std::string& framed, size_t i) {
 
 }  // namespace
 
-TEST(Framing, PaddingBlockBoundariesAndNumbers) {
+TEST(Framing, PaddingBlockNumbersAndChecksums) {
     const std::string end("\x02\x04\x03\r\n", 5);
     // A lone letter: "_" and spaces, number 0, checksum 0x41 ^ 0x5F ^ 0x30.
     EXPECT_EQ(Frame("A"), "\002A_" + std::string(126, ' ') + "0046\x03\r\n" + end);
@@ -37,9 +37,6 @@ TEST(Framing, PaddingBlockBoundariesAndNumbers) {
     }
     const std::string framed = Frame(std::string(128 * 12 + 5, 'k'));
     for (size_t i = 0; i < 13; ++i) EXPECT_EQ(BlockAt(framed, i)[128], "0123456789012"[i]) << i;
-}
-
-TEST(Framing, ChecksumsIncludingNegativeValues) {
     // Bytes >= 0x80 count as negative: 0x80 ^ '_' ^ (spaces cancel) ^ '0' = -17.
     EXPECT_EQ(BlockAt(Frame("\x80"), 0).substr(129), "-17");
     const std::pair<int, const char*> sums[] = {

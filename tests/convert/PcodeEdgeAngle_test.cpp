@@ -25,7 +25,7 @@ TEST(BuildPcodeBlocks, PayloadAndRefusals) {
     EXPECT_EQ(message, "内存分配失败!");
 }
 
-TEST(PcodeList, RawCodesBecomeAListAndMessages) {
+TEST(PcodeList, RawCodesBecomeAListMessagesAndRoundTrips) {
     std::vector<CodeRecord> table;
     EXPECT_EQ(OnPcodeList(Frame("_:007TREE      _:012POLE      "), &table).m_text,
               "007,TREE      \r\n012,POLE      \r\n");
@@ -39,9 +39,7 @@ TEST(PcodeList, RawCodesBecomeAListAndMessages) {
     EXPECT_EQ(OnPcodeList(cut).m_kind, CConvertResult::EKind::kUnchanged);
     // A record cut off by the end of the payload keeps what is there.
     EXPECT_EQ(OnPcodeList("\x02_:07T\x04\r\n").m_text, "07T,          \r\n");
-}
-
-TEST(PcodeList, RoundTripKeepsEveryCodeAlsoAtBlockBoundaries) {
+    // Round trips keep every code, also at block boundaries.
     for (int n : {1, 8, 9, 17, 18, 19, 35, 60, 200}) {
         std::string list;
         for (int i = 0; i < n; ++i) {
@@ -52,10 +50,10 @@ TEST(PcodeList, RoundTripKeepsEveryCodeAlsoAtBlockBoundaries) {
         }
         std::string blocks, message;
         ASSERT_TRUE(BuildPcodeBlocks(list, blocks, &message)) << n;
-        std::vector<CodeRecord> table;
+        std::vector<CodeRecord> read;
         // With 18 or more codes the framing splits a "_:"; none is lost.
-        EXPECT_EQ(OnPcodeList(blocks, &table).m_text, list) << n;
-        EXPECT_EQ(table.size(), static_cast<size_t>(n));
+        EXPECT_EQ(OnPcodeList(blocks, &read).m_text, list) << n;
+        EXPECT_EQ(read.size(), static_cast<size_t>(n));
         if (n == 18) {
             EXPECT_EQ(CountRawCodeMarkers(blocks), 17) << "the 18th marker is split";
         }

@@ -108,7 +108,7 @@ TEST(PlanModel, LinesAsTheViewCountsThem) {
     EXPECT_EQ(m.UnreadLines(), (std::vector<size_t>{2, 5}));
 }
 
-TEST(PlanGeometry, NorthUpEqualScaleAndZoomAboutThePointer) {
+TEST(PlanGeometry, NorthUpEqualScaleZoomAndScaleTexts) {
     // 200 m east by 100 m north in 440 x 440 pixels with 20 pixels margin:
     // east sets the scale, 2 pixels per metre on both axes.
     const CPlanTransform t = FitPlan({1000, 5000, 1200, 5100, true}, 440, 440, 20);
@@ -131,9 +131,6 @@ TEST(PlanGeometry, NorthUpEqualScaleAndZoomAboutThePointer) {
     EXPECT_EQ(one.scale, 10);
     EXPECT_DOUBLE_EQ(one.X(7), 50);
     EXPECT_DOUBLE_EQ(one.Y(8), 25);
-}
-
-TEST(PlanGeometry, ScaleTexts) {
     const struct {
         double scale, maxPixels;
         double metres;
