@@ -4,8 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -48,22 +47,17 @@ TEST_F(Settings, SavedFileByteForByteKeepsOtherLinesAndOrder) {
     ASSERT_TRUE(SaveComSettings());
     EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"), kDefaultsFile);
 
-    ComSettingsRecord c{.Protol = 1,
-                        .COMPort = "COM12",
-                        .Baudrate = 9600,
-                        .DataBit = 7,
-                        .StopBit = 2,
-                        .CheckBit = 2,
-                        .ReceiveTimeOut = 999000,
-                        .RowDelay = 1};
+    // Every value other than the default's, in the fixed order; the USB section after.
+    const std::string com =
+        "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit=2\r\nDataBit=7\r\n"
+        "Protol=1\r\nReceiveTimeOut=999000\r\nRowDelay=1\r\nStopBit=2\r\n";
+    ComSettingsRecord c = Load(com);
     ComSettings.Set(c);
     UsbSettings.Set(UsbSettingsRecord{5000, 30});
     ASSERT_TRUE(SaveUsbSettings());
     ASSERT_TRUE(SaveComSettings());
     EXPECT_EQ(ReadFileBytes("jvs_cfg.ini"),
-              "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit=2\r\nDataBit=7\r\n"
-              "Protol=1\r\nReceiveTimeOut=999000\r\nRowDelay=1\r\nStopBit=2\r\n"
-              "[JVSUSBSETTING]\r\nUSBRevRowDelay=30\r\nUSBRevTimeOut=5000\r\n");
+              com + "[JVSUSBSETTING]\r\nUSBRevRowDelay=30\r\nUSBRevTimeOut=5000\r\n");
     c.CheckBit = -1;  // negative byte codes are written from their signed value
     ASSERT_TRUE(SaveComSettings(c));
     EXPECT_NE(ReadFileBytes("jvs_cfg.ini").find("\r\nCheckBit=-1\r\n"), std::string::npos);
@@ -92,8 +86,7 @@ TEST_F(Settings, LoadTakesKeysByNameAndChecksTheirValues) {
         Ini("[JVSCOMSETTING]\r\nRowDelay=99999999\r\nCOMPort=COM17\r\nBaudrate=11520\r\n"
             "CheckBit=3\r\nDataBit=2\r\nProtol=-128\r\nReceiveTimeOut=999001\r\n"
             "StopBit=1\r\n[JVSUSBSETTING]\r\nUSBRevRowDelay=10000\r\nUSBRevTimeOut=abc\r\n");
-    ComSettingsRecord bad;
-    bad.Baudrate = 9600;
+    ComSettingsRecord bad{.Baudrate = 9600};
     LoadComSettings(invalid, bad, &replaced);
     EXPECT_EQ(Text(bad), Text(ComSettingsRecord{}));
     UsbSettingsRecord badUsb{0, 5};
