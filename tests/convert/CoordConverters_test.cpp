@@ -4,14 +4,6 @@
 
 #include "convert_support.h"
 
-namespace {
-
-std::string Coord210(std::string name, const char* x, const char* y, const char* z) {
-    return "_+" + Pad(name, 10) + "_ x" + x + "_ y" + y + "_ z" + z;
-}
-
-}  // namespace
-
 TEST(TervCoords210, MessagesAndQuietEnd) {
     ExpectFailure(OnTervCoords210(""), "没有数据!");
     ExpectFailure(OnTervCoords210("_+P1\r\n"), "文件格式不正确!");
@@ -74,15 +66,12 @@ TEST(TervMeasurement210, RecordsSkipsCutsAndMessages) {
     ExpectFailure(OnTervMeasurement210("\x02_+P1_ U+1+2+3_*C_,"), "不是有效的JVS测量数据格式!");
     EXPECT_EQ(OnTervMeasurement210(Frame("_+P1 without values")).m_kind,
               CConvertResult::EKind::kUnchanged);
-}
-
-TEST(TervMeasurement210, ManyRecordsWithoutCoordinatesAreReadOnce) {
     // 100 000 starts and one "_ U" at the far end: every start must not search anew.
-    std::string payload;
-    for (int i = 0; i < 100000; ++i) payload += "_+";
-    payload += "_+P9_ U+1+2+3_*C_,";
+    std::string starts;
+    for (int i = 0; i < 100000; ++i) starts += "_+";
+    starts += "_+P9_ U+1+2+3_*C_,";
     // The starts less than 16 characters before "_ U" take its values, as any record would.
-    EXPECT_EQ(OnTervMeasurement210(Frame(payload)).m_text,
+    EXPECT_EQ(OnTervMeasurement210(Frame(starts)).m_text,
               "_+_+_+_+_+P9,C,0.002,0.001,0.003\r\n_+_+_+_+P9,C,0.002,0.001,0.003\r\n"
               "_+_+_+P9,C,0.002,0.001,0.003\r\n_+_+P9,C,0.002,0.001,0.003\r\n"
               "_+P9,C,0.002,0.001,0.003\r\nP9,C,0.002,0.001,0.003\r\n");

@@ -1,9 +1,8 @@
 // DXF export: entities at the full coordinates, a head that never depends on the data,
 // line ends byte by byte, and a read-back by an independent DXF reader when one is installed.
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "TempCwd_support.h"
 #include "convert_support.h"
 
 namespace {
@@ -61,27 +60,17 @@ TEST(DxfExport, Messages) {
 TEST(DxfExport, IndependentReaderOpensIt) {
     if (std::system("/usr/bin/python3 -c 'import ezdxf' 2>/dev/null") != 0)
         GTEST_SKIP() << "python3-ezdxf is not installed";
-    const CConvertResult r = OnDxfExport("P1,TREE,512.345,-20.5,12.3456\r\nP2,,-7.25,3000.5,0\r\n");
-    char path[] = "/tmp/jvs_dxf_XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, r.m_text.data(), r.m_text.size()), static_cast<ssize_t>(r.m_text.size()));
-    close(fd);
+    const CTempDir dir;
+    WriteFileBytes(dir / "p.dxf",
+                   OnDxfExport("P1,TREE,512.345,-20.5,12.3456\r\nP2,,-7.25,3000.5,0\r\n").m_text);
     const std::string command =
-        "/usr/bin/python3 -c \"import ezdxf,sys\n"
-        "doc=ezdxf.readfile(sys.argv[1])\nprint('errors',len(doc.audit().errors))\n"
-        "for e in doc.modelspace():\n"
-        "  t=e.dxftype()=='TEXT';p=e.dxf.insert if t else e.dxf.location\n"
-        "  print(e.dxftype(),e.dxf.layer,'%.4f %.4f %.4f'%(p.x,p.y,p.z),e.dxf.text if t else '')\n"
-        "\" " +
-        std::string(path) + " 2>&1";
+        "/usr/bin/python3 " JVS_TEST_DATA "/convert/dxf_readback.py " + (dir / "p.dxf") + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;
     char buf[512];
     while (size_t n = fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
     EXPECT_EQ(pclose(pipe), 0) << output;
-    unlink(path);
     EXPECT_EQ(output,
               "errors 0\n"
               "POINT POINT 512.3450 -20.5000 12.3456 \n"

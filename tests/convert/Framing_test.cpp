@@ -15,13 +15,10 @@ std::string BlockAt(const std::string& framed, size_t i) {
 
 }  // namespace
 
-TEST(Framing, PaddingBlockBoundariesAndNumbers) {
+TEST(Framing, PaddingBlockNumbersAndChecksums) {
     const std::string end("\x02\x04\x03\r\n", 5);
     // A lone letter: "_" and spaces, number 0, checksum 0x41 ^ 0x5F ^ 0x30.
-    EXPECT_EQ(Frame("A"),
-              "\x02"
-              "A_" +
-                  std::string(126, ' ') + "0046\x03\r\n" + end);
+    EXPECT_EQ(Frame("A"), "\002A_" + std::string(126, ' ') + "0046\x03\r\n" + end);
     // 127 bytes end with "_"; 128 and 256 need no padding block; 129 spill one byte.
     const struct {
         size_t length;
@@ -40,9 +37,6 @@ TEST(Framing, PaddingBlockBoundariesAndNumbers) {
     }
     const std::string framed = Frame(std::string(128 * 12 + 5, 'k'));
     for (size_t i = 0; i < 13; ++i) EXPECT_EQ(BlockAt(framed, i)[128], "0123456789012"[i]) << i;
-}
-
-TEST(Framing, ChecksumsIncludingNegativeValues) {
     // Bytes >= 0x80 count as negative: 0x80 ^ '_' ^ (spaces cancel) ^ '0' = -17.
     EXPECT_EQ(BlockAt(Frame("\x80"), 0).substr(129), "-17");
     const std::pair<int, const char*> sums[] = {
@@ -83,10 +77,7 @@ TEST(Framing, UnframeGivesThePayloadBackForAnyLength) {
     // A lone ETX at the start never takes back more than there is.
     EXPECT_FALSE(UnframeBlocks(std::string("\x02\x03", 2), payload));
     EXPECT_TRUE(payload.empty());
-    EXPECT_TRUE(
-        UnframeBlocks("\x02"
-                      "ab\x04",
-                      payload));
+    EXPECT_TRUE(UnframeBlocks("\002ab\x04", payload));
     EXPECT_EQ(payload, "ab");
 }
 
@@ -99,12 +90,7 @@ TEST(Framing, MeasurementUnframingKeepsEotAndDropsLineEnds) {
     // The end frame's ETX takes back only its own EOT, never the last record's bytes.
     EXPECT_EQ(payload, "_+P1_ U+1-2+3_*C_,");
     // An ETX takes back only what its own block brought.
-    UnframeMeasurementBlocks(
-        "\x02"
-        "abcdefg\x03\x02"
-        "ab\x03"
-        "cd",
-        payload);
+    UnframeMeasurementBlocks("\002abcdefg\003\002ab\003cd", payload);
     EXPECT_EQ(payload, "abccd");
     // A full last block keeps all its bytes although the end frame follows.
     const std::string full(128, 'q');

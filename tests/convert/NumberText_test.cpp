@@ -21,7 +21,7 @@ std::string Printf(const char* format, double value) {
 
 }  // namespace
 
-TEST(NumberText, DecimalsMatchPrintf) {
+TEST(NumberText, DecimalsMillimetresAndIntegersMatchPrintf) {
     std::mt19937 random(7);
     const char* const fixed[] = {
         "0",       "-0",       "12.5",    "-20.005",          "007.25",
@@ -45,9 +45,6 @@ TEST(NumberText, DecimalsMatchPrintf) {
         numtext::CDecimal number;
         EXPECT_FALSE(numtext::ParseDecimal(bad, number)) << bad;
     }
-}
-
-TEST(NumberText, MillimetresAndIntegersMatchPrintf) {
     for (long long mm :
          {0LL, 1LL, -1LL, 999LL, -1000LL, 100250LL, -20005LL, 999999999LL, -999999999999LL}) {
         std::string ours;

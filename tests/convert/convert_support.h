@@ -27,6 +27,11 @@ inline std::string Record(const std::string& tag, const std::string& name,
     return line + "\r\n";
 }
 
+// A QMX210 coordinate record: name, x, y and z with their signs.
+inline std::string Coord210(const std::string& name, const char* x, const char* y, const char* z) {
+    return "_+" + Pad(name, 10) + "_ x" + x + "_ y" + y + "_ z" + z;
+}
+
 inline void ExpectFailure(const CConvertResult& result, const std::string& message) {
     EXPECT_EQ(result.m_kind, CConvertResult::EKind::kFailed);
     EXPECT_EQ(result.m_message, message);

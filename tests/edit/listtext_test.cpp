@@ -13,18 +13,17 @@ TEST(EditListText, CoordLinesMapToFieldsPerFormat) {
             joined += "[" + cell + "]";
         return joined;
     };
+    const auto fields = [] {
+        const CoordRecord& r = g_pCoordRecords[0];
+        return std::string(r.m_szName) + "|" + r.m_szCode + "|" + r.m_szEast + "|" + r.m_szNorth +
+               "|" + r.m_szHeight;
+    };
     LoadCoordRecords("A,1.0,2.0,3.0,C1\r\n", kTerv810Order);
     ASSERT_EQ(g_nCoordCount, 1);
-    EXPECT_STREQ(g_pCoordRecords[0].m_szEast, "1.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szNorth, "2.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szHeight, "3.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szCode, "C1");
+    EXPECT_EQ(fields(), "A|C1|1.0|2.0|3.0");
     EXPECT_EQ(cells(kTerv810Order), "[A][1.0][2.0][3.0][C1]");
     LoadCoordRecords("A,1.0,2.0,3.0,C1\r\n", kTerv210Order);
-    EXPECT_STREQ(g_pCoordRecords[0].m_szCode, "1.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szEast, "2.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szNorth, "3.0");
-    EXPECT_STREQ(g_pCoordRecords[0].m_szHeight, "C1");
+    EXPECT_EQ(fields(), "A|1.0|2.0|3.0|C1");
     EXPECT_EQ(cells(kTerv210Order), "[A][1.0][2.0][3.0][C1]");
     for (std::uint8_t format : {kTerv810Order, kTerv210Order})
         for (int field = 0; field < 5; ++field)
