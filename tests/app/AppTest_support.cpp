@@ -1,7 +1,6 @@
 #include "AppTest_support.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSettings>
 
 #include "app/CommunicationApp.h"
@@ -28,9 +27,6 @@ bool CAppTest::Start() {
 
 QString CAppTest::OpenSource(const std::string& text) {
     const QString path = m_dir.filePath("source.txt");
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-    f.write(text.data(), static_cast<qint64>(text.size()));
-    f.close();
+    WriteAll(path, text);
     return m_app->Doc()->OpenDocument(path) ? path : QString();
 }

@@ -10,17 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "TempCwd_support.h"
+#include "QtFiles_support.h"
 #include "ui/MessageSeam.h"
 
 class CCommunicationApp;
-
-inline QString U(const char* s) {
-    return QString::fromUtf8(s);
-}
-inline std::string ReadAll(const QString& path) {
-    return ReadFileBytes(path.toStdString());
-}
 
 class CAppTest : public QObject {
 protected:

@@ -13,7 +13,6 @@
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
@@ -221,10 +220,6 @@ private slots:
         };
         std::atomic<int> step{0};
         std::string readBack;
-        CTransferProgress progress;
-        progress.phase = CTransferProgress::EPhase::Receiving;
-        progress.bytes = 1234;
-        progress.records = 7;
         std::thread worker([&] {
             CCancelToken cancel;
             screen.AskOperator("请先在微机上回车，然后在全站仪上回车!", cancel);
@@ -236,7 +231,6 @@ private slots:
             screen.AppendText("final\r\n");
             screen.UnlockView();
             readBack = screen.GetViewText();
-            screen.ShowProgress(progress);
             screen.ShowMessage("数据接收完成!");
             step = 2;
         });
@@ -248,8 +242,6 @@ private slots:
         worker.join();
         disconnect(counter);
         QVERIFY(boxOnUiThread);
-        QTRY_COMPARE(m_frame->statusBar()->currentMessage(),
-                     QString::fromStdString(ProgressText(progress)));
         QVERIFY(lockedSeen);
         QCOMPARE(m_messages, (QStringList{U("请先在微机上回车，然后在全站仪上回车!"), "locked?",
                                           U("数据接收完成!")}));

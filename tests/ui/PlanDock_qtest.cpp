@@ -1,6 +1,5 @@
-// The plan view on its own, fed by a text of every form the program reads:
-// where the points land, picking and the caret, the checklist, and the
-// pictures it writes.
+// The plan view on its own, fed by a text: where the points land, picking
+// and the caret, the checklist, and the pictures it writes.
 #include <sys/stat.h>
 
 #include <QBuffer>
@@ -12,68 +11,17 @@
 #include <QtTest>
 #include <cmath>
 
-#include "convert/BlockFraming.h"
+#include "QtFiles_support.h"
 #include "ui/MessageSeam.h"
 #include "ui/PlanDock.h"
 
 namespace {
-QString U(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-std::string Pad(std::string s, size_t width) {
-    s.resize(std::max(width, s.size()), ' ');
-    return s;
-}
-
-// The triangle A (1000, 5000), B (1100, 5000), C (1000, 5050) as E, N: no
-// mirror or swap of the axes maps its corners onto each other.
-struct CCorner {
-    const char* name;
-    double e, n, z;
-};
-constexpr CCorner kTriangle[] = {{"A", 1000, 5000, 1}, {"B", 1100, 5000, 2}, {"C", 1000, 5050, 3}};
-
-std::string Millimetres(double metres) {
-    const long long mm = std::llround(metres * 1000);
-    char text[32];
-    std::snprintf(text, sizeof text, "%c%09lld", mm < 0 ? '-' : '+', std::llabs(mm));
-    return text;
-}
-
-std::string Framed(const std::string& payload) {
-    std::string out;
-    FramePayload(payload, out);
-    return out;
-}
-
-// The triangle in each form, with the form's name as the plan shows it.
-std::vector<std::pair<std::string, QString>> TriangleForms() {
-    std::string terv210, terv810, qmx610, qmx210, measure;
-    for (const CCorner& c : kTriangle) {
-        char line[128];
-        std::snprintf(line, sizeof line, "%s,KZ,%.3f,%.3f,%.3f\r\n", c.name, c.e, c.n, c.z);
-        terv210 += line;
-        std::snprintf(line, sizeof line, "%s,%.3f,%.3f,%.3f,KZ\r\n", c.name, c.e, c.n, c.z);
-        terv810 += line;
-        std::snprintf(line, sizeof line, "%.3f", c.n);
-        std::string record = "08KI  " + Pad(c.name, 14) + Pad(line, 16);
-        std::snprintf(line, sizeof line, "%.3f", c.e);
-        record += Pad(line, 16);
-        std::snprintf(line, sizeof line, "%.3f", c.z);
-        qmx610 += record + Pad(line, 16) + Pad("KZ", 16) + "\r\n";
-        // The instrument's x is north, y east.
-        qmx210 += "_+" + Pad(c.name, 10) + "_ x" + Millimetres(c.n) + "_ y" + Millimetres(c.e) +
-                  "_ z" + Millimetres(c.z);
-        measure += std::string("_+") + c.name + "_ U" + Millimetres(c.n) + Millimetres(c.e) +
-                   Millimetres(c.z) + "_ H1.600_*KZ_,";
-    }
-    return {{terv210, "TERV210"},
-            {terv810, "TERV810"},
-            {qmx610, "QMX610/710"},
-            {Framed(qmx210), "QMX210"},
-            {Framed(measure), U("JVS测量数据")}};
-}
+// The triangle A (1000, 5000), B (1100, 5000), C (1000, 5050) as E, N in
+// TERV210 lines: no mirror or swap of the axes maps its corners onto each
+// other. Every other form reads to the same points (the convert tests).
+constexpr char kTriangle[] =
+    "A,KZ,1000.000,5000.000,1.000\r\nB,KZ,1100.000,5000.000,2.000\r\n"
+    "C,KZ,1000.000,5050.000,3.000\r\n";
 
 bool IsWhite(QRgb c) {
     return qRed(c) > 240 && qGreen(c) > 240 && qBlue(c) > 240;
@@ -113,18 +61,16 @@ private slots:
     }
     void cleanup() { m_dock.reset(); }
 
-    void everyFormLandsNorthUpAtEqualScale() {
-        for (const auto& [text, form] : TriangleForms()) {
-            Show(text);
-            QCOMPARE(m_dock->FoundText(), form + U(" · 3 点"));
-            const QImage picture = Picture();
-            // The corners carry the points; where south up or swapped axes
-            // would put one stays white.
-            for (QPoint at : {QPoint(24, 174), QPoint(224, 174), QPoint(24, 74)})
-                QVERIFY2(!IsWhite(picture.pixel(at)), qPrintable(form));
-            for (QPoint at : {QPoint(224, 74), QPoint(74, 224), QPoint(124, 124)})
-                QVERIFY2(IsWhite(picture.pixel(at)), qPrintable(form));
-        }
+    void pointsLandNorthUpAtEqualScale() {
+        Show(kTriangle);
+        QCOMPARE(m_dock->FoundText(), U("TERV210 · 3 点"));
+        const QImage picture = Picture();
+        // The corners carry the points; where south up or swapped axes would
+        // put one stays white.
+        for (QPoint at : {QPoint(24, 174), QPoint(224, 174), QPoint(24, 74)})
+            QVERIFY(!IsWhite(picture.pixel(at)));
+        for (QPoint at : {QPoint(224, 74), QPoint(74, 224), QPoint(124, 124)})
+            QVERIFY(IsWhite(picture.pixel(at)));
         // A text without coordinates says so and draws nothing.
         Show("just some words\r\n1,2\r\n");
         QCOMPARE(m_dock->FoundText(), U("没有坐标数据"));
@@ -132,7 +78,7 @@ private slots:
     }
 
     void pickingMovesTheCaretAndTheCaretMarksItsPoint() {
-        Show("title line\r\n" + TriangleForms()[0].first);  // A, B, C on lines 1, 2, 3
+        Show(std::string("title line\r\n") + kTriangle);  // A, B, C on lines 1, 2, 3
         CPlanCanvas* canvas = m_dock->Canvas();
         const QString tip = canvas->ToolTipAt(QPointF(221, 176));
         QCOMPARE(tip, U("点名 B\n编码 KZ\nE 1100.000\nN 5000.000\nZ 2.000"));
@@ -249,7 +195,7 @@ private slots:
     }
 
     void exportWritesWholeFilesAndSaysWhyNot() {
-        Show(TriangleForms()[0].first);
+        Show(kTriangle);
         QTemporaryDir dir;
         QString answer;
         QStringList messages;

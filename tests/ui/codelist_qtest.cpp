@@ -36,28 +36,19 @@ private slots:
 };
 
 void CCodeListTest::RoundTripAndCuts() {
-    // GBK codes come back byte for byte. Four-character number, twelve-character
-    // code: a double-byte character that would straddle the tenth byte is dropped whole.
-    const struct {
-        const char *in, *cell, *out;
-    } cases[] = {
-        {"001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n", "编码", "001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n"},
-        {"1234,ABCDEFGHIJKL\r\n7,ABCDEFGHI\xB1\xE0\r\n", "ABCDEFGHI",
-         "123,ABCDEFGHIJ\r\n7,ABCDEFGHI\r\n"}};
+    // GBK codes come back byte for byte (the cuts of longer fields are the
+    // list text's, proved in the edit tests).
     CEditHarness h;
-    for (const auto& c : cases) {
-        h.m_view = c.in;
-        h.m_writes = 0;
-        h.ThenOn<CCodeListDlg>([&h, &c](CCodeListDlg& list) {
-            QCOMPARE(list.Cell(1, 1), U(c.cell));
-            h.ThenAccept();
-            list.accept();
-        });
-        RunCodeListEditing(h.View(), nullptr);
-        QVERIFY(h.AllAnswered());
-        QCOMPARE(h.m_writes, 1);
-        QCOMPARE(h.m_view, std::string(c.out));
-    }
+    h.m_view = "001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n";
+    h.ThenOn<CCodeListDlg>([&h](CCodeListDlg& list) {
+        QCOMPARE(list.Cell(1, 1), U("编码"));
+        h.ThenAccept();
+        list.accept();
+    });
+    RunCodeListEditing(h.View(), nullptr);
+    QVERIFY(h.AllAnswered());
+    QCOMPARE(h.m_writes, 1);
+    QCOMPARE(h.m_view, std::string("001,AB\r\n002,\xB1\xE0\xC2\xEB\r\n"));
     // Typing stops at the field widths.
     CCodeListDlg list(h.View());
     CAddCodeDlg add(&list);

@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "QtFiles_support.h"
 #include "edit/EditState.h"
 #include "ui/EditUi.h"
 #include "ui/MessageSeam.h"
@@ -93,10 +94,6 @@ public:
 private:
     std::deque<Answer> m_answers;
 };
-
-inline QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // Types text as a user would: plain keys for ASCII, the input method's commit
 // for everything else (as a Chinese input method delivers it), character by
