@@ -118,25 +118,19 @@ TEST_F(Cli, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
 }
 
 TEST_F(Cli, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
-    // A file, a folder or someone else's link at the port's name: refused,
-    // untouched.
+    // A file at the port's name is refused, untouched (the link's own test
+    // owns the other kinds).
     WriteFileBytes(ports.PortPath(3), "my notes");
-    fs::create_directory(ports.PortPath(4));
-    fs::create_symlink("/dev/null", ports.PortPath(5));
-    for (int port : {3, 4, 5}) {
-        const CJvsResult r = Sim(port).Wait(5000);
-        EXPECT_EQ(r.status, 1) << port;
-        EXPECT_NE(r.err.find("not replaced"), std::string::npos) << r.err;
-    }
+    CJvsResult r = Sim(3).Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not replaced"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(ports.PortPath(3)), "my notes");
-    EXPECT_TRUE(fs::is_directory(ports.PortPath(4)));
-    EXPECT_EQ(fs::read_symlink(ports.PortPath(5)), "/dev/null");
 
     // A live simulator keeps its port; a second one is refused.
     CJvsProcess& first = Sim(6);
     ASSERT_TRUE(WaitForLink(6));
     const fs::path firstTarget = fs::read_symlink(ports.PortPath(6));
-    CJvsResult r = Sim(6).Wait(5000);
+    r = Sim(6).Wait(5000);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("running simulator"), std::string::npos) << r.err;
     EXPECT_EQ(fs::read_symlink(ports.PortPath(6)), firstTarget);
@@ -320,4 +314,37 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     EXPECT_EQ(sim.Wait(3000).status, 0) << "--once ends after the upload";
     EXPECT_EQ(ReadFileBytes(work / "up.bin"), seg + end);
     EXPECT_FALSE(fs::exists(ports.PortPath(2))) << "the link is removed";
+
+    // `jvs upload` into it: the echo and plain progress lines; a store that
+    // fails (a folder) fails the simulator's run.
+    WriteFileBytes(work / "coords.txt", "A1,T,1.000,2.000,3.000\r\n");
+    const std::string dg = "/Dg 2.000,1.000,3.000,A1,T\r\n";
+    for (const std::string& store : {work / "up.txt", work.Path()}) {
+        CJvsProcess& once = Sim({"qmx610", "--port", "COM3", "--once", "--receive", store});
+        ASSERT_TRUE(WaitForLink(3));
+        const CJvsResult up =
+            Run({"upload", "qmx610", "coords.txt", "--port", "COM3", "--yes", "--row-delay", "1"});
+        EXPECT_EQ(up.status, 0) << up.err;
+        EXPECT_EQ(up.out, dg);
+        EXPECT_NE(up.err.find("\n已发送 1 / 1 条记录 (100%)\n"), std::string::npos) << up.err;
+        EXPECT_EQ(up.err.find('\r'), std::string::npos);
+        const CJvsResult stored = once.Wait(5000);
+        EXPECT_EQ(stored.status, store == work.Path() ? 1 : 0) << stored.err;
+    }
+    EXPECT_EQ(ReadFileBytes(work / "up.txt"), dg);
+    // More than 4 MiB: the first 4 MiB are stored, and the run fails.
+    CJvsProcess& cut = Sim({"qmx610", "--port", "COM3", "--once", "--receive", work / "big.txt"});
+    ASSERT_TRUE(WaitForLink(3));
+    std::snprintf(s.COMPort, sizeof s.COMPort, "COM3");
+    ASSERT_TRUE(port.Open(s, SerialTimeouts{}));
+    std::string big;
+    while (big.size() < 4194304 + 4096) big += dg;
+    big += "\x04\r\n";
+    EXPECT_EQ(port.Write(big.data(), big.size()), big.size());
+    const CJvsResult stored = cut.Wait(5000);
+    EXPECT_EQ(stored.status, 1);
+    EXPECT_NE(stored.err.find("接收的数据超过4 MiB，已停止接收!"), std::string::npos) << stored.err;
+    EXPECT_TRUE(ReadFileBytes(work / "big.txt") == big.substr(0, 4194304));
+    EXPECT_EQ(Run({"upload", "alignment", "coords.txt", "--port", "COM7", "--yes"}).status, 1);
+    EXPECT_EQ(Run({"upload", "nosuch"}).status, 2);
 }
