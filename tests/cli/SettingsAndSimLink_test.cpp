@@ -82,8 +82,7 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
 
     // Values no dialog could write: defaults, and a warning naming the keys.
     WriteFileBytes(work / "jvs_cfg.ini",
-                   "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\n"
-                   "Baudrate=11520\r\nCOMPort=COM3\r\nRowDelay=99999999\r\n");
+                   "[JVSCOMSETTING]\r\nBaudrate=11520\r\nCOMPort=COM3\r\nRowDelay=99999999\r\n");
     r = Run({"config"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "jvs: warning: " + work.Path() +
@@ -91,14 +90,7 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
                          "hold; the default is used\n");
     EXPECT_NE(r.out.find("COMPort=COM3\nBaudrate=115200\n"), std::string::npos);
     EXPECT_NE(r.out.find("RowDelay=200\n"), std::string::npos);
-
-    // A save keeps every other line and section and writes the keys in order.
-    r = Run({"config", "set", "--baud", "9600"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFileBytes(work / "jvs_cfg.ini"),
-              "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\nCOMPort=COM3\r\n"
-              "Baudrate=9600\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
-              "RowDelay=200\r\nStopBit=0\r\n");
+    // (What a save keeps of the file is the settings file's own test's.)
 }
 
 TEST_F(Cli, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
