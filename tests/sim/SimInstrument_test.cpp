@@ -136,18 +136,6 @@ TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
     EXPECT_EQ(sim->WireIn(), "\x05\x06\x06\x06");
 }
 
-TEST_F(Sim, Qmx210BurstWithoutWaitingForAcks) {
-    StartSim([](CSimOptions& o) {
-        o.ackNak = true;
-        o.sendData = kBlocks210;
-        o.waitForAck = false;
-    });
-    OpenPort();
-    Send(kEnq);  // ENQ before the operator's Enter is kept
-    sim->Trigger();
-    EXPECT_EQ(ReadAll(port, kBlocks210.size()), kBlocks210);
-}
-
 TEST_F(Sim, Qmx610DownloadWaitsForEnqOnlyUnderAckNak) {
     const std::string data = "P1,,1,2,3\r\nP2,,4,5,6\r\n\x03";
     StartSim([&](CSimOptions& o) {
