@@ -27,7 +27,6 @@ CUsbDevice::CUsbDevice(std::unique_ptr<CUsbDeviceLayer> layer) : m_layer(std::mo
 CUsbDevice::~CUsbDevice() = default;
 
 CUsbDeviceLayer& CUsbDevice::Layer() {
-    std::lock_guard lock(m_mutex);
     return *m_layer;
 }
 
@@ -64,11 +63,4 @@ std::vector<UsbInstrumentFound> CUsbDevice::List() {
 
 std::string CUsbDevice::LastError() {
     return Layer().LastError();
-}
-
-std::unique_ptr<CUsbDeviceLayer> CUsbDevice::SetLayer(std::unique_ptr<CUsbDeviceLayer> layer) {
-    std::lock_guard lock(m_mutex);
-    if (!layer) layer = CreateDefaultUsbLayer();
-    std::swap(layer, m_layer);
-    return layer;
 }

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,13 +86,9 @@ public:
     std::vector<UsbInstrumentFound> List();
     std::string LastError();
 
-    // Replaces the layer (tests); returns the previous one.
-    std::unique_ptr<CUsbDeviceLayer> SetLayer(std::unique_ptr<CUsbDeviceLayer> layer);
-
 private:
     CUsbDeviceLayer& Layer();
 
-    std::mutex m_mutex;
     std::unique_ptr<CUsbDeviceLayer> m_layer;
 };
 

@@ -65,8 +65,7 @@ void CSimSession::AdvanceDownload() {
             // After EOT the PC stops listening: no ACK will come for that piece.
             const bool awaitsAck =
                 p.find(kEtx) != std::string::npos && p.find(kEot) == std::string::npos;
-            if (m_qmx210 && m_opt.ackNak && m_opt.waitForAck && awaitsAck)
-                m_download = Download::AwaitAck;
+            if (m_qmx210 && m_opt.ackNak && awaitsAck) m_download = Download::AwaitAck;
         }
         if (m_opt.chunkSize > 0 && m_opt.chunkGapMs > 0)
             m_gapUntil = Clock::now() + std::chrono::milliseconds(m_opt.chunkGapMs);

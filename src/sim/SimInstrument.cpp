@@ -175,9 +175,7 @@ bool CSimInstrument::TakeTrigger(int& delayMs) {
 
 void CSimInstrument::Run() {
     const bool qmx210 = m_options.family == SimFamily::Qmx210;
-    if (m_options.sendData)
-        m_pieces =
-            SplitPieces(*m_options.sendData, qmx210 && m_options.ackNak && m_options.waitForAck);
+    if (m_options.sendData) m_pieces = SplitPieces(*m_options.sendData, qmx210 && m_options.ackNak);
     // Without a way to see opens, the PC is taken to be there all the time.
     int opens = m_inotifyFd >= 0 ? 0 : 1;
     std::optional<CSimSession> session;

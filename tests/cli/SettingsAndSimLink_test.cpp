@@ -82,8 +82,7 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
 
     // Values no dialog could write: defaults, and a warning naming the keys.
     WriteFileBytes(work / "jvs_cfg.ini",
-                   "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\n"
-                   "Baudrate=11520\r\nCOMPort=COM3\r\nRowDelay=99999999\r\n");
+                   "[JVSCOMSETTING]\r\nBaudrate=11520\r\nCOMPort=COM3\r\nRowDelay=99999999\r\n");
     r = Run({"config"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "jvs: warning: " + work.Path() +
@@ -91,52 +90,32 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
                          "hold; the default is used\n");
     EXPECT_NE(r.out.find("COMPort=COM3\nBaudrate=115200\n"), std::string::npos);
     EXPECT_NE(r.out.find("RowDelay=200\n"), std::string::npos);
+    // (What a save keeps of the file is the settings file's own test's.)
 
-    // A save keeps every other line and section and writes the keys in order.
-    r = Run({"config", "set", "--baud", "9600"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFileBytes(work / "jvs_cfg.ini"),
-              "; mine\r\n[Mine]\r\nk=v\r\n[JVSCOMSETTING]\r\n; my instrument\r\nCOMPort=COM3\r\n"
-              "Baudrate=9600\r\nCheckBit=0\r\nDataBit=8\r\nProtol=0\r\nReceiveTimeOut=10000\r\n"
-              "RowDelay=200\r\nStopBit=0\r\n");
-}
-
-TEST_F(Cli, TheSwitchMovesTheFileToTheUserConfigurationFolder) {
+    // The switch moves the file to the user configuration folder.
     const std::vector<std::pair<std::string, std::string>> xdg = {
         {"JVS_SETTINGS", "xdg"}, {"XDG_CONFIG_HOME", work / "cfg"}};
-    const std::string file = work / "cfg/jvs-transfer/jvs_cfg.ini";
-    CJvsResult r = Run({"config", "set", "--port", "COM7"}, xdg);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini"));
-    r = Run({"config"}, xdg);
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "# file: " + file);
-    EXPECT_NE(r.out.find("\nCOMPort=COM7\n"), std::string::npos);
-
-    // From a terminal (no switch) the current directory's file is the one in
-    // force.
-    EXPECT_NE(Run({"config"}).out.find("\nCOMPort=COM1\n"), std::string::npos);
+    EXPECT_EQ(Run({"config", "set", "--port", "COM7"}, xdg).status, 0);
+    EXPECT_EQ(Run({"config"}, xdg)
+                  .out.rfind(
+                      "# file: " + (work / "cfg/jvs-transfer/jvs_cfg.ini") + "\nCOMPort=COM7\n", 0),
+              0u);
 }
 
 TEST_F(Cli, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
-    // A file, a folder or someone else's link at the port's name: refused,
-    // untouched.
+    // A file at the port's name is refused, untouched (the link's own test
+    // owns the other kinds).
     WriteFileBytes(ports.PortPath(3), "my notes");
-    fs::create_directory(ports.PortPath(4));
-    fs::create_symlink("/dev/null", ports.PortPath(5));
-    for (int port : {3, 4, 5}) {
-        const CJvsResult r = Sim(port).Wait(5000);
-        EXPECT_EQ(r.status, 1) << port;
-        EXPECT_NE(r.err.find("not replaced"), std::string::npos) << r.err;
-    }
+    CJvsResult r = Sim(3).Wait(5000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not replaced"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(ports.PortPath(3)), "my notes");
-    EXPECT_TRUE(fs::is_directory(ports.PortPath(4)));
-    EXPECT_EQ(fs::read_symlink(ports.PortPath(5)), "/dev/null");
 
     // A live simulator keeps its port; a second one is refused.
     CJvsProcess& first = Sim(6);
     ASSERT_TRUE(WaitForLink(6));
     const fs::path firstTarget = fs::read_symlink(ports.PortPath(6));
-    CJvsResult r = Sim(6).Wait(5000);
+    r = Sim(6).Wait(5000);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("running simulator"), std::string::npos) << r.err;
     EXPECT_EQ(fs::read_symlink(ports.PortPath(6)), firstTarget);
@@ -254,9 +233,7 @@ TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {
     EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接失败!\n");
 
     Sim(5);
-    Sim({"qmx610", "--port", "COM9"});
     ASSERT_TRUE(WaitForLink(5));
-    ASSERT_TRUE(WaitForLink(9));
     r = Run({"probe", "--baud", "9600"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "COM5\n");
@@ -320,4 +297,37 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     EXPECT_EQ(sim.Wait(3000).status, 0) << "--once ends after the upload";
     EXPECT_EQ(ReadFileBytes(work / "up.bin"), seg + end);
     EXPECT_FALSE(fs::exists(ports.PortPath(2))) << "the link is removed";
+
+    // `jvs upload` into it: the echo and plain progress lines; a store that
+    // fails (a folder) fails the simulator's run.
+    WriteFileBytes(work / "coords.txt", "A1,T,1.000,2.000,3.000\r\n");
+    const std::string dg = "/Dg 2.000,1.000,3.000,A1,T\r\n";
+    for (const std::string& store : {work / "up.txt", work.Path()}) {
+        CJvsProcess& once = Sim({"qmx610", "--port", "COM3", "--once", "--receive", store});
+        ASSERT_TRUE(WaitForLink(3));
+        const CJvsResult up =
+            Run({"upload", "qmx610", "coords.txt", "--port", "COM3", "--yes", "--row-delay", "1"});
+        EXPECT_EQ(up.status, 0) << up.err;
+        EXPECT_EQ(up.out, dg);
+        EXPECT_NE(up.err.find("\n已发送 1 / 1 条记录 (100%)\n"), std::string::npos) << up.err;
+        EXPECT_EQ(up.err.find('\r'), std::string::npos);
+        const CJvsResult stored = once.Wait(5000);
+        EXPECT_EQ(stored.status, store == work.Path() ? 1 : 0) << stored.err;
+    }
+    EXPECT_EQ(ReadFileBytes(work / "up.txt"), dg);
+    // More than 4 MiB: the first 4 MiB are stored, and the run fails.
+    CJvsProcess& cut = Sim({"qmx610", "--port", "COM3", "--once", "--receive", work / "big.txt"});
+    ASSERT_TRUE(WaitForLink(3));
+    std::snprintf(s.COMPort, sizeof s.COMPort, "COM3");
+    ASSERT_TRUE(port.Open(s, SerialTimeouts{}));
+    std::string big;
+    while (big.size() < 4194304 + 4096) big += dg;
+    big += "\x04\r\n";
+    EXPECT_EQ(port.Write(big.data(), big.size()), big.size());
+    const CJvsResult stored = cut.Wait(5000);
+    EXPECT_EQ(stored.status, 1);
+    EXPECT_NE(stored.err.find("接收的数据超过4 MiB，已停止接收!"), std::string::npos) << stored.err;
+    EXPECT_TRUE(ReadFileBytes(work / "big.txt") == big.substr(0, 4194304));
+    EXPECT_EQ(Run({"upload", "alignment", "coords.txt", "--port", "COM7", "--yes"}).status, 1);
+    EXPECT_EQ(Run({"upload", "nosuch"}).status, 2);
 }

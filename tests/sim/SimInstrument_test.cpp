@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -75,17 +76,20 @@ const std::string kBlocks210 =
 
 TEST_F(Sim, AnswersTheGreetingInEverySession) {
     StartSim();
-    OpenPort();
-    ASSERT_EQ(port.Write("Connect\r\n", 9), 9u);
-    std::this_thread::sleep_for(milliseconds(50));
-    char buf[8] = {};
-    EXPECT_EQ(port.Read(buf, 5), 4u);
-    EXPECT_EQ(std::string(buf, 4), "OK\r\n");
-    port.Close();
-    OpenPort();
-    port.Write("Connect\r\n", 9);
-    EXPECT_EQ(ReadAll(port, 4), "OK\r\n");
-    port.Close();
+    static std::atomic<int> closes;
+    closes = 0;
+    sim->SetEventHandler(
+        [](SimEvent e, const std::string&) { closes += e == SimEvent::PortClosed; });
+    for (int session = 0; session < 2; ++session) {
+        OpenPort();
+        ASSERT_EQ(port.Write("Connect\r\n", 9), 9u);
+        EXPECT_EQ(ReadAll(port, 4, 2000), "OK\r\n");
+        port.Close();
+        // Bytes that reach the line before the simulator has seen the close
+        // are still the old session's (the line cannot tell them apart).
+        for (int i = 0; i < 500 && closes <= session; ++i)
+            std::this_thread::sleep_for(milliseconds(5));
+    }
     EXPECT_EQ(sim->Greetings(), 2);
     EXPECT_EQ(sim->Sessions(), 2);
     EXPECT_EQ(sim->WireIn(), "Connect\r\nConnect\r\n");
@@ -130,18 +134,6 @@ TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
     EXPECT_EQ(ReadAll(port, 1), "\x04");
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
     EXPECT_EQ(sim->WireIn(), "\x05\x06\x06\x06");
-}
-
-TEST_F(Sim, Qmx210BurstWithoutWaitingForAcks) {
-    StartSim([](CSimOptions& o) {
-        o.ackNak = true;
-        o.sendData = kBlocks210;
-        o.waitForAck = false;
-    });
-    OpenPort();
-    Send(kEnq);  // ENQ before the operator's Enter is kept
-    sim->Trigger();
-    EXPECT_EQ(ReadAll(port, kBlocks210.size()), kBlocks210);
 }
 
 TEST_F(Sim, Qmx610DownloadWaitsForEnqOnlyUnderAckNak) {

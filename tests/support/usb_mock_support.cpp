@@ -1,6 +1,5 @@
 #include "usb_mock_support.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -161,7 +160,7 @@ std::string MockUsbUnavailable() {
 
 CJvsResult RunJvsWithMockUsb(const std::string& dir, const std::vector<CMockUsbDevice>& devices,
                              const std::vector<std::string>& recordings, const std::string& args,
-                             const std::string& stdinText, const CUsbInterrupt& interrupt) {
+                             const std::string& stdinText, const std::string& interruptAfter) {
     // In its own directory, so no settings file of the caller's applies.
     CJvsOptions options;
     options.cwd = dir;
@@ -185,24 +184,15 @@ CJvsResult RunJvsWithMockUsb(const std::string& dir, const std::vector<CMockUsbD
     options.prefix.push_back("--");
     // The signal goes to jvs itself, not to umockdev-run; a background job's
     // input would be /dev/null unless handed on explicitly.
-    if (!interrupt.after.empty())
-        options.prefix.insert(
-            options.prefix.end(),
-            {"sh", "-c",
-             "exec 3<&0; \"$0\" \"$@\" <&3 3<&- & p=$!; sleep " + interrupt.after + "; kill -" +
-                 interrupt.signal + " $p; wait $p"});
-    int held[2] = {-1, -1};
-    if (interrupt.holdInput && pipe2(held, O_CLOEXEC) == 0) {
-        options.stdinFd = held[0];
-    } else {
-        options.stdinPath = dir + "/stdin";
-        WriteFileBytes(options.stdinPath, stdinText);
-    }
+    if (!interruptAfter.empty())
+        options.prefix.insert(options.prefix.end(),
+                              {"sh", "-c",
+                               "exec 3<&0; \"$0\" \"$@\" <&3 3<&- & p=$!; sleep " + interruptAfter +
+                                   "; kill -INT $p; wait $p"});
+    options.stdinPath = dir + "/stdin";
+    WriteFileBytes(options.stdinPath, stdinText);
     std::vector<std::string> words;
     std::istringstream split(args);
     for (std::string w; split >> w;) words.push_back(w);
-    CJvsResult result = CJvsProcess(words, options).Wait(60000);
-    for (int fd : held)
-        if (fd >= 0) close(fd);
-    return result;
+    return CJvsProcess(words, options).Wait(60000);
 }

@@ -47,20 +47,13 @@ private:
 // Packet helper: the bytes zero-filled to 64.
 std::string UsbPacket(const std::string& bytes);
 
-// A signal sent to jvs `after` seconds (e.g. "0.5"); with holdInput its
-// standard input stays open and empty, so the operator prompt waits.
-struct CUsbInterrupt {
-    std::string after;
-    std::string signal = "INT";
-    bool holdInput = false;
-};
-
 // Runs `jvs ARGS` under umockdev-run with the given devices, each with its
 // recording (none: the device is only present), in dir; ARGS split at spaces.
+// With interruptAfter (seconds, e.g. "0.5") jvs gets SIGINT then.
 CJvsResult RunJvsWithMockUsb(const std::string& dir, const std::vector<CMockUsbDevice>& devices,
                              const std::vector<std::string>& recordings, const std::string& args,
                              const std::string& stdinText = {},
-                             const CUsbInterrupt& interrupt = {});
+                             const std::string& interruptAfter = {});
 
 // Why the umockdev tests cannot run here (no umockdev-run, no libusb, no jvs),
 // or empty.

@@ -69,16 +69,11 @@ struct PortWrites : ::testing::Test {
 }  // namespace
 
 TEST_F(PortWrites, InstrumentHangingUpMidUploadIsATimeOut) {
+    // One upload for each way of sending: segments, and lines of either kind
+    // (codes and feature codes share them).
     const std::vector<CCase> cases = {
         {TransferKind::UploadQmx210, SimFamily::Qmx210, CoordText(24)},
-        {TransferKind::UploadPcode, SimFamily::Qmx210,
-         [] {
-             std::string codes;
-             for (int i = 1; i <= 60; ++i) codes += std::to_string(i) + ",CODE\r\n";
-             return codes;
-         }()},
         {TransferKind::UploadQmx610, SimFamily::Qmx610, CoordText(10)},
-        {TransferKind::UploadFeatureCodes, SimFamily::Qmx610, "A,B,C,D,E,F,G,H,I,J\r\n"},
         {TransferKind::UploadAlignment, SimFamily::Qmx610,
          "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nL9\r\nLast"},
     };

@@ -92,29 +92,42 @@ TEST(LineBuilding, EdgesTheUploadTestsDoNotReach) {
     EXPECT_EQ(BuildDhLines("X,Y"), "/Dh X\r\n/Dh Y\r\n");
 }
 
-TEST_F(SerialUpload, Qmx210CoordinatesUnderNone) {
+TEST_F(SerialUpload, BlockUploadsSendEverySegmentAndEchoIt) {
+    const std::string codes = "1,TREE\r\n22,POLE\r\n333,FENCE\r\n";
+    const struct {
+        TransferKind kind;
+        std::string view, header, blocks;
+    } cases[] = {
+        {TransferKind::UploadQmx210, kTerv, std::string(kQmx210Header), Blocks(kTerv, false)},
+        {TransferKind::UploadPcode, codes, "", Blocks(codes, true)}};
+    for (const auto& c : cases) {
+        // Under Ack/Nak every segment but the end waits for ACK CR LF.
+        for (int protocol : {0, 1}) {
+            SCOPED_TRACE(c.view + std::to_string(protocol));
+            UseTestComSettings(protocol);
+            CRecordingScreen screen(c.view);
+            int segments = 0;
+            const std::string wire =
+                protocol
+                    ? RunWithReplies(c.kind, screen, 2, std::string(kAckReply), 1000, &segments)
+                    : Run(c.kind, screen, 2);
+            EXPECT_EQ(wire, c.header + c.blocks);
+            // The header records are never echoed.
+            EXPECT_EQ(screen.View(), c.blocks);
+            EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUpload});
+            EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+            if (protocol && !c.header.empty()) {
+                EXPECT_EQ(segments, 2 + static_cast<int>(c.blocks.size() / 136) + 1);
+            }
+        }
+    }
     UseTestComSettings(0);
-    CRecordingScreen screen(kTerv);
-    const std::string blocks = Blocks(kTerv, false);
-    const std::string wire = Run(TransferKind::UploadQmx210, screen, 2);
-    EXPECT_EQ(wire, std::string(kQmx210Header) + blocks);
-    // The header records are never echoed.
-    EXPECT_EQ(screen.View(), blocks);
-    EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptUpload});
-    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
-}
-
-TEST_F(SerialUpload, Qmx210CoordinatesWaitForAckCrLfAfterEverySegmentButTheEnd) {
-    UseTestComSettings(1);
-    CRecordingScreen screen(kTerv);
-    const std::string blocks = Blocks(kTerv, false);
-    int segments = 0;
-    const std::string wire = RunWithReplies(TransferKind::UploadQmx210, screen, 2,
-                                            std::string(kAckReply), 1000, &segments);
-    EXPECT_EQ(wire, std::string(kQmx210Header) + blocks);
-    EXPECT_EQ(segments, 2 + static_cast<int>(blocks.size() / 136) + 1);
-    EXPECT_EQ(screen.View(), blocks);
-    EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
+    CRecordingScreen screen("not a code list");
+    EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 0), "");
+    EXPECT_TRUE(screen.Prompts().empty());
+    ASSERT_EQ(screen.Messages().size(), 1u);
+    EXPECT_EQ(screen.Messages()[0].rfind("不是有效的210 PCODE格式!", 0), 0u)
+        << screen.Messages()[0];
 }
 
 TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
@@ -136,35 +149,6 @@ TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
         EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReplyError});
         EXPECT_EQ(screen.View(), kTerv);
         EXPECT_EQ(g_strTransferText.Get(), kTerv);
-    }
-}
-
-TEST_F(SerialUpload, PcodeEchoesEveryBlockAndWaitsForReplies) {
-    const std::string codes = "1,TREE\r\n22,POLE\r\n333,FENCE\r\n";
-    const std::string blocks = Blocks(codes, true);
-    {
-        UseTestComSettings(0);
-        CRecordingScreen screen(codes);
-        EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 2), blocks);
-        EXPECT_EQ(screen.View(), blocks);
-    }
-    {
-        UseTestComSettings(1);
-        CRecordingScreen screen(codes);
-        int segments = 0;
-        EXPECT_EQ(RunWithReplies(TransferKind::UploadPcode, screen, 2, std::string(kAckReply), 1000,
-                                 &segments),
-                  blocks);
-        EXPECT_EQ(screen.View(), blocks);
-    }
-    {
-        UseTestComSettings(0);
-        CRecordingScreen screen("not a code list");
-        EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 0), "");
-        EXPECT_TRUE(screen.Prompts().empty());
-        ASSERT_EQ(screen.Messages().size(), 1u);
-        EXPECT_EQ(screen.Messages()[0].rfind("不是有效的210 PCODE格式!", 0), 0u)
-            << screen.Messages()[0];
     }
 }
 

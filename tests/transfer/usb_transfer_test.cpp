@@ -209,12 +209,13 @@ TEST(UsbTransfer, StoppedDownloadKeepsWhatTheDeviceStillHolds) {
     CUsbScript script;
     script.reads = {"first\r\n"};
     script.afterCancel = {"second\r\n", "third"};
-    auto previous = g_UsbDevice.SetLayer(std::make_unique<CScriptedUsbLayer>(script));
+    CUsbDevice device(std::make_unique<CScriptedUsbLayer>(script));
     UsbSettingsForTest(60000, 1);
     CRecordingScreen screen;
     CTransferManager manager;
     CTransferJob job;
     job.screen = &screen;
+    job.usb = &device;
     ASSERT_TRUE(manager.Start(TransferKind::UsbDownload, job));
     const auto until = Clock::now() + 2s;
     while (g_strTransferText.Get() != "first\r\n" && Clock::now() < until)
@@ -226,5 +227,4 @@ TEST(UsbTransfer, StoppedDownloadKeepsWhatTheDeviceStillHolds) {
     EXPECT_TRUE(screen.Messages().empty());
     EXPECT_FALSE(screen.Locked());
     EXPECT_EQ(script.closes, 1);
-    g_UsbDevice.SetLayer(std::move(previous));
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include "TempCwd_support.h"
 #include "link/UsbModelIds.h"
@@ -61,43 +60,30 @@ TEST_F(UsbEndToEnd, DownloadKeepsEveryByteUpToTheChunkHoldingEtx) {
     EXPECT_TRUE(Has(r.err, "数据接收完成!"));
 }
 
-TEST_F(UsbEndToEnd, DownloadTimeOutAndUnplugKeepWhatArrived) {
-    for (bool unplug : {false, true}) {
-        CUsbmonRecording rec(m_qmx660);
-        rec.In("A1,1.0\r\n");
-        if (unplug) rec.GoneIn();
-        const auto start = Clock::now();
-        const CJvsResult r =
-            Run(m_qmx660, rec, "download usb --model qmx660 --yes --usb-timeout 0.3 -o got.txt");
-        const auto took = Clock::now() - start;
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_TRUE(Has(r.err, "通讯超时!")) << r.err;
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(ReadFileBytes(m_dir.Path() + "/got.txt"), "A1,1.0\r\n");
-        EXPECT_GE(took, 300ms);
-        EXPECT_LT(took, 5s);
-    }
+TEST_F(UsbEndToEnd, UnpluggedDuringADownloadKeepsWhatArrived) {
+    CUsbmonRecording rec(m_qmx660);
+    rec.In("A1,1.0\r\n");
+    rec.GoneIn();
+    const auto start = Clock::now();
+    const CJvsResult r =
+        Run(m_qmx660, rec, "download usb --model qmx660 --yes --usb-timeout 0.3 -o got.txt");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "通讯超时!")) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFileBytes(m_dir.Path() + "/got.txt"), "A1,1.0\r\n");
+    EXPECT_LT(Clock::now() - start, 5s);
 }
 
+// (An interrupt at the operator prompt is the console's, whatever the link.)
 TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
     CUsbmonRecording rec(m_qmx640);
     rec.In("first\r\n");
     rec.In("second");
     const CJvsResult r =
         RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
-                          "download usb --model qmx640 --yes -o got.txt", {}, {"0.5"});
+                          "download usb --model qmx640 --yes -o got.txt", {}, "0.5");
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_EQ(ReadFileBytes(m_dir.Path() + "/got.txt"), "first\r\nsecond");
-
-    // At the prompt nothing has arrived: the wait ends at once, nothing is written.
-    const auto start = Clock::now();
-    const CJvsResult prompt =
-        RunJvsWithMockUsb(m_dir.Path(), {m_qmx640}, {rec.Bytes()},
-                          "download usb --model qmx640 -o never.txt", {}, {"0.5", "TERM", true});
-    EXPECT_LT(Clock::now() - start, 3s);
-    EXPECT_EQ(prompt.status, 143) << prompt.err;
-    EXPECT_TRUE(Has(prompt.err, "回车")) << prompt.err;
-    EXPECT_FALSE(std::filesystem::exists(m_dir.Path() + "/never.txt"));
 }
 
 TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
@@ -125,22 +111,6 @@ TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.out, "");
     EXPECT_TRUE(Has(empty.err, "USB设备未连接!"));
-}
-
-TEST_F(UsbEndToEnd, UploadSendsOneLinePerPacketAndTheEndMarker) {
-    const std::string longLine = std::string(128, 'L') + "\r\n";
-    const std::string text = "12345678\r\n" + longLine + "\r\n";
-    CUsbmonRecording rec(m_qmx640);
-    for (const std::string& p :
-         {UsbPacket("12345678\r\n"), std::string(64, 'L'), std::string(64, 'L'), UsbPacket("\r\n"),
-          UsbPacket("\r\n"), UsbPacket("\x04\r\n")})
-        rec.Out(p);
-    const CJvsResult r =
-        Run(m_qmx640, rec, "upload usb-text --model qmx640 --yes --usb-row-delay 1 --usb-timeout 1",
-            text);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, text);
-    EXPECT_TRUE(Has(r.err, "通讯结束!"));
 }
 
 TEST_F(UsbEndToEnd, UnpluggedDuringAnUploadSaysNotConnected) {
