@@ -6,16 +6,28 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <thread>
 
+#include "TempCwd_support.h"
 #include "app/CommunicationApp.h"
+#include "app/WindowTransferScreen.h"
+#include "config/LinkSettings.h"
 #include "convert/BlockFraming.h"
+#include "sim/Pty.h"
+#include "transfer/TransferManager.h"
+#include "transfer/TransferState.h"
 #include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
+#include "view/CommunicationView.h"
 
 namespace {
 
 CCommunicationApp* g_benchApp = nullptr;
+// When the window showed that every byte of a download arrived.
+std::chrono::steady_clock::time_point g_completed;
 
 template <typename Make>
 std::string Fill(Make make, size_t limit) {
@@ -152,6 +164,8 @@ int RunWindowBenchmarks(int& argc, char** argv, const CWindowBench& bench) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.filePath("cfg"));
     if (bench.workInSettingsFolder) QDir::setCurrent(settingsDir.path());
     SetMessageHook([&bench](const QString& text, EButtons) {
+        if (text == QString::fromUtf8("数据接收完成!"))
+            g_completed = std::chrono::steady_clock::now();
         if (bench.onMessage) bench.onMessage(text);
         return EAnswer::Ok;
     });
@@ -172,4 +186,47 @@ int RunWindowBenchmarks(int& argc, char** argv, const CWindowBench& bench) {
     app.Doc()->SetModified(false);
     g_benchApp = nullptr;
     return status;
+}
+
+double DownloadIntoWindow(benchmark::State& state, const CTempComDir& ports,
+                          const std::string& data, const std::function<void()>& started,
+                          const std::function<void()>& ended) {
+    ComSettings.Update([](ComSettingsRecord& r) {
+        r = ComSettingsRecord{};
+        std::strcpy(r.COMPort, "COM1");
+        r.Protol = 1;
+        r.ReceiveTimeOut = 5000;
+    });
+    state.PauseTiming();
+    // Every run fills an empty view, not one already showing the same data.
+    g_benchApp->View()->SetBytes({});
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+    CPty pty;
+    pty.Create();
+    pty.LinkAs(ports.PortPath(1));
+    const auto start = std::chrono::steady_clock::now();
+    if (!TheTransferManager().Start(TransferKind::DownloadQmx610, g_benchApp->Screen())) {
+        state.SkipWithError("not started");
+        return 0;
+    }
+    if (started) started();
+    std::thread instrument([&] {
+        pty.ReadFor(5000, 1);  // the PC's ENQ
+        pty.WriteAll(data, 20000);
+    });
+    // Sleep between events as the window's own loop does: polling would take
+    // a core from the worker and the instrument. The end of the transfer
+    // posts an event, so this wakes for it.
+    while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    instrument.join();
+    g_benchApp->Screen().Flush();
+    QCoreApplication::processEvents();
+    if (ended) ended();
+    // Reading the whole view back is the benchmark's check, not the user's wait.
+    state.PauseTiming();
+    if (g_benchApp->View()->GetBytes().size() != data.size())
+        state.SkipWithError("view incomplete");
+    state.ResumeTiming();
+    return std::chrono::duration<double, std::milli>(g_completed - start).count();
 }

@@ -2,12 +2,15 @@
 // window-level ones run in.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <QString>
 #include <cstddef>
 #include <functional>
 #include <string>
 
 class CCommunicationApp;
+class CTempComDir;
 
 // Sample texts of at most `size` bytes, whole lines or records only.
 // A TERV210 coordinate list (about 39 bytes a line: 26,886 lines in 1 MiB).
@@ -42,3 +45,14 @@ struct CWindowBench {
 int RunWindowBenchmarks(int& argc, char** argv, const CWindowBench& bench);
 // The window's application while RunWindowBenchmarks runs.
 CCommunicationApp* BenchApp();
+
+// One download of `data` (ended by ETX) at full speed into the window, as the
+// QMX610/710 download under Ack/Nak from a pseudo-terminal linked as COM1 in
+// `ports`; the view is emptied first, untimed. `started`
+// runs once the transfer runs, `ended` once it ended and the view was
+// brought up to date, both on the window's thread. Returns the milliseconds
+// from the start until the window showed "数据接收完成!"; a view short of
+// `data` fails the benchmark.
+double DownloadIntoWindow(benchmark::State& state, const CTempComDir& ports,
+                          const std::string& data, const std::function<void()>& started = {},
+                          const std::function<void()>& ended = {});

@@ -37,8 +37,6 @@
 
 namespace {
 
-std::chrono::steady_clock::time_point g_completed;
-
 // A site of 2 km by 1.5 km, twelve codes, names like the instruments give
 // them: 1 MiB less a little, ended by ETX when downloaded.
 std::string SiteList(size_t bytes = (1 << 20) - 64) {
@@ -171,13 +169,7 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
     const bool planOpen = state.range(0) != 0;
     std::string data = SiteList((1 << 20) - 1);
     data += '\x03';
-    CTempComDir dir;
-    ComSettings.Update([](ComSettingsRecord& r) {
-        r = ComSettingsRecord{};
-        std::strcpy(r.COMPort, "COM1");
-        r.Protol = 1;
-        r.ReceiveTimeOut = 5000;
-    });
+    CTempComDir ports;
     // A desktop's window: the text keeps its full width beside the plan, so
     // both runs lay the text out alike.
     CMainFrame* frame = BenchApp()->Frame();
@@ -189,13 +181,6 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
     double receivedMs = 0, worstStall = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        BenchApp()->View()->SetBytes({});
-        QCoreApplication::processEvents();
-        state.ResumeTiming();
-        CPty pty;
-        pty.Create();
-        pty.LinkAs(dir.PortPath(1));
         QElapsedTimer tick;
         QTimer probe;
         double stall = 0;
@@ -204,32 +189,20 @@ void BM_WindowDownload1MiB(benchmark::State& state) {
             stall = std::max(stall, static_cast<double>(tick.elapsed() - 10));
             tick.start();
         });
-        const auto start = std::chrono::steady_clock::now();
-        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, BenchApp()->Screen())) {
-            state.SkipWithError("not started");
-            return;
-        }
-        tick.start();
-        probe.start(10);
-        std::thread instrument([&] {
-            pty.ReadFor(5000, 1);  // the PC's ENQ
-            pty.WriteAll(data, 20000);
-        });
-        while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        instrument.join();
-        probe.stop();
-        BenchApp()->Screen().Flush();
-        QCoreApplication::processEvents();
-        state.PauseTiming();
-        if (BenchApp()->View()->GetBytes().size() != data.size())
-            state.SkipWithError("view incomplete");
+        receivedMs += DownloadIntoWindow(
+            state, ports, data,
+            [&] {
+                tick.start();
+                probe.start(10);
+            },
+            [&] { probe.stop(); });
         if (planOpen) {
             // The plan catches up with the last text once the download is done.
+            state.PauseTiming();
             dock->Refresh();
             state.counters["plan_points"] = static_cast<double>(dock->Model()->Size());
+            state.ResumeTiming();
         }
-        state.ResumeTiming();
-        receivedMs += std::chrono::duration<double, std::milli>(g_completed - start).count();
         worstStall = std::max(worstStall, stall);
     }
     state.counters["until_complete_message_ms"] =
@@ -271,10 +244,6 @@ int main(int argc, char** argv) {
             picture = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[i] + 10));
     CWindowBench bench;
     bench.workInSettingsFolder = true;
-    bench.onMessage = [](const QString& text) {
-        if (text == QString::fromUtf8("数据接收完成!"))
-            g_completed = std::chrono::steady_clock::now();
-    };
     if (!picture.isEmpty()) bench.instead = [&picture] { return TakePicture(picture); };
     return RunWindowBenchmarks(argc, argv, bench);
 }

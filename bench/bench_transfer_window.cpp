@@ -26,9 +26,6 @@
 
 namespace {
 
-// When the completion message reached the window: every byte received.
-std::chrono::steady_clock::time_point g_completed;
-
 std::string MakeData(size_t bytes) {
     std::string data;
     for (int i = 0; data.size() < bytes; ++i) {
@@ -79,46 +76,9 @@ BENCHMARK(BM_RawPtyBlockingCopy1MiB)->Unit(benchmark::kMillisecond)->UseRealTime
 
 void BM_WindowDownload1MiB(benchmark::State& state) {
     const std::string data = MakeData(1 << 20);
-    CTempComDir dir;
-    ComSettings.Update([](ComSettingsRecord& r) {
-        r = ComSettingsRecord{};
-        std::strcpy(r.COMPort, "COM1");
-        r.Protol = 1;
-        r.ReceiveTimeOut = 5000;
-    });
+    CTempComDir ports;
     double receivedMs = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        // Every run fills an empty view, not one already showing the same data.
-        BenchApp()->View()->SetBytes({});
-        QCoreApplication::processEvents();
-        state.ResumeTiming();
-        CPty pty;
-        pty.Create();
-        pty.LinkAs(dir.PortPath(1));
-        const auto start = std::chrono::steady_clock::now();
-        if (!TheTransferManager().Start(TransferKind::DownloadQmx610, BenchApp()->Screen())) {
-            state.SkipWithError("not started");
-            return;
-        }
-        std::thread instrument([&] {
-            pty.ReadFor(5000, 1);  // the PC's ENQ
-            pty.WriteAll(data, 20000);
-        });
-        // Sleep between events as the window's own loop does: polling would
-        // take a core from the worker and the instrument. The end of the
-        // transfer posts an event, so this wakes for it.
-        while (IsTransferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        instrument.join();
-        BenchApp()->Screen().Flush();
-        QCoreApplication::processEvents();
-        // Reading the whole view back is the benchmark's check, not the user's wait.
-        state.PauseTiming();
-        if (BenchApp()->View()->GetBytes().size() != data.size())
-            state.SkipWithError("view incomplete");
-        state.ResumeTiming();
-        receivedMs += std::chrono::duration<double, std::milli>(g_completed - start).count();
-    }
+    for (auto _ : state) receivedMs += DownloadIntoWindow(state, ports, data);
     state.counters["until_complete_message_ms"] =
         receivedMs / static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
@@ -129,10 +89,5 @@ BENCHMARK(BM_WindowDownload1MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->
 }  // namespace
 
 int main(int argc, char** argv) {
-    CWindowBench bench;
-    bench.onMessage = [](const QString& text) {
-        if (text == QString::fromUtf8("数据接收完成!"))
-            g_completed = std::chrono::steady_clock::now();
-    };
-    return RunWindowBenchmarks(argc, argv, bench);
+    return RunWindowBenchmarks(argc, argv, {});
 }
