@@ -67,22 +67,9 @@ QString FormatSettingNumber(int value) {
     return QString::fromLatin1(text);
 }
 
-CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("COM通讯参数设置"));
-    setFont(QFont(QStringList{QStringLiteral("SimSun"), QStringLiteral("宋体")}, 9));
-    setModal(true);
-
-    m_protocol = new QButtonGroup(this);
-    m_port = new QButtonGroup(this);
-    m_baud = new QButtonGroup(this);
-    m_dataBits = new QButtonGroup(this);
-    m_stopBits = new QButtonGroup(this);
-    m_parity = new QButtonGroup(this);
-
-    auto* protocol = RadioGroup(this, QStringLiteral("协议"), m_protocol, 1001,
-                                {QStringLiteral("None"), QStringLiteral("Ack/Nak")}, 1);
-
-    // Each port with the device its name stands for on this machine.
+// The six COM names, each with the device it stands for on this machine, and
+// any other serial device: one of those present, or a path typed in.
+QGroupBox* CComSettingDlg::PortGroup() {
     auto* portBox = new QGroupBox(QStringLiteral("通讯口"), this);
     auto* portGrid = new QGridLayout(portBox);
     for (int i = 0; i < 6; ++i) {
@@ -96,7 +83,6 @@ CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
         portGrid->addWidget(radio, i, 0);
         portGrid->addWidget(label, i, 1);
     }
-    // Any other serial device: one of those present, or a path typed in.
     QRadioButton* deviceRadio =
         AddRadio(m_port, portBox, kDeviceRadio, QStringLiteral("其他串口设备："));
     m_devices = new QComboBox(portBox);
@@ -125,6 +111,25 @@ CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
     portGrid->addWidget(deviceRadio, kDialogComPorts, 0, 1, 2);
     portGrid->addWidget(m_devices, kDialogComPorts + 1, 0, 1, 2);
     portGrid->addWidget(m_devicePath, kDialogComPorts + 2, 0, 1, 2);
+    return portBox;
+}
+
+CComSettingDlg::CComSettingDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("COM通讯参数设置"));
+    setFont(QFont(QStringList{QStringLiteral("SimSun"), QStringLiteral("宋体")}, 9));
+    setModal(true);
+
+    m_protocol = new QButtonGroup(this);
+    m_port = new QButtonGroup(this);
+    m_baud = new QButtonGroup(this);
+    m_dataBits = new QButtonGroup(this);
+    m_stopBits = new QButtonGroup(this);
+    m_parity = new QButtonGroup(this);
+
+    auto* protocol = RadioGroup(this, QStringLiteral("协议"), m_protocol, 1001,
+                                {QStringLiteral("None"), QStringLiteral("Ack/Nak")}, 1);
+
+    QGroupBox* portBox = PortGroup();
 
     QStringList baudTexts;
     for (int b : kBaudRates) baudTexts << QString::number(b);

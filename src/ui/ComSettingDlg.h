@@ -10,6 +10,7 @@
 #include <QString>
 
 class QButtonGroup;
+class QGroupBox;
 class QComboBox;
 class QLineEdit;
 
@@ -30,6 +31,7 @@ public slots:
 
 private:
     void OnInitDialog();
+    QGroupBox* PortGroup();
     QButtonGroup* m_protocol;
     QButtonGroup* m_port;
     QButtonGroup* m_baud;
