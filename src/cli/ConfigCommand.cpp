@@ -56,6 +56,42 @@ void CheckUnchanged(int32_t& field, int32_t scale, Check check, std::vector<std:
     if (message) into.push_back(message);
 }
 
+// A device path is refused when something that is no serial device is
+// there; a device not plugged in yet (rfcomm0 before its bind) is taken.
+bool RefusedDevice(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return false;
+    const std::string problem = DevicePathProblem(path);
+    if (problem.empty()) return false;
+    PrintMessage(kMsgNotSerialDevice);
+    PrintMessage(path + ": " + problem);
+    return true;
+}
+
+struct CUsbOptions {
+    bool timeoutGiven = false, rowDelayGiven = false;
+    std::string timeout, rowDelay;
+};
+
+// As the USB dialog checks: a value given is checked, one not given is
+// checked as it stands in the file.
+void ApplyUsbOptions(const CUsbOptions& options, UsbSettingsRecord& usb,
+                     std::vector<std::string>& messages) {
+    const char* message = nullptr;
+    if (options.timeoutGiven) {
+        usb.USBRevTimeOut = CheckedTimeoutMs(options.timeout, &message);
+        if (message) messages.push_back(message);
+    } else {
+        CheckUnchanged(usb.USBRevTimeOut, 1000, CheckedTimeoutMs, messages);
+    }
+    if (options.rowDelayGiven) {
+        usb.USBRevRowDelay = CheckedRowDelay(options.rowDelay, &message);
+        if (message) messages.push_back(message);
+    } else {
+        CheckUnchanged(usb.USBRevRowDelay, 1, CheckedRowDelay, messages);
+    }
+}
+
 int Set(const std::vector<std::string>& args) {
     // An option followed by nothing or by another option, or given as
     // "--name=", has no value.
@@ -71,26 +107,16 @@ int Set(const std::vector<std::string>& args) {
     ComSettingsRecord scratch;
     const CLineParse parse = ParseLineOptions(rest, scratch, LineCheck::Dialog);
     if (!parse.ok) return Usage(parse.usageError);
-    // A device path is refused when something that is no serial device is
-    // there; a device not plugged in yet (rfcomm0 before its bind) is taken.
-    if (Given(args, "--port") && scratch.COMPort[0] == '/') {
-        const std::string path = scratch.COMPort;
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 || errno != ENOENT) {
-            if (const std::string problem = DevicePathProblem(path); !problem.empty()) {
-                PrintMessage(kMsgNotSerialDevice);
-                PrintMessage(path + ": " + problem);
-                return kExitFailed;
-            }
-        }
-    }
-    std::string usbTimeout, usbRowDelay;
+    if (Given(args, "--port") && scratch.COMPort[0] == '/' && RefusedDevice(scratch.COMPort))
+        return kExitFailed;
+    CUsbOptions usbOptions;
     bool missing = false;
-    const bool usbTimeoutGiven = TakeOption(rest, "--usb-timeout", usbTimeout, missing);
-    const bool usbRowDelayGiven = TakeOption(rest, "--usb-row-delay", usbRowDelay, missing);
+    usbOptions.timeoutGiven = TakeOption(rest, "--usb-timeout", usbOptions.timeout, missing);
+    usbOptions.rowDelayGiven = TakeOption(rest, "--usb-row-delay", usbOptions.rowDelay, missing);
     if (missing) return Usage("an option needs a value");
     if (!rest.empty()) return Usage("unexpected argument '" + rest.front() + "'");
-    const bool comGiven = parse.anyGiven, usbGiven = usbTimeoutGiven || usbRowDelayGiven;
+    const bool comGiven = parse.anyGiven;
+    const bool usbGiven = usbOptions.timeoutGiven || usbOptions.rowDelayGiven;
     if (!comGiven && !usbGiven) return kExitUnchanged;
 
     // The options go onto the settings as the file holds them when the save
@@ -113,21 +139,7 @@ int Set(const std::vector<std::string>& args) {
             if (!Given(args, "--row-delay"))
                 CheckUnchanged(com.RowDelay, 1, CheckedRowDelay, messages);
         }
-        if (usbGiven) {
-            const char* message = nullptr;
-            if (usbTimeoutGiven) {
-                usb.USBRevTimeOut = CheckedTimeoutMs(usbTimeout, &message);
-                if (message) messages.push_back(message);
-            } else {
-                CheckUnchanged(usb.USBRevTimeOut, 1000, CheckedTimeoutMs, messages);
-            }
-            if (usbRowDelayGiven) {
-                usb.USBRevRowDelay = CheckedRowDelay(usbRowDelay, &message);
-                if (message) messages.push_back(message);
-            } else {
-                CheckUnchanged(usb.USBRevRowDelay, 1, CheckedRowDelay, messages);
-            }
-        }
+        if (usbGiven) ApplyUsbOptions(usbOptions, usb, messages);
         savedCom = com;
         savedUsb = usb;
         return CSettingsSections{comGiven, usbGiven};
