@@ -7,60 +7,21 @@
 #include "base/CancelToken.h"
 #include "config/LinkSettings.h"
 #include "link/SerialPort.h"
-
-std::string CRecordingScreen::GetViewText() {
-    std::lock_guard lock(m_mutex);
-    return m_view;
-}
-
-void CRecordingScreen::SetViewText(const std::string& bytes) {
-    std::lock_guard lock(m_mutex);
-    m_view = bytes;
-    ++m_sets;
-    m_calls.push_back("set");
-}
-
-void CRecordingScreen::ShowText(std::string bytes) {
-    std::lock_guard lock(m_mutex);
-    m_view = std::move(bytes);
-    m_calls.push_back("show");
-}
+#include "transfer/TransferState.h"
 
 void CRecordingScreen::AppendText(std::string_view bytes) {
     std::lock_guard lock(m_mutex);
     m_view.append(bytes);
 }
 
-void CRecordingScreen::ShowProgress(const CTransferProgress& progress) {
-    std::lock_guard lock(m_mutex);
-    m_progress.push_back(progress);
-}
-
-std::vector<CTransferProgress> CRecordingScreen::Progress() const {
-    std::lock_guard lock(m_mutex);
-    return m_progress;
-}
-
-void CRecordingScreen::RefusePrompts() {
-    std::lock_guard lock(m_mutex);
-    m_refuse = true;
-}
-
-void CRecordingScreen::LockView() {
-    std::lock_guard lock(m_mutex);
-    m_locked = true;
-    m_calls.push_back("lock");
-}
-
-void CRecordingScreen::UnlockView() {
-    std::lock_guard lock(m_mutex);
-    m_locked = false;
-    m_calls.push_back("unlock");
-}
-
 void CRecordingScreen::ShowMessage(const std::string& utf8) {
     std::lock_guard lock(m_mutex);
     m_calls.push_back("msg:" + utf8);
+}
+
+void CRecordingScreen::ShowProgress(const CTransferProgress& progress) {
+    std::lock_guard lock(m_mutex);
+    m_progress.push_back(progress);
 }
 
 bool CRecordingScreen::AskOperator(const std::string& utf8, const CCancelToken& cancel) {
@@ -70,70 +31,11 @@ bool CRecordingScreen::AskOperator(const std::string& utf8, const CCancelToken& 
     return !m_refuse && !cancel.IsCancelled();
 }
 
-void CRecordingScreen::MarkModified() {
-    std::lock_guard lock(m_mutex);
-    m_modified = true;
-    m_calls.push_back("modified");
-}
-
-void CRecordingScreen::TransferEnded() {
-    std::lock_guard lock(m_mutex);
-    m_ended = true;
-    m_cv.notify_all();
-}
-
-void CRecordingScreen::Abandon() {
-    Release();
-}
-
-std::vector<std::string> CRecordingScreen::Calls() const {
-    std::lock_guard lock(m_mutex);
-    return m_calls;
-}
-
-std::vector<std::string> CRecordingScreen::Messages() const {
+std::vector<std::string> CRecordingScreen::Tagged(const std::string& prefix) const {
     std::vector<std::string> out;
     for (const auto& c : Calls())
-        if (c.rfind("msg:", 0) == 0) out.push_back(c.substr(4));
+        if (c.rfind(prefix, 0) == 0) out.push_back(c.substr(prefix.size()));
     return out;
-}
-
-std::vector<std::string> CRecordingScreen::Prompts() const {
-    std::vector<std::string> out;
-    for (const auto& c : Calls())
-        if (c.rfind("prompt:", 0) == 0) out.push_back(c.substr(7));
-    return out;
-}
-
-std::string CRecordingScreen::View() const {
-    std::lock_guard lock(m_mutex);
-    return m_view;
-}
-
-bool CRecordingScreen::Locked() const {
-    std::lock_guard lock(m_mutex);
-    return m_locked;
-}
-
-bool CRecordingScreen::Modified() const {
-    std::lock_guard lock(m_mutex);
-    return m_modified;
-}
-
-int CRecordingScreen::SetCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_sets;
-}
-
-void CRecordingScreen::HoldPrompts() {
-    std::lock_guard lock(m_mutex);
-    m_hold = true;
-}
-
-void CRecordingScreen::Release() {
-    std::lock_guard lock(m_mutex);
-    m_hold = false;
-    m_cv.notify_all();
 }
 
 bool CRecordingScreen::WaitEnded(int timeoutMs) {
@@ -151,6 +53,12 @@ void ExpectProgressEndsWhole(const CRecordingScreen& screen) {
     }
     EXPECT_TRUE(progress.back().final);
     EXPECT_EQ(progress.back().Percent(), 100);
+}
+
+void ExpectEnded(const CRecordingScreen& screen) {
+    EXPECT_FALSE(screen.Locked());
+    EXPECT_TRUE(g_bTransferDone);
+    EXPECT_FALSE(g_SerialPort.IsOpen());
 }
 
 void UseTestComSettings(int protocol, int receiveTimeoutMs) {

@@ -22,38 +22,54 @@ class CRecordingScreen : public CTransferScreen {
 public:
     explicit CRecordingScreen(std::string viewText = {}) : m_view(std::move(viewText)) {}
 
-    std::string GetViewText() override;
-    void SetViewText(const std::string& bytes) override;
-    void ShowText(std::string bytes) override;
+    std::string GetViewText() override { return Read(m_view); }
+    void SetViewText(const std::string& bytes) override { Set(m_view, bytes, "set"); }
+    void ShowText(std::string bytes) override { Set(m_view, std::move(bytes), "show"); }
     void AppendText(std::string_view bytes) override;
-    void LockView() override;
-    void UnlockView() override;
+    void LockView() override { Set(m_locked, true, "lock"); }
+    void UnlockView() override { Set(m_locked, false, "unlock"); }
     void ShowMessage(const std::string& utf8) override;
     bool AskOperator(const std::string& utf8, const CCancelToken& cancel) override;
-    void MarkModified() override;
+    void MarkModified() override { Set(m_modified, true, "modified"); }
     void ShowProgress(const CTransferProgress& progress) override;
-    void TransferEnded() override;
-    void Abandon() override;
+    void TransferEnded() override { Set(m_ended, true); }
+    void Abandon() override { Release(); }
 
     // Call log: "lock", "unlock", "prompt:<text>", "msg:<text>", "set", "show", "modified".
-    std::vector<std::string> Calls() const;
-    std::vector<std::string> Messages() const;
-    std::vector<std::string> Prompts() const;
-    std::string View() const;
-    bool Locked() const;
-    bool Modified() const;
-    int SetCount() const;
+    std::vector<std::string> Calls() const { return Read(m_calls); }
+    std::vector<std::string> Messages() const { return Tagged("msg:"); }
+    std::vector<std::string> Prompts() const { return Tagged("prompt:"); }
+    std::string View() const { return Read(m_view); }
+    bool Locked() const { return Read(m_locked); }
+    bool Modified() const { return Read(m_modified); }
+    int SetCount() const { return static_cast<int>(Tagged("set").size()); }
     // Every report of the progress, in order.
-    std::vector<CTransferProgress> Progress() const;
+    std::vector<CTransferProgress> Progress() const { return Read(m_progress); }
     // Blocks AskOperator until Release (or Abandon, or a stop) when set before
     // the transfer.
-    void HoldPrompts();
+    void HoldPrompts() { Set(m_hold, true); }
     // The operator answers the hand-shake with 取消.
-    void RefusePrompts();
-    void Release();
+    void RefusePrompts() { Set(m_refuse, true); }
+    void Release() { Set(m_hold, false); }
     bool WaitEnded(int timeoutMs);
 
 private:
+    template <class T>
+    T Read(const T& field) const {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
+    // Changes one field under the lock, logs `call` (unless empty) and wakes
+    // the waits.
+    template <class T, class V>
+    void Set(T& field, V&& value, const char* call = "") {
+        std::lock_guard lock(m_mutex);
+        field = std::forward<V>(value);
+        if (*call) m_calls.emplace_back(call);
+        m_cv.notify_all();
+    }
+    std::vector<std::string> Tagged(const std::string& prefix) const;
+
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     std::string m_view;
@@ -64,7 +80,6 @@ private:
     bool m_refuse = false;
     std::vector<CTransferProgress> m_progress;
     bool m_ended = false;
-    int m_sets = 0;
 };
 
 // A scripted USB device: what each Read returns, which Write fails, and a
@@ -105,6 +120,10 @@ void ExpectProgressEndsWhole(const CRecordingScreen& screen);
 // Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
 // delay, the given receive time-out and protocol.
 void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
+
+// The end of every transfer: the view unlocked, the done flag up, the port
+// closed.
+void ExpectEnded(const CRecordingScreen& screen);
 
 // Short port time-outs so that a silent instrument ends a reply read quickly.
 SerialTimeouts ShortPortTimeouts();
