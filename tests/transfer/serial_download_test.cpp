@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -23,16 +24,12 @@ protected:
     // Under None the instrument starts sending once the PC listens (after the
     // view is locked and the queues are purged).
     void WaitListening(const CRecordingScreen& screen) {
-        const auto until = Clock::now() + 5s;
-        while (Clock::now() < until) {
-            for (const auto& c : screen.Calls())
-                if (c == "lock") {
-                    std::this_thread::sleep_for(100ms);
-                    return;
-                }
-            std::this_thread::sleep_for(2ms);
-        }
-        FAIL() << "never listened";
+        const auto locked = [&] {
+            const auto calls = screen.Calls();
+            return std::find(calls.begin(), calls.end(), "lock") != calls.end();
+        };
+        ASSERT_TRUE(WaitUntil(locked, 5s)) << "never listened";
+        std::this_thread::sleep_for(100ms);
     }
 
     CRecordingScreen m_screen{"old document"};
@@ -212,15 +209,12 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndFreesThePort) {
                 g_strTransferText.Clear();
                 CRecordingScreen screen;
                 Start(kind, screen);
-                const auto until = Clock::now() + 2s;
                 if (protocol == 1)
                     ASSERT_EQ(m_pty.ReadFor(1000, 1), "\x05");
                 else
-                    while (screen.Calls().size() < 2 && Clock::now() < until)
-                        std::this_thread::sleep_for(1ms);
+                    WaitUntil([&] { return screen.Calls().size() >= 2; });
                 m_pty.WriteAll(first);
-                while (g_strTransferText.Size() < first.size() && Clock::now() < until)
-                    std::this_thread::sleep_for(1ms);
+                WaitUntil([&] { return g_strTransferText.Size() >= first.size(); });
                 m_pty.WriteAll(second);
                 const auto start = Clock::now();
                 const bool command = run % 2 == 1;
@@ -260,8 +254,7 @@ TEST_F(SerialDownload, BytesSentWhileTheQuestionIsShownAreKept) {
         CRecordingScreen screen("old document");
         screen.HoldPrompts();
         Start(kind, screen);
-        const auto until = Clock::now() + 2s;
-        while (screen.Prompts().empty() && Clock::now() < until) std::this_thread::sleep_for(1ms);
+        WaitUntil([&] { return !screen.Prompts().empty(); });
         const std::string data = kind == TransferKind::DownloadQmx210 ? "\x02"
                                                                         "A1\x03\r\n\x04"
                                                                       : "0812 A1\r\n\x03";
@@ -296,7 +289,6 @@ TEST_F(SerialDownload, StopsAtTheBoundKeepingWhatArrived) {
         EXPECT_EQ(m_manager.Wait(), endless ? 0u : 1u);
         instrument.join();
         const std::string kept = g_strTransferText.Get();
-        EXPECT_EQ(kept.size(), kDownloadLimit);
         EXPECT_TRUE(kept == (endless ? pattern.substr(0, kDownloadLimit) : exact));
         EXPECT_EQ(screen.View().size(), kDownloadLimit);
         EXPECT_TRUE(screen.Modified());

@@ -199,8 +199,7 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
 }
 
 TEST_F(SerialUpload, StopSendsNothingMoreAndNoEndMarker) {
-    UseTestComSettings(0);
-    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 100; });
+    UseTestComSettings(0, 400, 100);
     const std::string text = "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\n";
     CRecordingScreen screen(text);
     Start(TransferKind::UploadAlignment, screen);
@@ -235,8 +234,7 @@ TEST_F(SerialUpload, CancelAtTheHandShakeClosesThePortAndChangesNothing) {
 }
 
 TEST_F(SerialUpload, RowDelayPacesEveryLine) {
-    UseTestComSettings(0);
-    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 60; });
+    UseTestComSettings(0, 400, 60);
     CRecordingScreen screen("a\r\nb\r\nc\r\n");
     const auto start = Clock::now();
     EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
@@ -307,10 +305,9 @@ TEST_F(PortWrites, InstrumentHangingUpMidUploadIsATimeOut) {
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
-        UseTestComSettings(0);
         // Ten records or more, far enough apart for the simulator to hang up
         // long before the end even on a busy machine.
-        ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 30; });
+        UseTestComSettings(0, 400, 30);
         CSimOptions options;
         options.hangUpAfter = c.kind == TransferKind::UploadQmx210 ? 60 : 10;
         ExpectTimeOutWithTextBack(c, options, ShortPortTimeouts(), 3s);
@@ -331,8 +328,7 @@ TEST_F(PortWrites, InstrumentThatStopsReadingEndsWithinTheWriteTimeOuts) {
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
-        UseTestComSettings(0);
-        ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 0; });
+        UseTestComSettings(0, 400, 0);
         CSimOptions options;
         options.stopReadingAfter = 100;
         SerialTimeouts timeouts = ShortPortTimeouts();

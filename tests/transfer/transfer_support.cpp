@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/CancelToken.h"
 #include "config/LinkSettings.h"
@@ -61,14 +62,23 @@ void ExpectEnded(const CRecordingScreen& screen) {
     EXPECT_FALSE(g_SerialPort.IsOpen());
 }
 
-void UseTestComSettings(int protocol, int receiveTimeoutMs) {
+void UseTestComSettings(int protocol, int receiveTimeoutMs, int rowDelayMs) {
     ComSettings.Update([&](ComSettingsRecord& r) {
         r = ComSettingsRecord{};
         std::strcpy(r.COMPort, "COM1");
         r.Protol = static_cast<int8_t>(protocol);
-        r.RowDelay = 1;
+        r.RowDelay = rowDelayMs;
         r.ReceiveTimeOut = receiveTimeoutMs;
     });
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds within) {
+    const auto until = std::chrono::steady_clock::now() + within;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 SerialTimeouts ShortPortTimeouts() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -117,9 +118,13 @@ private:
 // when every record went, and a last report that says so.
 void ExpectProgressEndsWhole(const CRecordingScreen& screen);
 
-// Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
-// delay, the given receive time-out and protocol.
-void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
+// Serial settings for tests: COM1 (under a private JVS_COM_DIR), the given
+// protocol, receive time-out and row delay.
+void UseTestComSettings(int protocol, int receiveTimeoutMs = 400, int rowDelayMs = 1);
+
+// Polls `done` until it holds (true) or `within` is over (false).
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds within = std::chrono::seconds(2));
 
 // The end of every transfer: the view unlocked, the done flag up, the port
 // closed.

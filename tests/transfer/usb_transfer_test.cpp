@@ -205,9 +205,7 @@ TEST(UsbTransfer, StoppedDownloadKeepsWhatTheDeviceStillHolds) {
     job.screen = &screen;
     job.usb = &usb.device;
     ASSERT_TRUE(manager.Start(TransferKind::UsbDownload, job));
-    const auto until = Clock::now() + 2s;
-    while (g_strTransferText.Get() != "first\r\n" && Clock::now() < until)
-        std::this_thread::sleep_for(1ms);
+    WaitUntil([] { return g_strTransferText.Get() == "first\r\n"; });
     const auto start = Clock::now();
     manager.StopAndJoin();
     EXPECT_LT(Clock::now() - start, 1s);
