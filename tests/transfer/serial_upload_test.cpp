@@ -2,6 +2,7 @@
 // replies, the echo in the view, and the failure paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -25,46 +26,51 @@ const std::string kGappyDg = "/Dg 2.0,1.0,3.0,A1,C\r\n/Dg 5,4,6,A3\r\n/Dg 8,7,9,
 
 class SerialUpload : public CPtyTransferTest {
 protected:
-    // Runs the upload while collecting everything the PC sends.
-    std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode) {
-        Start(kind, screen);
-        std::string wire;
-        while (m_manager.IsTransferRunning()) wire += m_pty.ReadFor(20);
-        EXPECT_EQ(m_manager.Wait(), expectCode);
-        wire += m_pty.ReadFor(50);
-        ExpectEnded(screen);
-        return wire;
-    }
-    // Answers every QMX210 segment but the end record with `reply` (or stays
-    // silent once `silentAfter` segments are answered); records the wire and
-    // whether a segment ever arrived before the previous one was answered.
-    std::string RunWithReplies(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
-                               const std::string& reply, int answerCount, int* segments) {
+    // Runs the upload while collecting everything the PC sends. Given a
+    // `reply`, answers the first `answerCount` QMX210 segments but the end
+    // record with it (then stays silent), checks that no segment comes before
+    // the previous one's reply and counts the segments in `segments`.
+    std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
+                    const std::string& reply = {}, int answerCount = 0, int* segments = nullptr) {
         Start(kind, screen);
         std::string wire, pending;
         int seen = 0;
         while (m_manager.IsTransferRunning()) {
             const std::string got = m_pty.ReadFor(10);
             wire += got;
-            pending += got;
+            if (!reply.empty()) pending += got;
             size_t end;
             while ((end = pending.find("\x03\r\n")) != std::string::npos) {
                 const std::string segment = pending.substr(0, end + 3);
                 pending.erase(0, end + 3);
                 ++seen;
                 if (segment.find("\x02\x04\x03\r\n") != std::string::npos) continue;
-                // Nothing more may arrive before the reply.
                 EXPECT_EQ(m_pty.ReadFor(60), "") << "segment " << seen << " sent before the reply";
                 if (seen <= answerCount) m_pty.WriteAll(reply);
             }
         }
         EXPECT_EQ(m_manager.Wait(), expectCode);
         wire += m_pty.ReadFor(50);
-        *segments = seen;
+        if (segments) *segments = seen;
         ExpectEnded(screen);
         return wire;
     }
 };
+
+// A complete upload's progress: one record more each report, 100 % exactly
+// when every record went, and a last report that says so.
+
+void ExpectProgressEndsWhole(const CRecordingScreen& screen) {
+    const auto progress = screen.Progress();
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 0; i < progress.size(); ++i) {
+        const CTransferProgress& p = progress[i];
+        EXPECT_EQ(p.records, std::min<long long>(static_cast<long long>(i), p.total)) << i;
+        EXPECT_EQ(p.Percent() == 100, p.records == p.total) << i;
+    }
+    EXPECT_TRUE(progress.back().final);
+    EXPECT_EQ(progress.back().Percent(), 100);
+}
 
 std::string Blocks(std::string_view text, bool pcode) {
     std::string out, message;
@@ -112,9 +118,7 @@ TEST_F(SerialUpload, BlockUploadsSendEverySegmentAndEchoIt) {
             CRecordingScreen screen(c.view);
             int segments = 0;
             const std::string wire =
-                protocol
-                    ? RunWithReplies(c.kind, screen, 2, std::string(kAckReply), 1000, &segments)
-                    : Run(c.kind, screen, 2);
+                Run(c.kind, screen, 2, protocol ? std::string(kAckReply) : "", 1000, &segments);
             EXPECT_EQ(wire, c.header + c.blocks);
             // The header records are never echoed.
             EXPECT_EQ(screen.View(), c.blocks);
@@ -139,8 +143,8 @@ TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
         CRecordingScreen screen(kTerv);
         int segments = 0;
         const auto start = Clock::now();
-        const std::string wire = RunWithReplies(TransferKind::UploadQmx210, screen, 0, reply,
-                                                answered == 0 ? 1 : answered, &segments);
+        const std::string wire = Run(TransferKind::UploadQmx210, screen, 0, reply,
+                                     answered == 0 ? 1 : answered, &segments);
         EXPECT_LT(Clock::now() - start, 3s);
         EXPECT_EQ(segments, answered == 0 ? 1 : answered + 1);
         EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReplyError});

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -14,7 +13,6 @@
 
 #include "TempCwd_support.h"
 #include "link/SerialPort.h"
-#include "link/UsbDevice.h"
 #include "sim/Pty.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
@@ -83,41 +81,6 @@ private:
     bool m_ended = false;
 };
 
-// A scripted USB device: what each Read returns, which Write fails, and a
-// record of the packets written and when.
-struct CUsbScript {
-    std::mutex mutex;
-    bool openOk = true;
-    int failWriteAt = 0;  // 1-based packet number whose Write fails; 0 none
-    std::vector<std::string> written;
-    std::vector<std::chrono::steady_clock::time_point> writeTimes;
-    std::deque<std::string> reads;  // each Read returns the next one
-    std::string endless;            // then every Read returns this, when set
-    // Bytes the device holds that only a stopped download reads: they come
-    // once the transfer was stopped, after the scripted reads.
-    std::deque<std::string> afterCancel;
-    int opens = 0, closes = 0;
-    // Reads find nothing until this long after Open.
-    std::chrono::steady_clock::duration silentFor{};
-    std::chrono::steady_clock::time_point openedAt;
-};
-
-class CScriptedUsbLayer : public CUsbDeviceLayer {
-public:
-    explicit CScriptedUsbLayer(CUsbScript& script) : m_s(script) {}
-    unsigned Open() override;
-    unsigned Write(const unsigned char* buffer, unsigned length) override;
-    unsigned Read(unsigned char* buffer, unsigned length) override;
-    void Close() override;
-
-private:
-    CUsbScript& m_s;
-};
-
-// A complete upload's progress: one record more each report, 100 % exactly
-// when every record went, and a last report that says so.
-void ExpectProgressEndsWhole(const CRecordingScreen& screen);
-
 // Serial settings for tests: COM1 (under a private JVS_COM_DIR), the given
 // protocol, receive time-out and row delay.
 void UseTestComSettings(int protocol, int receiveTimeoutMs = 400, int rowDelayMs = 1);
@@ -137,10 +100,21 @@ SerialTimeouts ShortPortTimeouts();
 // and the port checked closed at the end of each test.
 class CPtyTransferTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.Create());
+        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+    }
+    void TearDown() override {
+        m_manager.StopAndJoin();
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
     // Starts the transfer with short port time-outs.
-    void Start(TransferKind kind, CRecordingScreen& screen);
+    void Start(TransferKind kind, CRecordingScreen& screen) {
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        ASSERT_TRUE(m_manager.Start(kind, job));
+    }
 
     CTempComDir m_dir;
     CPty m_pty;

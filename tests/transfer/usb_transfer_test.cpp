@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 #include "config/LinkSettings.h"
@@ -18,6 +20,63 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// A scripted USB device: what each Read returns, which Write fails, and a
+// record of the packets written and when.
+struct CUsbScript {
+    std::mutex mutex;
+    bool openOk = true;
+    int failWriteAt = 0;  // 1-based packet number whose Write fails; 0 none
+    std::vector<std::string> written;
+    std::vector<std::chrono::steady_clock::time_point> writeTimes;
+    std::deque<std::string> reads;  // each Read returns the next one
+    std::string endless;            // then every Read returns this, when set
+    // Bytes the device holds that only a stopped download reads: they come
+    // once the transfer was stopped, after the scripted reads.
+    std::deque<std::string> afterCancel;
+    int opens = 0, closes = 0;
+    // Reads find nothing until this long after Open.
+    std::chrono::steady_clock::duration silentFor{};
+    std::chrono::steady_clock::time_point openedAt;
+};
+
+class CScriptedUsbLayer : public CUsbDeviceLayer {
+public:
+    explicit CScriptedUsbLayer(CUsbScript& script) : m_s(script) {}
+    unsigned Open() override {
+        std::lock_guard lock(m_s.mutex);
+        ++m_s.opens;
+        m_s.openedAt = std::chrono::steady_clock::now();
+        return m_s.openOk ? 1 : 0;
+    }
+    unsigned Write(const unsigned char* buffer, unsigned length) override {
+        std::lock_guard lock(m_s.mutex);
+        if (m_s.failWriteAt && static_cast<int>(m_s.written.size()) + 1 == m_s.failWriteAt)
+            return 0;
+        m_s.written.emplace_back(reinterpret_cast<const char*>(buffer), length);
+        m_s.writeTimes.push_back(std::chrono::steady_clock::now());
+        return 1;
+    }
+    unsigned Read(unsigned char* buffer, unsigned length) override {
+        std::lock_guard lock(m_s.mutex);
+        if (std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor) return 0;
+        std::deque<std::string>& queue =
+            m_s.reads.empty() && Cancelled() ? m_s.afterCancel : m_s.reads;
+        if (queue.empty() && m_s.endless.empty()) return 0;
+        std::string next = queue.empty() ? m_s.endless : queue.front();
+        if (!queue.empty()) queue.pop_front();
+        const unsigned n = std::min<unsigned>(length, next.size());
+        std::copy(next.begin(), next.begin() + n, buffer);
+        return n;
+    }
+    void Close() override {
+        std::lock_guard lock(m_s.mutex);
+        ++m_s.closes;
+    }
+
+private:
+    CUsbScript& m_s;
+};
 
 // A scripted device and the CUsbDevice that plays it.
 struct CScripted {
@@ -34,10 +93,6 @@ unsigned RunUsb(TransferKind kind, CRecordingScreen& screen, CUsbDevice& device)
     const unsigned code = manager.Wait();
     ExpectEnded(screen);
     return code;
-}
-
-void UsbSettingsForTest(int timeoutMs, int rowDelayMs) {
-    UsbSettings.Set(UsbSettingsRecord{timeoutMs, rowDelayMs});
 }
 
 }  // namespace
@@ -67,7 +122,7 @@ TEST(UsbTransfer, NoDeviceSaysNotConnectedAtOnce) {
 }
 
 TEST(UsbTransfer, SettingsOfZeroMeanTenSecondsAndEightHundredMilliseconds) {
-    UsbSettingsForTest(0, 0);
+    UsbSettings.Set({0, 0});
     CScripted up, down;
     CRecordingScreen text("a\r\n"), got;
     EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, text, up.device), 1u);
@@ -82,7 +137,7 @@ TEST(UsbTransfer, SettingsOfZeroMeanTenSecondsAndEightHundredMilliseconds) {
 
 TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
     CScripted usb;
-    UsbSettingsForTest(500, 150);
+    UsbSettings.Set({500, 150});
     // A 10-byte line, a 130-byte line, a blank line.
     const std::string shortLine = "12345678\r\n";
     const std::string longLine = std::string(128, 'L') + "\r\n";
@@ -108,7 +163,7 @@ TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
 
     // A last line without CR LF travels with the end marker.
     CScripted unended;
-    UsbSettingsForTest(500, 1);
+    UsbSettings.Set({500, 1});
     CRecordingScreen last("ab\r\ncd");
     EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, last, unended.device), 1u);
     EXPECT_EQ(unended.script.written,
@@ -118,7 +173,7 @@ TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
 TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
     CScripted usb;
     usb.script.failWriteAt = 2;
-    UsbSettingsForTest(500, 1);
+    UsbSettings.Set({500, 1});
     const std::string text = "one\r\ntwo\r\nthree\r\n";
     CRecordingScreen screen(text);
     const auto start = Clock::now();
@@ -142,7 +197,7 @@ TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
 TEST(UsbTransfer, DownloadTimesOut) {
     CScripted usb;
     usb.script.reads = {"partial\r\n"};
-    UsbSettingsForTest(200, 1);
+    UsbSettings.Set({200, 1});
     CRecordingScreen screen("old");
     const auto start = Clock::now();
     EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, usb.device), 0u);
@@ -157,7 +212,7 @@ TEST(UsbTransfer, DownloadTimesOut) {
 }
 
 TEST(UsbTransfer, CoordinateUploadSendsTheWholeListOrNothing) {
-    UsbSettingsForTest(500, 1);
+    UsbSettings.Set({500, 1});
     // A blank line and an unterminated last line: every point goes.
     CScripted usb;
     CRecordingScreen screen("A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9");
@@ -181,7 +236,7 @@ TEST(UsbTransfer, DownloadStopsAtTheBoundKeepingWhatArrived) {
     CScripted usb;
     usb.script.reads = {"first\r\n"};
     usb.script.endless = std::string(63, 'x') + "\n";
-    UsbSettingsForTest(2000, 1);
+    UsbSettings.Set({2000, 1});
     CRecordingScreen screen("old");
     EXPECT_EQ(RunUsb(TransferKind::UsbDownload, screen, usb.device), 0u);
     EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgDownloadTooLarge});
@@ -198,7 +253,7 @@ TEST(UsbTransfer, StoppedDownloadKeepsWhatTheDeviceStillHolds) {
     CScripted usb;
     usb.script.reads = {"first\r\n"};
     usb.script.afterCancel = {"second\r\n", "third"};
-    UsbSettingsForTest(60000, 1);
+    UsbSettings.Set({60000, 1});
     CRecordingScreen screen;
     CTransferManager manager;
     CTransferJob job;
