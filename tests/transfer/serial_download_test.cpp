@@ -37,27 +37,44 @@ protected:
 
 }  // namespace
 
-TEST_F(SerialDownload, Qmx210NoneSendsNothingAndKeepsEveryByte) {
-    UseTestComSettings(0);
-    Start(TransferKind::DownloadQmx210, m_screen);
-    WaitListening(m_screen);
-    // A zero byte inside a chunk, and bytes after EOT in the same chunk.
+TEST_F(SerialDownload, EndMarkEndsItAndEveryByteIsKept) {
+    // QMX210 under None: a zero byte inside a chunk, and bytes after EOT in the
+    // same chunk. QMX610: ends at ETX and sends only ENQ, under Ack/Nak.
     static const char raw[] =
         "\x02"
         "A1\x00"
         "B2\x03\r\n\x02"
         "C3\x03\r\n\x04"
         "after";
-    const std::string data(raw, sizeof raw - 1);
-    ASSERT_EQ(m_pty.WriteAll(data), data.size());
-    EXPECT_EQ(m_manager.Wait(), 1u);
-    ExpectEnded(m_screen);
-    EXPECT_EQ(m_pty.ReadFor(100), "") << "the PC must send nothing under None";
-    EXPECT_EQ(m_screen.View(), data);
-    EXPECT_EQ(g_strTransferText.Get(), data);
-    EXPECT_TRUE(m_screen.Modified());
-    EXPECT_EQ(m_screen.Prompts(), std::vector<std::string>{kMsgPromptPcFirst});
-    EXPECT_EQ(m_screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
+    const std::string qmx610 =
+        "0812345678\r\n09F1 line\r\n\x03"
+        "tail\r\n";
+    const struct {
+        TransferKind kind;
+        int protocol;
+        std::string data;
+    } cases[] = {{TransferKind::DownloadQmx210, 0, std::string(raw, sizeof raw - 1)},
+                 {TransferKind::DownloadQmx610, 0, qmx610},
+                 {TransferKind::DownloadQmx610, 1, qmx610}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        UseTestComSettings(c.protocol);
+        CRecordingScreen screen("before");
+        Start(c.kind, screen);
+        if (c.protocol == 1)
+            EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
+        else
+            WaitListening(screen);
+        ASSERT_EQ(m_pty.WriteAll(c.data), c.data.size());
+        EXPECT_EQ(m_manager.Wait(), 1u);
+        ExpectEnded(screen);
+        EXPECT_EQ(m_pty.ReadFor(100), "") << "nothing more from the PC";
+        EXPECT_EQ(screen.View(), c.data);
+        EXPECT_EQ(g_strTransferText.Get(), c.data);
+        EXPECT_TRUE(screen.Modified());
+        EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptPcFirst});
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
+    }
 }
 
 TEST_F(SerialDownload, Qmx210AckNakSendsEnqOnceAndAckPerEtx) {
@@ -81,30 +98,6 @@ TEST_F(SerialDownload, Qmx210AckNakSendsEnqOnceAndAckPerEtx) {
     EXPECT_EQ(m_pty.ReadFor(100), "\x06");
     EXPECT_EQ(m_screen.View(), first + second);
     EXPECT_EQ(m_screen.Prompts(), std::vector<std::string>{kMsgPromptInstrumentFirst});
-}
-
-TEST_F(SerialDownload, Qmx610EndsAtEtxAndSendsOnlyEnqUnderAckNak) {
-    for (int protocol : {0, 1}) {
-        SCOPED_TRACE(protocol);
-        UseTestComSettings(protocol);
-        CRecordingScreen screen("before");
-        Start(TransferKind::DownloadQmx610, screen);
-        if (protocol == 1)
-            EXPECT_EQ(m_pty.ReadFor(1000, 1), "\x05");
-        else
-            std::this_thread::sleep_for(150ms);
-        const std::string data =
-            "0812345678\r\n09F1 line\r\n\x03"
-            "tail\r\n";
-        m_pty.WriteAll(data);
-        EXPECT_EQ(m_manager.Wait(), 1u);
-        EXPECT_EQ(m_pty.ReadFor(100), "");
-        EXPECT_EQ(screen.View(), data);
-        EXPECT_TRUE(screen.Modified());
-        ExpectEnded(screen);
-        EXPECT_EQ(screen.Prompts(), std::vector<std::string>{kMsgPromptPcFirst});
-        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReceiveComplete});
-    }
 }
 
 TEST_F(SerialDownload, SilenceOrHangUpKeepsWhatArrivedAndUnlocks) {
