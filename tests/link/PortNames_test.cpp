@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
 #include <sstream>
 
 #include "TempCwd_support.h"

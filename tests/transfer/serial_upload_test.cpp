@@ -59,7 +59,6 @@ protected:
 
 // A complete upload's progress: one record more each report, 100 % exactly
 // when every record went, and a last report that says so.
-
 void ExpectProgressEndsWhole(const CRecordingScreen& screen) {
     const auto progress = screen.Progress();
     ASSERT_FALSE(progress.empty());
@@ -194,11 +193,10 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
         // Nothing sent, nothing echoed: the view keeps its text.
         EXPECT_EQ(screen.View(), c.echo.empty() ? c.view : c.echo);
         EXPECT_EQ(screen.Messages(), c.messages);
-        if (!c.code) {
+        if (!c.code)
             EXPECT_TRUE(screen.Prompts().empty());
-        } else {
+        else
             ExpectProgressEndsWhole(screen);
-        }
     }
 }
 
