@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -44,17 +44,17 @@ struct Sim : ::testing::Test {
     CTempComDir dir;
     std::unique_ptr<CSimInstrument> sim;
     CSerialPort port;
-    void StartSim(const std::function<void(CSimOptions&)>& set = {}, int n = 1) {
+    void StartSim(const std::function<void(CSimOptions&)>& set = {}) {
         CSimOptions o;
         if (set) set(o);
-        o.linkPath = dir.PortPath(n);
+        o.linkPath = dir.PortPath(1);
         sim = std::make_unique<CSimInstrument>(std::move(o));
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
-    void OpenPort(int n = 1) {
+    void OpenPort() {
         ComSettingsRecord s;
-        std::snprintf(s.COMPort, sizeof s.COMPort, "COM%d", n);
+        std::strcpy(s.COMPort, "COM1");
         ASSERT_TRUE(port.Open(s, SerialTimeouts{20, 80, 500, 800, 800}));
     }
     void StartAndOpen(const std::function<void(CSimOptions&)>& set = {}) {
@@ -247,14 +247,12 @@ TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
     EXPECT_FALSE(port.WaitForInput(t + milliseconds(200)));
     EXPECT_GE(Clock::now() - t, milliseconds(200));
     port.Close();
+    sim.reset();
 
-    StartSim(
-        [](CSimOptions& o) {
-            o.sendData = std::string(300, 'y');
-            o.silentAfter = 50;
-        },
-        3);
-    OpenPort(3);
+    StartAndOpen([](CSimOptions& o) {
+        o.sendData = std::string(300, 'y');
+        o.silentAfter = 50;
+    });
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, 300), std::string(50, 'y'));
     EXPECT_FALSE(sim->HasHungUp());

@@ -207,8 +207,7 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndFreesThePort) {
     for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610}) {
         for (int protocol : {0, 1}) {
             for (int run = 0; run < 5; ++run) {
-                SCOPED_TRACE(testing::Message() << static_cast<int>(kind) << " protocol "
-                                                << protocol << " run " << run);
+                SCOPED_TRACE(testing::Message() << static_cast<int>(kind) << protocol << run);
                 UseTestComSettings(protocol, 60000);
                 g_strTransferText.Clear();
                 CRecordingScreen screen;

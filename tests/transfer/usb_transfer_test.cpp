@@ -46,7 +46,7 @@ public:
     unsigned Open() override {
         std::lock_guard lock(m_s.mutex);
         ++m_s.opens;
-        m_s.openedAt = std::chrono::steady_clock::now();
+        m_s.openedAt = Clock::now();
         return m_s.openOk ? 1 : 0;
     }
     unsigned Write(const unsigned char* buffer, unsigned length) override {
@@ -54,12 +54,12 @@ public:
         if (m_s.failWriteAt && static_cast<int>(m_s.written.size()) + 1 == m_s.failWriteAt)
             return 0;
         m_s.written.emplace_back(reinterpret_cast<const char*>(buffer), length);
-        m_s.writeTimes.push_back(std::chrono::steady_clock::now());
+        m_s.writeTimes.push_back(Clock::now());
         return 1;
     }
     unsigned Read(unsigned char* buffer, unsigned length) override {
         std::lock_guard lock(m_s.mutex);
-        if (std::chrono::steady_clock::now() - m_s.openedAt < m_s.silentFor) return 0;
+        if (Clock::now() - m_s.openedAt < m_s.silentFor) return 0;
         std::deque<std::string>& queue =
             m_s.reads.empty() && Cancelled() ? m_s.afterCancel : m_s.reads;
         if (queue.empty() && m_s.endless.empty()) return 0;
@@ -121,20 +121,6 @@ TEST(UsbTransfer, NoDeviceSaysNotConnectedAtOnce) {
                                                           "\nbuilt without USB support"});
 }
 
-TEST(UsbTransfer, SettingsOfZeroMeanTenSecondsAndEightHundredMilliseconds) {
-    UsbSettings.Set({0, 0});
-    CScripted up, down;
-    CRecordingScreen text("a\r\n"), got;
-    EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, text, up.device), 1u);
-    ASSERT_EQ(up.script.written.size(), 2u);
-    EXPECT_GE(up.script.writeTimes[1] - up.script.writeTimes[0], 800ms);
-    // Silent for 1.1 s, then the end: a time-out of 0 must not end it.
-    down.script.silentFor = 1100ms;
-    down.script.reads = {"done\x03"};
-    EXPECT_EQ(RunUsb(TransferKind::UsbDownload, got, down.device), 1u);
-    EXPECT_EQ(got.View(), "done\x03");
-}
-
 TEST(UsbTransfer, UploadPacketsOneLinePerPacketZeroFilled) {
     CScripted usb;
     UsbSettings.Set({500, 150});
@@ -194,7 +180,7 @@ TEST(UsbTransfer, WriteFailurePutsTheTextBack) {
     EXPECT_EQ(*(msg + 1), "unlock");
 }
 
-TEST(UsbTransfer, DownloadTimesOut) {
+TEST(UsbTransfer, DownloadTimesOutAndSettingsOfZeroMeanTenSecondsAnd800Ms) {
     CScripted usb;
     usb.script.reads = {"partial\r\n"};
     UsbSettings.Set({200, 1});
@@ -209,6 +195,18 @@ TEST(UsbTransfer, DownloadTimesOut) {
     EXPECT_EQ(screen.View(), "partial\r\n");
     EXPECT_TRUE(screen.Modified());
     EXPECT_EQ(usb.script.closes, 1);
+
+    UsbSettings.Set({0, 0});
+    CScripted up, down;
+    CRecordingScreen text("a\r\n"), got;
+    EXPECT_EQ(RunUsb(TransferKind::UsbUploadText, text, up.device), 1u);
+    ASSERT_EQ(up.script.written.size(), 2u);
+    EXPECT_GE(up.script.writeTimes[1] - up.script.writeTimes[0], 800ms);
+    // Silent for 1.1 s, then the end: a time-out of 0 must not end it.
+    down.script.silentFor = 1100ms;
+    down.script.reads = {"done\x03"};
+    EXPECT_EQ(RunUsb(TransferKind::UsbDownload, got, down.device), 1u);
+    EXPECT_EQ(got.View(), "done\x03");
 }
 
 TEST(UsbTransfer, CoordinateUploadSendsTheWholeListOrNothing) {
