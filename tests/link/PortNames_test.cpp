@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
 #include <sstream>
 
 #include "TempCwd_support.h"
@@ -27,8 +26,7 @@ void Link(const std::string& target, const std::string& path) {
 }  // namespace
 
 TEST(PortNames, ResolveWithoutAndWithPortDirectory) {
-    const char* old = std::getenv("JVS_COM_DIR");
-    std::string saved = old ? old : "";
+    CTempComDir restores;  // JVS_COM_DIR as it was, at the end
     // Each "name>path" without a port folder, then with one; explicit paths stay explicit.
     const std::pair<const char*, const char*> cases[] = {
         {nullptr,
@@ -45,10 +43,6 @@ TEST(PortNames, ResolveWithoutAndWithPortDirectory) {
             EXPECT_EQ(ResolvePortName(pair.substr(0, cut)), pair.substr(cut + 1)) << pair;
         }
     }
-    if (old)
-        setenv("JVS_COM_DIR", saved.c_str(), 1);
-    else
-        unsetenv("JVS_COM_DIR");
 }
 
 TEST(PortNames, DevicesPresentAndPathsRefused) {

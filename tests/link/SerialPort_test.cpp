@@ -1,12 +1,20 @@
+// The serial port over a pseudo-terminal: line parameters, exclusive open,
+// reads and their time bounds, release on close, and the open failure texts.
 #include "link/SerialPort.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <future>
 #include <thread>
 
 #include "TempCwd_support.h"
@@ -28,9 +36,9 @@ double ThreadCpuMs() {
            ru.ru_stime.tv_sec * 1000.0 + ru.ru_stime.tv_usec / 1000.0;
 }
 
-ComSettingsRecord PortSettings(const char* name) {
+ComSettingsRecord PortSettings(const std::string& name) {
     ComSettingsRecord s;
-    std::snprintf(s.COMPort, sizeof s.COMPort, "%s", name);
+    std::snprintf(s.COMPort, sizeof s.COMPort, "%s", name.c_str());
     return s;
 }
 
@@ -52,6 +60,48 @@ struct PortFixture : ::testing::Test {
         ASSERT_TRUE(pty.LinkAs(dir.PortPath(1), &error)) << error;
     }
     void TearDown() override { SetTermiosSetterForTest(nullptr); }
+};
+
+// Closing puts the device's own terminal settings back, clears exclusive mode
+// and drops the lock, also after a cancelled write.
+struct PortRelease : PortFixture {
+    int user = -1;  // the device as someone else holds it: the user's terminal
+    termios before{};
+    void SetUp() override {
+        PortFixture::SetUp();
+        user = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(user, 0);
+        ASSERT_EQ(tcgetattr(user, &before), 0);
+        before.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+        before.c_iflag |= ICRNL | IXON;
+        before.c_oflag |= OPOST | ONLCR;
+        cfsetispeed(&before, B9600);
+        cfsetospeed(&before, B9600);
+        ASSERT_EQ(tcsetattr(user, TCSANOW, &before), 0);
+        ASSERT_EQ(tcgetattr(user, &before), 0);
+    }
+    void TearDown() override {
+        if (user >= 0) ::close(user);
+        PortFixture::TearDown();
+    }
+    int Exclusive() {
+        int on = -1;
+        ioctl(user, TIOCGEXCL, &on);
+        return on;
+    }
+    void ExpectReleased() {
+        termios now{};
+        ASSERT_EQ(tcgetattr(user, &now), 0);
+        for (tcflag_t termios::*flags :
+             {&termios::c_lflag, &termios::c_iflag, &termios::c_oflag, &termios::c_cflag})
+            EXPECT_EQ(now.*flags, before.*flags);
+        EXPECT_EQ(cfgetospeed(&now), cfgetospeed(&before));
+        EXPECT_EQ(Exclusive(), 0);
+        EXPECT_EQ(flock(user, LOCK_EX | LOCK_NB), 0) << "the lock is dropped";
+        flock(user, LOCK_UN);
+        CSerialPort again;
+        EXPECT_TRUE(again.Open(PortSettings("COM1"))) << "a second open succeeds at once";
+    }
 };
 
 }  // namespace
@@ -102,24 +152,6 @@ TEST_F(PortFixture, OpenAppliesLineParametersToTheDevice) {
     EXPECT_EQ(g_lastAsked.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_FALSE(g_lastAsked.c_cflag & (PARENB | CSTOPB));
     EXPECT_EQ(cfgetospeed(&g_lastAsked), static_cast<speed_t>(B115200));
-}
-
-TEST_F(PortFixture, OpenIsExclusiveAlsoThroughAnotherName) {
-    ASSERT_EQ(symlink(pty.SlavePath().c_str(), dir.PortPath(2).c_str()), 0);
-    CSerialPort first, second;
-    ASSERT_TRUE(first.Open(PortSettings("COM1")));
-    EXPECT_TRUE(first.IsOpen());
-    EXPECT_FALSE(second.Open(PortSettings("COM1")));
-    EXPECT_FALSE(second.Open(PortSettings("COM2"))) << "same device through another link";
-    EXPECT_FALSE(second.Open(PortSettings(pty.SlavePath().c_str()))) << "the device itself";
-    EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(second.Handle(), -1);
-
-    first.Close();
-    EXPECT_FALSE(first.IsOpen());
-    EXPECT_TRUE(second.Open(PortSettings("COM2"))) << "free again after close";
-    // Reopening the same object closes its old handle first.
-    EXPECT_TRUE(second.Open(PortSettings("COM1")));
 }
 
 TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
@@ -247,4 +279,75 @@ TEST_F(PortFixture, WaitsBlockWithoutSpinningAndCancelWakesThem) {
     EXPECT_GE(MsSince(t), 300);
     EXPECT_LT(ThreadCpuMs() - cpu, 60.0);
     EXPECT_EQ(port.Read(buf, 3), 0u);
+}
+
+TEST_F(PortRelease, CloseRestoresTheTerminalClearsExclusiveModeAndTheLock) {
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(PortSettings("COM1")));
+    EXPECT_EQ(Exclusive(), 1);
+    EXPECT_NE(flock(user, LOCK_EX | LOCK_NB), 0);
+    // Bytes written and not yet read do not hold the close up on a pty.
+    ASSERT_EQ(port.Write("abc", 3), 3u);
+    const auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(Clock::now() - start, milliseconds(500));
+    ExpectReleased();
+}
+
+TEST_F(PortRelease, CancelledBlockedWriteStillReleasesThePort) {
+    CSerialPort port;
+    // Nobody reads the line: a large write blocks until cancelled.
+    ASSERT_TRUE(port.Open(PortSettings("COM1"), SerialTimeouts{}));
+    const std::string big(1 << 20, 'x');
+    auto writer =
+        std::async(std::launch::async, [&] { return port.Write(big.data(), big.size()); });
+    std::this_thread::sleep_for(milliseconds(150));
+    const auto start = Clock::now();
+    port.Cancel();
+    EXPECT_LT(writer.get(), big.size());
+    port.Close();
+    EXPECT_LT(Clock::now() - start, milliseconds(1000)) << "unsent bytes are not waited for";
+    ExpectReleased();
+}
+
+// An open that fails says which device and why; a port is exclusive whatever
+// name reaches its device.
+TEST_F(PortFixture, OpenFailureNamesTheDeviceAndTheReason) {
+    const std::string first = std::string(kMsgPortOpenFailed) + "\n";
+    const std::string busy = ": busy, in use by another program (端口正被其他程序使用)";
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), dir.PortPath(2).c_str()), 0);
+    CSerialPort holder, port;
+    ASSERT_TRUE(holder.Open(PortSettings("COM1")));
+    std::ofstream(dir.PortPath(6)) << "plain file";
+    const std::pair<std::string, std::string> cases[] = {
+        {"COM5", "COM5 -> " + dir.PortPath(5) + ": No such file or directory"},
+        {"COM1", "COM1 -> " + pty.SlavePath() + busy},
+        {"COM2", "COM2 -> " + pty.SlavePath() + busy},
+        {pty.SlavePath(), pty.SlavePath() + busy},
+        {"COM6", "COM6 -> " + dir.PortPath(6) + ": not a serial port (not a terminal device)"},
+        {"../COM1", "../COM1: no device belongs to this port name (COM1-COM16 or a device path)"}};
+    for (const auto& [name, second] : cases) {
+        EXPECT_FALSE(port.Open(PortSettings(name)));
+        EXPECT_EQ(port.OpenFailedText(), first + second);
+        EXPECT_EQ(port.Handle(), -1);
+    }
+    EXPECT_EQ(port.OpenError().kind, PortOpenFailure::NoDevice);
+    holder.Close();
+    EXPECT_TRUE(port.Open(PortSettings("COM2")));
+    // Reopening the same object closes its old handle first.
+    EXPECT_TRUE(port.Open(PortSettings("COM1")));
+
+    // Refusals a root test run cannot provoke: a user outside the dialout group
+    // and a port another user opened exclusively.
+    const std::string dialout =
+        " - 请把用户加入 dialout 组后重新登录 (sudo usermod -aG dialout $USER)";
+    EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EACCES, "COM1", "/dev/ttyUSB0"}),
+              first + "COM1 -> /dev/ttyUSB0: Permission denied" + dialout);
+    EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EPERM, "COM2", "COM2"}),
+              first + "COM2: Operation not permitted" + dialout);
+    EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EBUSY, "/dev/ttyS0", "/dev/ttyS0"}),
+              first +
+                  "/dev/ttyS0: Device or resource busy - in use by another program "
+                  "(端口正被其他程序使用)");
+    EXPECT_EQ(PortOpenFailedText({}), kMsgPortOpenFailed);
 }

@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,12 +23,6 @@ const std::string kAckCrLf = "\x06\r\n";
 const std::string kSeg =
     "\x02"
     "F00F000\x03\r\n";
-
-ComSettingsRecord Port(int n) {
-    ComSettingsRecord s;
-    std::snprintf(s.COMPort, sizeof s.COMPort, "COM%d", n);
-    return s;
-}
 
 // Reads from the port until `want` bytes came or nothing arrives for quietMs.
 std::string ReadAll(CSerialPort& port, size_t want, int quietMs = 300) {
@@ -50,16 +44,22 @@ struct Sim : ::testing::Test {
     CTempComDir dir;
     std::unique_ptr<CSimInstrument> sim;
     CSerialPort port;
-    void StartSim(const std::function<void(CSimOptions&)>& set = {}, int n = 1) {
+    void StartSim(const std::function<void(CSimOptions&)>& set = {}) {
         CSimOptions o;
         if (set) set(o);
-        o.linkPath = dir.PortPath(n);
+        o.linkPath = dir.PortPath(1);
         sim = std::make_unique<CSimInstrument>(std::move(o));
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
-    void OpenPort(int n = 1) {
-        ASSERT_TRUE(port.Open(Port(n), SerialTimeouts{20, 80, 500, 800, 800}));
+    void OpenPort() {
+        ComSettingsRecord s;
+        std::strcpy(s.COMPort, "COM1");
+        ASSERT_TRUE(port.Open(s, SerialTimeouts{20, 80, 500, 800, 800}));
+    }
+    void StartAndOpen(const std::function<void(CSimOptions&)>& set = {}) {
+        StartSim(set);
+        OpenPort();
     }
     void Send(const std::string& bytes) { port.Write(bytes.data(), bytes.size()); }
 };
@@ -98,8 +98,7 @@ TEST_F(Sim, AnswersTheGreetingInEverySession) {
 }
 
 TEST_F(Sim, Qmx210DownloadUnderNoneStartsOnTheOperatorsEnter) {
-    StartSim([](CSimOptions& o) { o.sendData = kBlocks210; });
-    OpenPort();
+    StartAndOpen([](CSimOptions& o) { o.sendData = kBlocks210; });
     EXPECT_TRUE(NothingFor(port, 150)) << "nothing is sent before Enter";
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, kBlocks210.size()), kBlocks210);
@@ -115,11 +114,10 @@ TEST_F(Sim, Qmx210DownloadUnderNoneStartsOnTheOperatorsEnter) {
 }
 
 TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
-    StartSim([](CSimOptions& o) {
+    StartAndOpen([](CSimOptions& o) {
         o.ackNak = true;
         o.sendData = kBlocks210;
     });
-    OpenPort();
     sim->Trigger();
     EXPECT_TRUE(NothingFor(port, 150)) << "no data before ENQ";
     Send(kEnq);
@@ -138,12 +136,11 @@ TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
 
 TEST_F(Sim, Qmx610DownloadWaitsForEnqOnlyUnderAckNak) {
     const std::string data = "P1,,1,2,3\r\nP2,,4,5,6\r\n\x03";
-    StartSim([&](CSimOptions& o) {
+    StartAndOpen([&](CSimOptions& o) {
         o.family = SimFamily::Qmx610;
         o.ackNak = true;
         o.sendData = data;
     });
-    OpenPort();
     sim->Trigger();
     EXPECT_TRUE(NothingFor(port, 150));
     Send(kEnq);
@@ -152,13 +149,12 @@ TEST_F(Sim, Qmx610DownloadWaitsForEnqOnlyUnderAckNak) {
 }
 
 TEST_F(Sim, Qmx210UploadIsStoredAndEachSegmentAnswered) {
-    StartSim([](CSimOptions& o) {
+    StartAndOpen([](CSimOptions& o) {
         o.ackNak = true;
         o.reply = [](int index, const std::string&) {
             return index == 2 ? std::string("\x15\r\n") : kAckCrLf;
         };
     });
-    OpenPort();
     Send(kSeg);
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);
     // A segment in two writes is answered once, after its ETX CR LF.
@@ -176,8 +172,7 @@ TEST_F(Sim, Qmx210UploadIsStoredAndEachSegmentAnswered) {
 }
 
 TEST_F(Sim, Qmx210UploadUnderNoneIsNotAnswered) {
-    StartSim();
-    OpenPort();
+    StartAndOpen();
     const std::string data = kSeg + "\x02\x04\x03\r\n";
     Send(data);
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
@@ -186,8 +181,7 @@ TEST_F(Sim, Qmx210UploadUnderNoneIsNotAnswered) {
 }
 
 TEST_F(Sim, Qmx610UploadKeepsTheLinesBeforeTheEndMarker) {
-    StartSim([](CSimOptions& o) { o.family = SimFamily::Qmx610; });
-    OpenPort();
+    StartAndOpen([](CSimOptions& o) { o.family = SimFamily::Qmx610; });
     const std::string lines = "/Dg 200.000,100.000,10.000,A1,TREE\r\n/Dh P1\r\n";
     Send(lines);
     EXPECT_FALSE(sim->WaitUntilDone(milliseconds(100)));
@@ -212,11 +206,10 @@ TEST_F(Sim, KeepsAtMostTheBoundOfAnUploadAndOfItsRecords) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.upload.size());
-        StartSim([&](CSimOptions& o) {
+        StartAndOpen([&](CSimOptions& o) {
             o.family = c.family;
             o.keepLimit = 100;
         });
-        OpenPort();
         Send(c.upload + c.end);
         EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
         EXPECT_EQ(sim->Received(), lines);
@@ -226,14 +219,13 @@ TEST_F(Sim, KeepsAtMostTheBoundOfAnUploadAndOfItsRecords) {
         sim.reset();
     }
     // A download that never ends, its record bounded too.
-    StartSim([](CSimOptions& o) {
+    StartAndOpen([](CSimOptions& o) {
         o.family = SimFamily::Qmx610;
         o.sendData = "ab\r\n";
         o.afterMs = 0;
         o.repeat = true;
         o.keepLimit = 40;
     });
-    OpenPort();
     std::string expected;
     while (expected.size() < 4000) expected += "ab\r\n";
     const std::string got = ReadAll(port, expected.size(), 1000);
@@ -243,11 +235,10 @@ TEST_F(Sim, KeepsAtMostTheBoundOfAnUploadAndOfItsRecords) {
 }
 
 TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
-    StartSim([](CSimOptions& o) {
+    StartAndOpen([](CSimOptions& o) {
         o.sendData = std::string(300, 'x') + "\x04";
         o.hangUpAfter = 100;
     });
-    OpenPort();
     sim->Trigger();
     EXPECT_EQ(ReadAll(port, 301), std::string(100, 'x'));
     EXPECT_TRUE(sim->WaitUntilDone(milliseconds(1000)));
@@ -256,24 +247,20 @@ TEST_F(Sim, HangsUpOrGoesSilentAfterNBytes) {
     EXPECT_FALSE(port.WaitForInput(t + milliseconds(200)));
     EXPECT_GE(Clock::now() - t, milliseconds(200));
     port.Close();
+    sim.reset();
 
-    StartSim(
-        [](CSimOptions& o) {
-            o.sendData = std::string(300, 'y');
-            o.silentAfter = 50;
-        },
-        3);
-    CSimInstrument& quiet = *sim;
-    OpenPort(3);
-    quiet.Trigger();
+    StartAndOpen([](CSimOptions& o) {
+        o.sendData = std::string(300, 'y');
+        o.silentAfter = 50;
+    });
+    sim->Trigger();
     EXPECT_EQ(ReadAll(port, 300), std::string(50, 'y'));
-    EXPECT_FALSE(quiet.HasHungUp());
-    EXPECT_EQ(quiet.TransfersDone(), 0);
+    EXPECT_FALSE(sim->HasHungUp());
+    EXPECT_EQ(sim->TransfersDone(), 0);
 }
 
 TEST_F(Sim, Qmx210PiecesOfAnOverlongSegmentAreEachAnswered) {
-    StartSim([](CSimOptions& o) { o.ackNak = true; });
-    OpenPort();
+    StartAndOpen([](CSimOptions& o) { o.ackNak = true; });
     const std::string longSegment = "\x02" + std::string(196, 'a') + "\x03\r\n";
     port.Write(longSegment.data(), 128);
     EXPECT_EQ(ReadAll(port, 3), kAckCrLf);

@@ -2,11 +2,14 @@
 // replies, the echo in the view, and the failure paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "convert/Converters.h"
 #include "link/SerialPort.h"
+#include "sim/SimInstrument.h"
 #include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
 #include "transfer/TransferWorkers.h"
@@ -18,52 +21,55 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const std::string kTerv = "P1,TREE,100.000,200.000,10.000\r\nP2,,1.500,2.500,3.500\r\n";
+const std::string kGappy = "A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9";
+const std::string kGappyDg = "/Dg 2.0,1.0,3.0,A1,C\r\n/Dg 5,4,6,A3\r\n/Dg 8,7,9,A4\r\n";
 
 class SerialUpload : public CPtyTransferTest {
 protected:
-    // Runs the upload while collecting everything the PC sends.
-    std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode) {
-        Start(kind, screen);
-        std::string wire;
-        while (m_manager.IsTransferRunning()) wire += m_pty.ReadFor(20);
-        EXPECT_EQ(m_manager.Wait(), expectCode);
-        wire += m_pty.ReadFor(50);
-        EXPECT_FALSE(screen.Locked());
-        EXPECT_TRUE(g_bTransferDone);
-        EXPECT_FALSE(g_SerialPort.IsOpen());
-        return wire;
-    }
-    // Answers every QMX210 segment but the end record with `reply` (or stays
-    // silent once `silentAfter` segments are answered); records the wire and
-    // whether a segment ever arrived before the previous one was answered.
-    std::string RunWithReplies(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
-                               const std::string& reply, int answerCount, int* segments) {
+    // Runs the upload while collecting everything the PC sends. Given a
+    // `reply`, answers the first `answerCount` QMX210 segments but the end
+    // record with it (then stays silent), checks that no segment comes before
+    // the previous one's reply and counts the segments in `segments`.
+    std::string Run(TransferKind kind, CRecordingScreen& screen, unsigned expectCode,
+                    const std::string& reply = {}, int answerCount = 0, int* segments = nullptr) {
         Start(kind, screen);
         std::string wire, pending;
         int seen = 0;
         while (m_manager.IsTransferRunning()) {
             const std::string got = m_pty.ReadFor(10);
             wire += got;
-            pending += got;
+            if (!reply.empty()) pending += got;
             size_t end;
             while ((end = pending.find("\x03\r\n")) != std::string::npos) {
                 const std::string segment = pending.substr(0, end + 3);
                 pending.erase(0, end + 3);
                 ++seen;
                 if (segment.find("\x02\x04\x03\r\n") != std::string::npos) continue;
-                // Nothing more may arrive before the reply.
                 EXPECT_EQ(m_pty.ReadFor(60), "") << "segment " << seen << " sent before the reply";
                 if (seen <= answerCount) m_pty.WriteAll(reply);
             }
         }
         EXPECT_EQ(m_manager.Wait(), expectCode);
         wire += m_pty.ReadFor(50);
-        *segments = seen;
-        EXPECT_FALSE(screen.Locked());
-        EXPECT_FALSE(g_SerialPort.IsOpen());
+        if (segments) *segments = seen;
+        ExpectEnded(screen);
         return wire;
     }
 };
+
+// A complete upload's progress: one record more each report, 100 % exactly
+// when every record went, and a last report that says so.
+void ExpectProgressEndsWhole(const CRecordingScreen& screen) {
+    const auto progress = screen.Progress();
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 0; i < progress.size(); ++i) {
+        const CTransferProgress& p = progress[i];
+        EXPECT_EQ(p.records, std::min<long long>(static_cast<long long>(i), p.total)) << i;
+        EXPECT_EQ(p.Percent() == 100, p.records == p.total) << i;
+    }
+    EXPECT_TRUE(progress.back().final);
+    EXPECT_EQ(progress.back().Percent(), 100);
+}
 
 std::string Blocks(std::string_view text, bool pcode) {
     std::string out, message;
@@ -94,12 +100,15 @@ TEST(LineBuilding, EdgesTheUploadTestsDoNotReach) {
 
 TEST_F(SerialUpload, BlockUploadsSendEverySegmentAndEchoIt) {
     const std::string codes = "1,TREE\r\n22,POLE\r\n333,FENCE\r\n";
+    const std::string header(kQmx210Header);
     const struct {
         TransferKind kind;
         std::string view, header, blocks;
-    } cases[] = {
-        {TransferKind::UploadQmx210, kTerv, std::string(kQmx210Header), Blocks(kTerv, false)},
-        {TransferKind::UploadPcode, codes, "", Blocks(codes, true)}};
+    } cases[] = {{TransferKind::UploadQmx210, kTerv, header, Blocks(kTerv, false)},
+                 // A blank line and an unterminated last line: every point goes.
+                 {TransferKind::UploadQmx210, kGappy, header,
+                  Blocks("A1,C,1.0,2.0,3.0\r\nA3,,4,5,6\r\nA4,,7,8,9\r\n", false)},
+                 {TransferKind::UploadPcode, codes, "", Blocks(codes, true)}};
     for (const auto& c : cases) {
         // Under Ack/Nak every segment but the end waits for ACK CR LF.
         for (int protocol : {0, 1}) {
@@ -108,9 +117,7 @@ TEST_F(SerialUpload, BlockUploadsSendEverySegmentAndEchoIt) {
             CRecordingScreen screen(c.view);
             int segments = 0;
             const std::string wire =
-                protocol
-                    ? RunWithReplies(c.kind, screen, 2, std::string(kAckReply), 1000, &segments)
-                    : Run(c.kind, screen, 2);
+                Run(c.kind, screen, 2, protocol ? std::string(kAckReply) : "", 1000, &segments);
             EXPECT_EQ(wire, c.header + c.blocks);
             // The header records are never echoed.
             EXPECT_EQ(screen.View(), c.blocks);
@@ -121,13 +128,6 @@ TEST_F(SerialUpload, BlockUploadsSendEverySegmentAndEchoIt) {
             }
         }
     }
-    UseTestComSettings(0);
-    CRecordingScreen screen("not a code list");
-    EXPECT_EQ(Run(TransferKind::UploadPcode, screen, 0), "");
-    EXPECT_TRUE(screen.Prompts().empty());
-    ASSERT_EQ(screen.Messages().size(), 1u);
-    EXPECT_EQ(screen.Messages()[0].rfind("不是有效的210 PCODE格式!", 0), 0u)
-        << screen.Messages()[0];
 }
 
 TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
@@ -142,8 +142,8 @@ TEST_F(SerialUpload, Qmx210ReplyErrorsGiveTheViewItsTextBack) {
         CRecordingScreen screen(kTerv);
         int segments = 0;
         const auto start = Clock::now();
-        const std::string wire = RunWithReplies(TransferKind::UploadQmx210, screen, 0, reply,
-                                                answered == 0 ? 1 : answered, &segments);
+        const std::string wire = Run(TransferKind::UploadQmx210, screen, 0, reply,
+                                     answered == 0 ? 1 : answered, &segments);
         EXPECT_LT(Clock::now() - start, 3s);
         EXPECT_EQ(segments, answered == 0 ? 1 : answered + 1);
         EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgReplyError});
@@ -158,9 +158,12 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
     const std::string dg = "/Dg 200.000,100.000,10.000,P1,TREE\r\n/Dg 2.500,1.500,3.500,P2\r\n";
     const std::string dh = "/Dh A\r\n/Dh \r\n/Dh B\r\n";
     const std::vector<std::string> done{kMsgCommFinished};
-    // Text that is not a coordinate list is refused before the port opens; an
-    // empty view sends only the end marker; feature codes come from the first
-    // line only; an unterminated last line goes out with CR LF added.
+    // A note line refuses the whole list before the port opens.
+    const std::string noted = "A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n";
+    const std::vector<std::string> refused{"不是有效的TERV210格式!\n第2行"};
+    // Text that is not a coordinate or code list is refused before the port
+    // opens; an empty view sends only the end marker; feature codes come from
+    // the first line only; an unterminated last line goes out with CR LF added.
     const struct {
         TransferKind kind;
         int protocol;
@@ -171,6 +174,10 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
         {TransferKind::UploadQmx610, 0, kTerv, dg, 2, done},
         {TransferKind::UploadQmx610, 1, kTerv, dg, 2, done},
         {TransferKind::UploadQmx610, 0, "hello\r\n", "", 0, {"不是有效的TERV210格式!\n第1行"}},
+        {TransferKind::UploadQmx610, 0, kGappy, kGappyDg, 2, done},
+        {TransferKind::UploadQmx610, 0, noted, "", 0, refused},
+        {TransferKind::UploadQmx210, 0, noted, "", 0, refused},
+        {TransferKind::UploadPcode, 0, "not a code list", "", 0, {"不是有效的210 PCODE格式!"}},
         {TransferKind::UploadQmx610, 0, "", "", 2, done},
         {TransferKind::UploadFeatureCodes, 1, "A,,B\r\nC,D\r\n", dh, 2, done},
         {TransferKind::UploadFeatureCodes, 1, "\r\nA,B\r\n", "", 2, done},
@@ -186,17 +193,15 @@ TEST_F(SerialUpload, LineUploadsSendAndEchoByteForByte) {
         // Nothing sent, nothing echoed: the view keeps its text.
         EXPECT_EQ(screen.View(), c.echo.empty() ? c.view : c.echo);
         EXPECT_EQ(screen.Messages(), c.messages);
-        if (!c.code) {
+        if (!c.code)
             EXPECT_TRUE(screen.Prompts().empty());
-        } else {
+        else
             ExpectProgressEndsWhole(screen);
-        }
     }
 }
 
 TEST_F(SerialUpload, StopSendsNothingMoreAndNoEndMarker) {
-    UseTestComSettings(0);
-    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 100; });
+    UseTestComSettings(0, 400, 100);
     const std::string text = "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\n";
     CRecordingScreen screen(text);
     Start(TransferKind::UploadAlignment, screen);
@@ -227,14 +232,11 @@ TEST_F(SerialUpload, CancelAtTheHandShakeClosesThePortAndChangesNothing) {
         ASSERT_EQ(screen.Calls().size(), 1u);
         EXPECT_EQ(screen.Calls()[0].rfind("prompt:", 0), 0u);
         EXPECT_EQ(screen.View(), "L1\r\n");
-        CSerialPort again;
-        EXPECT_TRUE(again.Open(ComSettings.Get())) << "the port is free at once";
     }
 }
 
 TEST_F(SerialUpload, RowDelayPacesEveryLine) {
-    UseTestComSettings(0);
-    ComSettings.Update([](ComSettingsRecord& r) { r.RowDelay = 60; });
+    UseTestComSettings(0, 400, 60);
     CRecordingScreen screen("a\r\nb\r\nc\r\n");
     const auto start = Clock::now();
     EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
@@ -242,33 +244,98 @@ TEST_F(SerialUpload, RowDelayPacesEveryLine) {
     EXPECT_GE(Clock::now() - start, 240ms);
 }
 
-TEST_F(SerialUpload, CoordinateUploadsSendTheWholeListOrNothing) {
-    // A blank line and an unterminated last line: every point goes.
-    const std::string gappy = "A1,C,1.0,2.0,3.0\r\n\r\nA3,,4,5,6\r\nA4,,7,8,9";
-    const std::string dg = "/Dg 2.0,1.0,3.0,A1,C\r\n/Dg 5,4,6,A3\r\n/Dg 8,7,9,A4\r\n";
-    const std::string blocks = Blocks("A1,C,1.0,2.0,3.0\r\nA3,,4,5,6\r\nA4,,7,8,9\r\n", false);
-    // A note line refuses the whole list before the port is opened.
-    const std::string noted = "A1,C,1.0,2.0,3.0\r\nnote\r\nA3,,4,5,6\r\n";
-    const struct {
-        TransferKind kind;
-        std::string view, wire;
-    } cases[] = {
-        {TransferKind::UploadQmx610, gappy, dg + "\x04\r\n"},
-        {TransferKind::UploadQmx210, gappy, std::string(kQmx210Header) + blocks},
-        {TransferKind::UploadQmx610, noted, ""},
-        {TransferKind::UploadQmx210, noted, ""},
+// Port writes: an instrument that hangs up or stops reading in the middle of
+// an upload ends it with the time-out message, the view's old text and a
+// failure code, never with "通讯结束!".
+namespace {
+
+std::string CoordText(int records) {
+    std::string text;
+    char line[64];
+    for (int i = 0; i < records; ++i) {
+        std::snprintf(line, sizeof line, "P%d,,%d.125,2.500,3.750\r\n", i, i);
+        text += line;
+    }
+    return text;
+}
+
+struct CCase {
+    TransferKind kind;
+    SimFamily family;
+    std::string text;
+};
+
+struct PortWrites : ::testing::Test {
+    CTempComDir dir;
+    CTransferManager manager;
+    void TearDown() override { manager.StopAndJoin(); }
+
+    // Runs the upload against the simulator; checks that it failed cleanly.
+    void ExpectTimeOutWithTextBack(const CCase& c, CSimOptions options, SerialTimeouts timeouts,
+                                   std::chrono::milliseconds within) {
+        options.family = c.family;
+        options.linkPath = dir.PortPath(1);
+        CSimInstrument sim(options);
+        ASSERT_TRUE(sim.Start());
+        CRecordingScreen screen(c.text);
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = timeouts;
+        const auto start = Clock::now();
+        ASSERT_TRUE(manager.Start(c.kind, job));
+        EXPECT_EQ(manager.Wait(), 0u);
+        EXPECT_LT(Clock::now() - start, within);
+        EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
+        EXPECT_EQ(screen.View(), c.text) << "the view gets its text back";
+        EXPECT_EQ(g_strTransferText.Get(), c.text);
+        ExpectEnded(screen);
+        EXPECT_EQ(sim.TransfersDone(), 0) << "the instrument never saw the end";
+        EXPECT_TRUE(sim.HasHungUp() || options.stopReadingAfter >= 0) << sim.WireIn().size();
+    }
+};
+
+}  // namespace
+
+TEST_F(PortWrites, InstrumentHangingUpMidUploadIsATimeOut) {
+    // One upload for each way of sending: segments, and lines of either kind
+    // (codes and feature codes share them).
+    const std::vector<CCase> cases = {
+        {TransferKind::UploadQmx210, SimFamily::Qmx210, CoordText(24)},
+        {TransferKind::UploadQmx610, SimFamily::Qmx610, CoordText(10)},
+        {TransferKind::UploadAlignment, SimFamily::Qmx610,
+         "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nL9\r\nLast"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.view);
-        UseTestComSettings(0);
-        CRecordingScreen screen(c.view);
-        EXPECT_EQ(Run(c.kind, screen, c.wire.empty() ? 0 : 2), c.wire);
-        if (c.wire.empty()) {
-            EXPECT_TRUE(screen.Prompts().empty());
-            EXPECT_EQ(screen.Messages(), std::vector<std::string>{"不是有效的TERV210格式!\n第2行"});
-            EXPECT_EQ(screen.View(), c.view);
-        } else {
-            EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommFinished});
-        }
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        // Ten records or more, far enough apart for the simulator to hang up
+        // long before the end even on a busy machine.
+        UseTestComSettings(0, 400, 30);
+        CSimOptions options;
+        options.hangUpAfter = c.kind == TransferKind::UploadQmx210 ? 60 : 10;
+        ExpectTimeOutWithTextBack(c, options, ShortPortTimeouts(), 3s);
+    }
+}
+
+TEST_F(PortWrites, InstrumentThatStopsReadingEndsWithinTheWriteTimeOuts) {
+    // More than the pseudo-terminal buffers, so the writes block.
+    const std::vector<CCase> cases = {
+        {TransferKind::UploadAlignment, SimFamily::Qmx610,
+         [] {
+             std::string text;
+             for (int i = 0; text.size() < 200000; ++i)
+                 text += "alignment line " + std::to_string(i) + ",1.000,2.000\r\n";
+             return text;
+         }()},
+        {TransferKind::UploadQmx210, SimFamily::Qmx210, CoordText(4000)},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        UseTestComSettings(0, 400, 0);
+        CSimOptions options;
+        options.stopReadingAfter = 100;
+        SerialTimeouts timeouts = ShortPortTimeouts();
+        timeouts.writeTotalMultiplier = 1;
+        timeouts.writeTotalConstant = 300;
+        ExpectTimeOutWithTextBack(c, options, timeouts, 8s);
     }
 }

@@ -6,14 +6,13 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "TempCwd_support.h"
 #include "link/SerialPort.h"
-#include "link/UsbDevice.h"
 #include "sim/Pty.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferScreen.h"
@@ -22,38 +21,54 @@ class CRecordingScreen : public CTransferScreen {
 public:
     explicit CRecordingScreen(std::string viewText = {}) : m_view(std::move(viewText)) {}
 
-    std::string GetViewText() override;
-    void SetViewText(const std::string& bytes) override;
-    void ShowText(std::string bytes) override;
+    std::string GetViewText() override { return Read(m_view); }
+    void SetViewText(const std::string& bytes) override { Set(m_view, bytes, "set"); }
+    void ShowText(std::string bytes) override { Set(m_view, std::move(bytes), "show"); }
     void AppendText(std::string_view bytes) override;
-    void LockView() override;
-    void UnlockView() override;
+    void LockView() override { Set(m_locked, true, "lock"); }
+    void UnlockView() override { Set(m_locked, false, "unlock"); }
     void ShowMessage(const std::string& utf8) override;
     bool AskOperator(const std::string& utf8, const CCancelToken& cancel) override;
-    void MarkModified() override;
+    void MarkModified() override { Set(m_modified, true, "modified"); }
     void ShowProgress(const CTransferProgress& progress) override;
-    void TransferEnded() override;
-    void Abandon() override;
+    void TransferEnded() override { Set(m_ended, true); }
+    void Abandon() override { Release(); }
 
     // Call log: "lock", "unlock", "prompt:<text>", "msg:<text>", "set", "show", "modified".
-    std::vector<std::string> Calls() const;
-    std::vector<std::string> Messages() const;
-    std::vector<std::string> Prompts() const;
-    std::string View() const;
-    bool Locked() const;
-    bool Modified() const;
-    int SetCount() const;
+    std::vector<std::string> Calls() const { return Read(m_calls); }
+    std::vector<std::string> Messages() const { return Tagged("msg:"); }
+    std::vector<std::string> Prompts() const { return Tagged("prompt:"); }
+    std::string View() const { return Read(m_view); }
+    bool Locked() const { return Read(m_locked); }
+    bool Modified() const { return Read(m_modified); }
+    int SetCount() const { return static_cast<int>(Tagged("set").size()); }
     // Every report of the progress, in order.
-    std::vector<CTransferProgress> Progress() const;
+    std::vector<CTransferProgress> Progress() const { return Read(m_progress); }
     // Blocks AskOperator until Release (or Abandon, or a stop) when set before
     // the transfer.
-    void HoldPrompts();
+    void HoldPrompts() { Set(m_hold, true); }
     // The operator answers the hand-shake with 取消.
-    void RefusePrompts();
-    void Release();
+    void RefusePrompts() { Set(m_refuse, true); }
+    void Release() { Set(m_hold, false); }
     bool WaitEnded(int timeoutMs);
 
 private:
+    template <class T>
+    T Read(const T& field) const {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
+    // Changes one field under the lock, logs `call` (unless empty) and wakes
+    // the waits.
+    template <class T, class V>
+    void Set(T& field, V&& value, const char* call = "") {
+        std::lock_guard lock(m_mutex);
+        field = std::forward<V>(value);
+        if (*call) m_calls.emplace_back(call);
+        m_cv.notify_all();
+    }
+    std::vector<std::string> Tagged(const std::string& prefix) const;
+
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     std::string m_view;
@@ -64,47 +79,19 @@ private:
     bool m_refuse = false;
     std::vector<CTransferProgress> m_progress;
     bool m_ended = false;
-    int m_sets = 0;
 };
 
-// A scripted USB device: what each Read returns, which Write fails, and a
-// record of the packets written and when.
-struct CUsbScript {
-    std::mutex mutex;
-    bool openOk = true;
-    int failWriteAt = 0;  // 1-based packet number whose Write fails; 0 none
-    std::vector<std::string> written;
-    std::vector<std::chrono::steady_clock::time_point> writeTimes;
-    std::deque<std::string> reads;  // each Read returns the next one
-    std::string endless;            // then every Read returns this, when set
-    // Bytes the device holds that only a stopped download reads: they come
-    // once the transfer was stopped, after the scripted reads.
-    std::deque<std::string> afterCancel;
-    int opens = 0, closes = 0;
-    // Reads find nothing until this long after Open.
-    std::chrono::steady_clock::duration silentFor{};
-    std::chrono::steady_clock::time_point openedAt;
-};
+// Serial settings for tests: COM1 (under a private JVS_COM_DIR), the given
+// protocol, receive time-out and row delay.
+void UseTestComSettings(int protocol, int receiveTimeoutMs = 400, int rowDelayMs = 1);
 
-class CScriptedUsbLayer : public CUsbDeviceLayer {
-public:
-    explicit CScriptedUsbLayer(CUsbScript& script) : m_s(script) {}
-    unsigned Open() override;
-    unsigned Write(const unsigned char* buffer, unsigned length) override;
-    unsigned Read(unsigned char* buffer, unsigned length) override;
-    void Close() override;
+// Polls `done` until it holds (true) or `within` is over (false).
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds within = std::chrono::seconds(2));
 
-private:
-    CUsbScript& m_s;
-};
-
-// A complete upload's progress: one record more each report, 100 % exactly
-// when every record went, and a last report that says so.
-void ExpectProgressEndsWhole(const CRecordingScreen& screen);
-
-// Serial settings for tests: COM1 (under a private JVS_COM_DIR), 1 ms row
-// delay, the given receive time-out and protocol.
-void UseTestComSettings(int protocol, int receiveTimeoutMs = 400);
+// The end of every transfer: the view unlocked, the done flag up, the port
+// closed.
+void ExpectEnded(const CRecordingScreen& screen);
 
 // Short port time-outs so that a silent instrument ends a reply read quickly.
 SerialTimeouts ShortPortTimeouts();
@@ -113,10 +100,21 @@ SerialTimeouts ShortPortTimeouts();
 // and the port checked closed at the end of each test.
 class CPtyTransferTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.Create());
+        ASSERT_TRUE(m_pty.LinkAs(m_dir.PortPath(1)));
+    }
+    void TearDown() override {
+        m_manager.StopAndJoin();
+        EXPECT_FALSE(g_SerialPort.IsOpen());
+    }
     // Starts the transfer with short port time-outs.
-    void Start(TransferKind kind, CRecordingScreen& screen);
+    void Start(TransferKind kind, CRecordingScreen& screen) {
+        CTransferJob job;
+        job.screen = &screen;
+        job.portTimeouts = ShortPortTimeouts();
+        ASSERT_TRUE(m_manager.Start(kind, job));
+    }
 
     CTempComDir m_dir;
     CPty m_pty;

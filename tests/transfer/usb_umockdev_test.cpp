@@ -15,10 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const UsbModelRow& Model(const char* name) {
-    return *FindUsbModelByName(name);
-}
-
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -34,8 +30,8 @@ protected:
         return RunJvsWithMockUsb(m_dir.Path(), {device}, {recording.Bytes()}, args, input);
     }
     CTempComDir m_dir;
-    CMockUsbDevice m_qmx640{&Model("qmx640"), 1, 2};
-    CMockUsbDevice m_qmx660{&Model("qmx660"), 3, 7};
+    CMockUsbDevice m_qmx640{FindUsbModelByName("qmx640"), 1, 2};
+    CMockUsbDevice m_qmx660{FindUsbModelByName("qmx660"), 3, 7};
 };
 
 }  // namespace
