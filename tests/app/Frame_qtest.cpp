@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDockWidget>
 #include <QLibraryInfo>
 #include <QListWidget>
@@ -33,7 +32,6 @@
 #include "transfer/TransferManager.h"
 #include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
-#include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
 #include "view/CommunicationView.h"
 

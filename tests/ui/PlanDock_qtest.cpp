@@ -2,7 +2,6 @@
 // and the caret, the checklist, and the pictures it writes.
 #include <sys/stat.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <QListView>
 #include <QPrinter>

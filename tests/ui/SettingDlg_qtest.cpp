@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 
 #include "TempCwd_support.h"
 #include "config/LinkSettings.h"
