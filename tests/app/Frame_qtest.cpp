@@ -367,10 +367,8 @@ private slots:
         const QString fifo = m_dir.filePath("odd/pipe.html");
         QCOMPARE(mkfifo(qPrintable(fifo), 0600), 0);
         QCOMPARE(symlink(qPrintable(fifo), qPrintable(m_dir.filePath("odd/pic.png"))), 0);
-        QFile page(m_dir.filePath("odd/a.html"));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.write("<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
-        page.close();
+        WriteAll(m_dir.filePath("odd/a.html"),
+                 "<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
         std::atomic<bool> done{false};
         std::thread unblock([fifo, &done] {
             for (int tick = 0; !done; ++tick) {
