@@ -25,13 +25,14 @@ protected:
     QStringList m_saveAsked;            // names Save offered (always cancelled)
 
     bool Start();
-    // Before each test: no boxes seen, none to answer, nothing offered.
-    void Forget() {
-        m_messages.clear();
-        m_answers.clear();
-        m_onMessage = nullptr;
-        m_saveAsked.clear();
-    }
+    // Before each test: no boxes seen, none to answer, nothing offered, and
+    // every dialog a test scripted answered the plain way again.
+    void Forget();
     // Writes text to source.txt and opens it as the document; empty on failure.
     QString OpenSource(const std::string& text);
+    // The serial settings as a test of the window wants them: defaults on COM1.
+    static void UseCom1(int receiveTimeOut, int rowDelay = 200);
+
+private:
+    void HookDialogs();
 };

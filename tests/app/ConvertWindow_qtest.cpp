@@ -109,7 +109,6 @@ private slots:
         QCOMPARE(m_app->View()->GetBytes(), corrected.substr(corrected.find('\n') + 1));
         QVERIFY(m_app->Doc()->IsModified());
         QVERIFY(m_app->Frame()->OnCommand(cmd::kFileSave));
-        SetEditDialogRunner({});
         QVERIFY(m_saveAsked.isEmpty());
         QCOMPARE(ReadAll(source), m_app->View()->GetBytes());
         QVERIFY(!m_app->Doc()->IsModified());
@@ -149,8 +148,6 @@ private slots:
             QCOMPARE(m_app->Doc()->Title(), QString("source.txt"));
             QVERIFY(!m_app->View()->CanUndoStep());
         }
-        SetBusyHook({});
-        SetEditDialogRunner({});
         QCOMPARE(busy, (QStringList{U("正在转换数据…"), U("正在转换数据…"), U("正在校正坐标…")}));
         QVERIFY(m_messages.isEmpty());
     }
@@ -216,12 +213,6 @@ private slots:
                 std::string::npos);
         QVERIFY(ReadAll(m_dir.filePath("jvs_cfg.ini")).find("[JVSEXPORT]\r\nCRS=EPSG:4547") !=
                 std::string::npos);
-
-        SetCrsChoiceHook(nullptr);
-        SetFileDialogHook([this](bool save, const QString& suggested) {
-            if (save) m_saveAsked << suggested;
-            return QString();
-        });
     }
 };
 

@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDockWidget>
 #include <QLibraryInfo>
 #include <QListWidget>
@@ -33,7 +32,6 @@
 #include "transfer/TransferManager.h"
 #include "transfer/TransferRun.h"
 #include "transfer/TransferState.h"
-#include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
 #include "view/CommunicationView.h"
 
@@ -369,10 +367,8 @@ private slots:
         const QString fifo = m_dir.filePath("odd/pipe.html");
         QCOMPARE(mkfifo(qPrintable(fifo), 0600), 0);
         QCOMPARE(symlink(qPrintable(fifo), qPrintable(m_dir.filePath("odd/pic.png"))), 0);
-        QFile page(m_dir.filePath("odd/a.html"));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.write("<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
-        page.close();
+        WriteAll(m_dir.filePath("odd/a.html"),
+                 "<html><head><title>A</title></head><body>a<img src=\"pic.png\"></body></html>");
         std::atomic<bool> done{false};
         std::thread unblock([fifo, &done] {
             for (int tick = 0; !done; ++tick) {

@@ -8,17 +8,14 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QtTest>
-#include <cstring>
 
 #include "AppTest_support.h"
 #include "TempCwd_support.h"
 #include "app/CommandIds.h"
 #include "app/CommunicationApp.h"
 #include "app/MainFrame.h"
-#include "config/LinkSettings.h"
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
-#include "transfer/TransferState.h"
 #include "ui/PlanDock.h"
 #include "view/CommunicationDoc.h"
 #include "view/CommunicationView.h"
@@ -111,11 +108,7 @@ private slots:
         sim.chunkGapMs = 40;
         CSimInstrument instrument(sim);
         QVERIFY(instrument.Start());
-        ComSettings.Update([](ComSettingsRecord& r) {
-            r = ComSettingsRecord{};
-            std::strcpy(r.COMPort, "COM1");
-            r.ReceiveTimeOut = 3000;
-        });
+        UseCom1(3000);
         QVERIFY(m_app->Frame()->OnCommand(cmd::kDownload610));
         QTRY_VERIFY_WITH_TIMEOUT(Points() > 0, 5000);
         const size_t early = Points();

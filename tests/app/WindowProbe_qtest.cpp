@@ -2,13 +2,11 @@
 // answering, shows the port being tried, refuses a second probe and the
 // transfers meanwhile, and a cancel (button, Esc, leaving) ends it at once.
 // A device path chosen in the COM dialog is what the probe then finds.
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
-#include <memory>
 
 #include "AppTest_support.h"
 #include "TempCwd_support.h"

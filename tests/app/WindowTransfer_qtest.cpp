@@ -4,13 +4,10 @@
 // put there; stopping or leaving in the middle of a download keeps what
 // arrived, and leaving asks first; only the uploads run the companion that
 // copies the text into the view.
-#include <QAction>
-#include <QComboBox>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QtTest>
-#include <cstring>
 
 #include "AppTest_support.h"
 #include "TempCwd_support.h"
@@ -22,7 +19,6 @@
 #include "sim/SimInstrument.h"
 #include "transfer/TransferManager.h"
 #include "transfer/TransferState.h"
-#include "ui/MessageSeam.h"
 #include "view/CommunicationDoc.h"
 #include "view/CommunicationView.h"
 
@@ -56,12 +52,7 @@ private slots:
     }
     void init() {
         Forget();
-        ComSettings.Update([](ComSettingsRecord& r) {
-            r = ComSettingsRecord{};
-            std::strcpy(r.COMPort, "COM1");
-            r.RowDelay = 1;
-            r.ReceiveTimeOut = 3000;
-        });
+        UseCom1(3000, 1);
     }
     void cleanup() {
         QTRY_VERIFY_WITH_TIMEOUT(!IsTransferRunning(), 10000);

@@ -1,10 +1,8 @@
 // Work off the window's thread: the window's loop goes on while it runs, a box
 // with 取消 shows once it takes a while, 取消 returns at once and drops the
 // result, and a failure reaches the window's thread as if the work had run there.
-#include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <atomic>
 #include <chrono>

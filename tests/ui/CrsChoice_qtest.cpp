@@ -5,8 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "ui/CrsChoiceDlg.h"

@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <functional>
 
 #include "TempCwd_support.h"
 #include "config/LinkSettings.h"
@@ -19,24 +19,19 @@
 class SettingDlgTest : public QObject {
     Q_OBJECT
 
-    const QStringList kBothReplaced{QStringLiteral("请输入1到999的整数!"),
-                                    QStringLiteral("请输入正的整数!")};
     QStringList m_messages;
     std::unique_ptr<CTempCwd> m_cwd;
     std::unique_ptr<CTempDevRoot> m_dev;
 
-    static QRadioButton* Radio(const CComSettingDlg& dlg, int id) {
-        return qobject_cast<QRadioButton*>(dlg.Control(id));
-    }
-    static QLineEdit* Edit(const QWidget* dlg, int id) {
-        if (auto* c = qobject_cast<const CComSettingDlg*>(dlg))
-            return qobject_cast<QLineEdit*>(c->Control(id));
-        return qobject_cast<QLineEdit*>(qobject_cast<const CUsbSettingDlg*>(dlg)->Control(id));
+    // Both dialogs name their controls "ctl<id>".
+    template <class T = QLineEdit>
+    static T* Ctl(const QWidget* dlg, int id) {
+        auto* control = dlg->findChild<T*>(QStringLiteral("ctl%1").arg(id));
+        [&] { QVERIFY(control); }();
+        return control;
     }
     static void ClickOk(QWidget* dlg) {
-        auto* ok = dlg->findChild<QPushButton*>(QStringLiteral("ctl1"));
-        QVERIFY(ok);
-        QTest::mouseClick(ok, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(dlg, 1), Qt::LeftButton);
     }
 
 private slots:
@@ -58,62 +53,58 @@ private slots:
         m_cwd.reset();
     }
 
-    void comDialogShowsTheSettingsItHolds() {
-        // OK right after start writes back exactly what was in force.
-        CComSettingDlg dlg;
-        ClickOk(&dlg);
-        QCOMPARE(ReadFileBytes("jvs_cfg.ini"), std::string(kDefaultsFile));
-    }
-
-    void comDialogOkStoresChoicesAndWritesTheFile() {
-        CComSettingDlg dlg;
-        Radio(dlg, 1002)->setChecked(true);
-        Radio(dlg, 1005)->setChecked(true);
-        Radio(dlg, 1012)->setChecked(true);
-        Radio(dlg, 1017)->setChecked(true);
-        Radio(dlg, 1020)->setChecked(true);
-        Radio(dlg, 1023)->setChecked(true);
-        Edit(&dlg, 1024)->setText(QStringLiteral("5abc"));
-        Edit(&dlg, 1025)->setText(QStringLiteral("30"));
-        ClickOk(&dlg);
-        QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QVERIFY(m_messages.isEmpty());
-        QCOMPARE(ComSettings.Get().ReceiveTimeOut, 5000);
-        QCOMPARE(ReadFileBytes("jvs_cfg.ini"),
-                 std::string("[JVSCOMSETTING]\r\nCOMPort=COM3\r\nBaudrate=9600\r\nCheckBit=2\r\n"
-                             "DataBit=7\r\nProtol=1\r\nReceiveTimeOut=5000\r\nRowDelay=30\r\n"
-                             "StopBit=2\r\n"));
-    }
-
-    void comDialogBadNumbersShowBothMessagesAndReplacements() {
-        CComSettingDlg dlg;
-        Edit(&dlg, 1024)->setText(QStringLiteral("0"));
-        Edit(&dlg, 1025)->setText(QStringLiteral("10000"));
-        ClickOk(&dlg);
-        QCOMPARE(m_messages, kBothReplaced);
-        QCOMPARE(ComSettings.Get().ReceiveTimeOut, 10000);
-        QVERIFY(ReadFileBytes("jvs_cfg.ini").find("\r\nRowDelay=800\r\n") != std::string::npos);
-    }
-
-    void comDialogKeepsValuesItCannotShow() {
-        // A port the probe found, or values from a hand-edited file, survive OK.
-        ComSettings.Update([](ComSettingsRecord& r) {
-            std::strcpy(r.COMPort, "COM12");
-            r.Baudrate = 300;
-            r.StopBit = 1;
-            r.DataBit = 6;
-            r.CheckBit = 4;
-            r.Protol = 5;
-            r.ReceiveTimeOut = 999000;
-            r.RowDelay = 9999;
-        });
-        CComSettingDlg dlg;
-        ClickOk(&dlg);
-        QVERIFY(m_messages.isEmpty());
-        QCOMPARE(ReadFileBytes("jvs_cfg.ini"),
-                 std::string("[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=300\r\nCheckBit=4\r\n"
-                             "DataBit=6\r\nProtol=1\r\nReceiveTimeOut=999000\r\nRowDelay=9999\r\n"
-                             "StopBit=1\r\n"));
+    void comDialogOkWritesWhatItShowsAndWhatWasChosen() {
+        const struct {
+            ComSettingsRecord held;
+            std::function<void(CComSettingDlg&)> choose;
+            std::string file;
+            QStringList messages;
+        } cases[] = {
+            // OK right after start writes back exactly what was in force.
+            {{}, [](CComSettingDlg&) {}, kDefaultsFile, {}},
+            {{},
+             [](CComSettingDlg& dlg) {
+                 for (int id : {1002, 1005, 1012, 1017, 1020, 1023})
+                     Ctl<QRadioButton>(&dlg, id)->setChecked(true);
+                 Ctl(&dlg, 1024)->setText(QStringLiteral("5abc"));
+                 Ctl(&dlg, 1025)->setText(QStringLiteral("30"));
+             },
+             "[JVSCOMSETTING]\r\nCOMPort=COM3\r\nBaudrate=9600\r\nCheckBit=2\r\n"
+             "DataBit=7\r\nProtol=1\r\nReceiveTimeOut=5000\r\nRowDelay=30\r\nStopBit=2\r\n",
+             {}},
+            // A port the probe found, or values from a hand-edited file, survive OK.
+            {{.Protol = 5,
+              .COMPort = "COM12",
+              .Baudrate = 300,
+              .DataBit = 6,
+              .StopBit = 1,
+              .CheckBit = 4,
+              .ReceiveTimeOut = 999000,
+              .RowDelay = 9999},
+             [](CComSettingDlg&) {},
+             "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=300\r\nCheckBit=4\r\n"
+             "DataBit=6\r\nProtol=1\r\nReceiveTimeOut=999000\r\nRowDelay=9999\r\nStopBit=1\r\n",
+             {}},
+            // Bad numbers: both said, both replaced.
+            {{},
+             [](CComSettingDlg& dlg) {
+                 Ctl(&dlg, 1024)->setText(QStringLiteral("0"));
+                 Ctl(&dlg, 1025)->setText(QStringLiteral("10000"));
+             },
+             "[JVSCOMSETTING]\r\nCOMPort=COM1\r\nBaudrate=115200\r\nCheckBit=0\r\nDataBit=8\r\n"
+             "Protol=0\r\nReceiveTimeOut=10000\r\nRowDelay=800\r\nStopBit=0\r\n",
+             {QStringLiteral("请输入1到999的整数!"), QStringLiteral("请输入正的整数!")}},
+        };
+        for (const auto& c : cases) {
+            ComSettings.Update([&c](ComSettingsRecord& r) { r = c.held; });
+            CComSettingDlg dlg;
+            c.choose(dlg);
+            m_messages.clear();
+            ClickOk(&dlg);
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+            QCOMPARE(m_messages, c.messages);
+            QCOMPARE(ReadFileBytes("jvs_cfg.ini"), c.file);
+        }
     }
 
     void anySerialDeviceIsAPort() {
@@ -126,14 +117,14 @@ private slots:
         {
             // The path in force is shown; one from the list replaces it.
             CComSettingDlg dlg;
-            QVERIFY(Radio(dlg, 1040)->isChecked());
-            QCOMPARE(Edit(&dlg, 1042)->text(), QString::fromStdString(typed));
-            auto* list = qobject_cast<QComboBox*>(dlg.Control(1041));
+            QVERIFY(Ctl<QRadioButton>(&dlg, 1040)->isChecked());
+            QCOMPARE(Ctl(&dlg, 1042)->text(), QString::fromStdString(typed));
+            auto* list = Ctl<QComboBox>(&dlg, 1041);
             QCOMPARE(list->count(), 2);
             QVERIFY(list->itemText(1).contains(QStringLiteral("蓝牙串口")));
-            Radio(dlg, 1003)->setChecked(true);
+            Ctl<QRadioButton>(&dlg, 1003)->setChecked(true);
             emit list->activated(1);
-            QVERIFY(Radio(dlg, 1040)->isChecked());
+            QVERIFY(Ctl<QRadioButton>(&dlg, 1040)->isChecked());
             ClickOk(&dlg);
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
         }
@@ -149,7 +140,7 @@ private slots:
         for (const auto& [path, reason] : refused) {
             m_messages.clear();
             CComSettingDlg dlg;
-            Edit(&dlg, 1042)->setText(QString::fromStdString(path));
+            Ctl(&dlg, 1042)->setText(QString::fromStdString(path));
             ClickOk(&dlg);
             if (*reason) {
                 QCOMPARE(m_messages, QStringList{QStringLiteral("该路径不是串口设备!\n") +
@@ -164,9 +155,9 @@ private slots:
 
     void cancelChangesNothing() {
         CComSettingDlg dlg;
-        Radio(dlg, 1008)->setChecked(true);
-        Edit(&dlg, 1024)->setText(QStringLiteral("0"));
-        QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("ctl2")), Qt::LeftButton);
+        Ctl<QRadioButton>(&dlg, 1008)->setChecked(true);
+        Ctl(&dlg, 1024)->setText(QStringLiteral("0"));
+        QTest::mouseClick(Ctl<QPushButton>(&dlg, 2), Qt::LeftButton);
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(QString(ComSettings.Get().COMPort), QStringLiteral("COM1"));
         QVERIFY(m_messages.isEmpty());
@@ -176,8 +167,8 @@ private slots:
     void usbDialogBeforeAnyChange() {
         CUsbSettingDlg dlg;
         // 0 means never set: the dialog shows the values in force and takes them.
-        QCOMPARE(Edit(&dlg, 1024)->text().trimmed(), QStringLiteral("10"));
-        QCOMPARE(Edit(&dlg, 1025)->text().trimmed(), QStringLiteral("800"));
+        QCOMPARE(Ctl(&dlg, 1024)->text().trimmed(), QStringLiteral("10"));
+        QCOMPARE(Ctl(&dlg, 1025)->text().trimmed(), QStringLiteral("800"));
         ClickOk(&dlg);
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(ReadFileBytes("jvs_cfg.ini"),
@@ -195,8 +186,8 @@ private slots:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         m_messages.clear();
         CUsbSettingDlg usb;
-        Edit(&usb, 1024)->setText(QStringLiteral("3"));
-        Edit(&usb, 1025)->setText(QStringLiteral("4"));
+        Ctl(&usb, 1024)->setText(QStringLiteral("3"));
+        Ctl(&usb, 1025)->setText(QStringLiteral("4"));
         ClickOk(&usb);
         QCOMPARE(m_messages, QStringList{expected});
         QCOMPARE(UsbSettings.Get().USBRevTimeOut, 3000);

@@ -84,6 +84,13 @@ public:
     }
 
     bool AllAnswered() const { return m_answers.empty() && m_unexpected.isEmpty(); }
+    // Every scripted dialog answered and no other opened; the view written
+    // `writes` times and holding `view`.
+    void Expect(int writes, const std::string& view) const {
+        QVERIFY(AllAnswered());
+        QCOMPARE(m_writes, writes);
+        QCOMPARE(m_view, view);
+    }
 
     std::string m_view;
     int m_writes = 0;
@@ -118,9 +125,7 @@ void ExpectNoRows(Run run, std::initializer_list<const char*> texts, const char*
         CEditHarness h;
         h.m_view = text;
         run(h);
-        QVERIFY(h.AllAnswered());
         QCOMPARE(h.m_messages, QStringList{U(message)});
-        QCOMPARE(h.m_writes, 0);
-        QCOMPARE(h.m_view, std::string(text));
+        h.Expect(0, text);
     }
 }

@@ -1,9 +1,7 @@
 // Printing: every character of the text lands on exactly one page line, the
 // preview opens on its first page at once and stops counting when it is
 // closed, and printing puts out the pages asked for.
-#include <QFile>
 #include <QPrinter>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <climits>
 #include <string>
