@@ -26,9 +26,6 @@ struct CliFiles : ::testing::Test {
         if (options.cwd == ".") options.cwd = work.Path();
         return RunJvs(args, options);
     }
-    size_t Entries() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(work.Path()), {}));
-    }
 };
 
 }  // namespace
@@ -101,7 +98,7 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     EXPECT_EQ(r.err, "jvs: cannot write 'out.txt': File too large\n");
     EXPECT_EQ(ReadFileBytes(work / "out.txt"), "old");
     // (read-only files, links and folders: the base's whole-file replace owns them)
-    EXPECT_EQ(Entries(), 2u) << "the temporary file was left behind";
+    EXPECT_EQ(EntriesIn(work.Path()), 2u) << "the temporary file was left behind";
 
     // Standard output that nobody reads is a failure, not a success.
     CJvsOptions closedOut;

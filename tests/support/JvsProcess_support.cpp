@@ -142,3 +142,11 @@ CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& optio
     CJvsProcess process(args, options);
     return process.Wait();
 }
+
+CJvsResult RunJvsIn(const CTempDir& dir, const std::vector<std::string>& args,
+                    const std::string& input, CJvsOptions options) {
+    WriteFileBytes(dir / "stdin", input);
+    options.cwd = dir.Path();
+    options.stdinPath = dir / "stdin";
+    return RunJvs(args, options);
+}
