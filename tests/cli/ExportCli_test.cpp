@@ -15,6 +15,8 @@
 #include "convert/ViewCodec.h"
 #include "geo/GridCrs.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 const std::string kReadBack = JVS_TEST_DATA "/export_readback.py";
@@ -129,6 +131,13 @@ struct ExportCli : ::testing::Test {
         ASSERT_EQ(Run(args).status, 0);
         EXPECT_EQ(ReadFileBytes(work / out), before);
         EXPECT_EQ(ReadFileBytes(path), cache);
+    }
+    // The kept answers and when each was written.
+    std::map<std::string, fs::file_time_type> Stamps() const {
+        std::map<std::string, fs::file_time_type> stamps;
+        for (const auto& entry : fs::directory_iterator(work / "cache/jvs-transfer"))
+            stamps[entry.path()] = entry.last_write_time();
+        return stamps;
     }
     void SetUp() override {
         for (const char* tool : {"python3", "ogr2ogr", "cs2cs"})
@@ -282,25 +291,24 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     // A usual grid comes from the program's table: nothing searched for, nothing
     // kept (with another PROJ it is searched for and kept like any other).
     if (UsualGridsFitThisProj()) {
-        EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+        EXPECT_FALSE(fs::exists(work / "cache/jvs-transfer"));
     }
-    std::filesystem::remove_all(work / "cache/jvs-transfer");
+    fs::remove_all(work / "cache/jvs-transfer");
 
     // Another grid's answer is kept; a damaged cache file (cut short, or a
     // digit of its pipeline changed: x_0=500000 made 600000) is read past and
     // made anew.
     const std::string tmerc =
         "+proj=tmerc +lon_0=114 +k=1 +x_0=500000 +ellps=GRS80 +units=m +type=crs";
-    const std::vector<std::string> again = {"geojson",      "big.txt", "-o",
+    const std::vector<std::string> other = {"geojson",      "big.txt", "-o",
                                             "big2.geojson", "--crs",   tmerc};
-    ASSERT_EQ(Run(again).status, 0);
-    std::vector<std::filesystem::path> kept;
-    for (const auto& entry : std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
-        kept.push_back(entry.path());
-    ASSERT_EQ(kept.size(), 1u);
-    const std::string cache = ReadFileBytes(kept[0]);
-    ExpectRemade(kept[0], cache.substr(0, cache.size() / 2), again, "big2.geojson");
-    ExpectRemade(kept[0], Shifted(cache, "785f303d35", 9), again, "big2.geojson");
+    ASSERT_EQ(Run(other).status, 0);
+    auto stamps = Stamps();
+    ASSERT_EQ(stamps.size(), 1u);
+    const std::string kept = stamps.begin()->first, cache = ReadFileBytes(kept);
+    ExpectRemade(kept, cache.substr(0, cache.size() / 2), other, "big2.geojson");
+    ExpectRemade(kept, Shifted(cache, "785f303d35", 9), other, "big2.geojson");
+    stamps = Stamps();
 
     // A datum PROJ shifts region by region (Beijing 1954: a Helmert shift in
     // the Pearl River box, whose north edge is at N 2537625.39, a ballpark one
@@ -321,8 +329,6 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     } grids[] = {{"EPSG:2435", few, true, !sameProj},
                  {"EPSG:2414", zone38, true, true},
                  {tmerc, few, false, false}};
-    std::map<std::string, std::filesystem::file_time_type> stamps = {
-        {kept[0], std::filesystem::last_write_time(kept[0])}};
     for (const auto& g : grids) {
         WriteFileBytes(work / "few.txt", ListText(g.points));
         std::string first;
@@ -336,10 +342,7 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
             if (first.empty()) first = ReadFileBytes(work / "few.geojson");
             EXPECT_EQ(ReadFileBytes(work / "few.geojson"), first);
             // What a search found is kept, and what is kept is used, not searched for again.
-            std::map<std::string, std::filesystem::file_time_type> now;
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
-                now[entry.path()] = entry.last_write_time();
+            const auto now = Stamps();
             if (sameProj) {
                 EXPECT_EQ(now.size(), stamps.size() + (g.searched && !again));
                 if (!g.searched || again) {
@@ -361,7 +364,7 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
                          "few.geojson");
         }
         EXPECT_EQ(damaged, 1);
-        for (auto& [path, stamp] : stamps) stamp = std::filesystem::last_write_time(path);
+        stamps = Stamps();
     }
 }
 
@@ -397,5 +400,5 @@ TEST_F(ExportCli, RefusalsNameTheProblemAndWriteNothing) {
         }
     }
     EXPECT_EQ(ReadFileBytes(work / "old.out"), "keep me");
-    EXPECT_FALSE(std::filesystem::exists(work / "new.out"));
+    EXPECT_FALSE(fs::exists(work / "new.out"));
 }
