@@ -3,7 +3,6 @@
 // against PROJ's own cs2cs both ways, and every refusal writing nothing.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -3,7 +3,6 @@
 // simulator's link.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>

@@ -4,7 +4,6 @@
 // within a millimetre.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 
 #include "TempCwd_support.h"
