@@ -185,19 +185,10 @@ TEST_F(ExportCli, HostileNamesComeBackFromEveryFormat) {
     const CName names[] = {
         {Utf8ToGbk("引号\"和'"), "引号\"和'", "引号\"和'"},
         {"<&>;", "<&>;", "<&>;"},
-        {"A\x02"
-         "B\x1b[31m",
-         "A\x02"
-         "B\x1b[31m",
-         "A\xE2\x90\x82"
-         "B\xE2\x90\x9B[31m"},
+        {"A\002B\033[31m", "A\002B\033[31m", "A\u2402B\u241B[31m"},
         {"T\tab L\nF", "T\tab L\nF", "T\tab L\nF"},
-        {"bad\x81", "bad\xEF\xBF\xBD", "bad\xEF\xBF\xBD"},
-        {"\x81\x30x\\y",
-         "\xEF\xBF\xBD"
-         "0x\\y",
-         "\xEF\xBF\xBD"
-         "0x\\y"},
+        {"bad\x81", "bad\uFFFD", "bad\uFFFD"},
+        {"\x81\x30x\\y", "\uFFFD0x\\y", "\uFFFD0x\\y"},
         {"=SUM(A1)\x7f", "=SUM(A1)\x7f", "=SUM(A1)\x7f"},
         {Utf8ToGbk("中文点名"), "中文点名", "中文点名"},
     };

@@ -279,10 +279,7 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     ComSettingsRecord s;
     std::snprintf(s.COMPort, sizeof s.COMPort, "COM2");
     ASSERT_TRUE(port.Open(s, SerialTimeouts{50, 100, 1000, 800, 800}));
-    const std::string seg =
-                          "\x02"
-                          "F00F000\x03\r\n",
-                      end = "\x02\x04\x03\r\n";
+    const std::string seg = "\002F00F000\003\r\n", end = "\002\004\003\r\n";
     ASSERT_EQ(port.Write(seg.data(), seg.size()), seg.size());
     char reply[3] = {};
     EXPECT_EQ(port.Read(reply, 3), 3u);
