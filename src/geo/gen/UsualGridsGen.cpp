@@ -1,13 +1,19 @@
 // Writes geo/UsualGridsKept.inc anew from this machine's PROJ: each usual
-// grid's answer as PROJ's search finds it (not a kept one).
-//   build/dev/src/geo/jvs_usual_grids_gen > src/geo/UsualGridsKept.inc
+// grid's answer as PROJ's search finds it (not a kept one). The file is
+// replaced whole, and only when every grid could be kept.
+//   build/dev/src/geo/jvs_usual_grids_gen src/geo/UsualGridsKept.inc
 #include <cstdio>
 #include <string>
 
+#include "base/SafeFile.h"
 #include "geo/GridCrs.h"
 
-int main() {
-    std::string table;
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: jvs_usual_grids_gen FILE\n");
+        return 2;
+    }
+    std::string table = "R\"jvs(\n";
     for (const CUsualGrid& g : UsualGrids()) {
         const std::string text = KeptGridText(g.crs);
         if (text.empty()) {
@@ -16,6 +22,10 @@ int main() {
         }
         table += text;
     }
-    std::printf("R\"jvs(\n%s)jvs\"\n", table.c_str());
+    if (const int error = ReplaceFile(argv[1], table + ")jvs\"\n")) {
+        std::fprintf(stderr, "jvs_usual_grids_gen: %s: %s\n", argv[1],
+                     FileErrorText(error).c_str());
+        return 1;
+    }
     return 0;
 }
