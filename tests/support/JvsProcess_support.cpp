@@ -139,8 +139,7 @@ CJvsResult CJvsProcess::Wait(int timeoutMs) {
 }
 
 CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& options) {
-    CJvsProcess process(args, options);
-    return process.Wait();
+    return CJvsProcess(args, options).Wait();
 }
 
 CJvsResult RunJvsIn(const CTempDir& dir, const std::vector<std::string>& args,
