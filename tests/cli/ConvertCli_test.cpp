@@ -12,14 +12,9 @@ const std::string kSamples = JVS_SOURCE_DIR "/samples/";
 
 struct ConvertCli : ::testing::Test {
     CTempDir work;
-    // Runs `jvs convert <args>` with `input` on standard input.
     CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
-        WriteFileBytes(work / "stdin", input);
-        CJvsOptions options;
-        options.cwd = work.Path();
-        options.stdinPath = work / "stdin";
         args.insert(args.begin(), "convert");
-        return RunJvs(args, options);
+        return RunJvsIn(work, args, input);
     }
 };
 

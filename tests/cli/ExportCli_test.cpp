@@ -3,7 +3,6 @@
 // against PROJ's own cs2cs both ways, and every refusal writing nothing.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,8 @@
 #include "convert/BlockFraming.h"
 #include "convert/ViewCodec.h"
 #include "geo/GridCrs.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -86,6 +87,14 @@ std::vector<std::pair<double, double>> Cs2cs(const std::string& from, const std:
     return out;
 }
 
+// The text with the digit `at` characters after `marker` made a 6.
+std::string Shifted(std::string text, const std::string& marker, size_t at) {
+    const size_t found = text.find(marker);
+    EXPECT_NE(found, std::string::npos) << marker;
+    if (found != std::string::npos) text[found + at] = '6';
+    return text;
+}
+
 struct CPoint {
     std::string name, code;  // UTF-8 as the list means them
     double e, n, z;
@@ -107,13 +116,27 @@ std::string ListText(const std::vector<CPoint>& points) {
 struct ExportCli : ::testing::Test {
     CTempDir work;
     CJvsResult Run(std::vector<std::string> args, const std::string& input = "") {
-        WriteFileBytes(work / "stdin", input);
         CJvsOptions options;
-        options.cwd = work.Path();
-        options.stdinPath = work / "stdin";
         options.env = {{"XDG_CACHE_HOME", work / "cache"}};
         args.insert(args.begin(), "export");
-        return RunJvs(args, options);
+        return RunJvsIn(work, args, input, options);
+    }
+    // `path` damaged into `damaged` is read past and made anew by the run
+    // `args`: its output `out` and the file are as before.
+    void ExpectRemade(const std::string& path, const std::string& damaged,
+                      const std::vector<std::string>& args, const std::string& out) {
+        const std::string cache = ReadFileBytes(path), before = ReadFileBytes(work / out);
+        WriteFileBytes(path, damaged);
+        ASSERT_EQ(Run(args).status, 0);
+        EXPECT_EQ(ReadFileBytes(work / out), before);
+        EXPECT_EQ(ReadFileBytes(path), cache);
+    }
+    // The kept answers and when each was written.
+    std::map<std::string, fs::file_time_type> Stamps() const {
+        std::map<std::string, fs::file_time_type> stamps;
+        for (const auto& entry : fs::directory_iterator(work / "cache/jvs-transfer"))
+            stamps[entry.path()] = entry.last_write_time();
+        return stamps;
     }
     void SetUp() override {
         for (const char* tool : {"python3", "ogr2ogr", "cs2cs"})
@@ -162,19 +185,10 @@ TEST_F(ExportCli, HostileNamesComeBackFromEveryFormat) {
     const CName names[] = {
         {Utf8ToGbk("引号\"和'"), "引号\"和'", "引号\"和'"},
         {"<&>;", "<&>;", "<&>;"},
-        {"A\x02"
-         "B\x1b[31m",
-         "A\x02"
-         "B\x1b[31m",
-         "A\xE2\x90\x82"
-         "B\xE2\x90\x9B[31m"},
+        {"A\002B\033[31m", "A\002B\033[31m", "A\u2402B\u241B[31m"},
         {"T\tab L\nF", "T\tab L\nF", "T\tab L\nF"},
-        {"bad\x81", "bad\xEF\xBF\xBD", "bad\xEF\xBF\xBD"},
-        {"\x81\x30x\\y",
-         "\xEF\xBF\xBD"
-         "0x\\y",
-         "\xEF\xBF\xBD"
-         "0x\\y"},
+        {"bad\x81", "bad\uFFFD", "bad\uFFFD"},
+        {"\x81\x30x\\y", "\uFFFD0x\\y", "\uFFFD0x\\y"},
         {"=SUM(A1)\x7f", "=SUM(A1)\x7f", "=SUM(A1)\x7f"},
         {Utf8ToGbk("中文点名"), "中文点名", "中文点名"},
     };
@@ -182,12 +196,10 @@ TEST_F(ExportCli, HostileNamesComeBackFromEveryFormat) {
     std::vector<CPoint> points;
     for (const CName& n : names) {
         const int i = static_cast<int>(points.size());
-        const CPoint p{n.utf8, i % 2 ? "电杆" : "", 500000.5 + i * 1000.25, 3400000.125 + i * 777,
-                       12.5 - i};
-        points.push_back(p);
-        char values[96];
-        std::snprintf(values, sizeof values, ",%.3f,%.3f,%.3f\r\n", p.e, p.n, p.z);
-        list += n.bytes + "," + Utf8ToGbk(p.code) + values;
+        points.push_back(
+            {n.utf8, i % 2 ? "电杆" : "", 500000.5 + i * 1000.25, 3400000.125 + i * 777, 12.5 - i});
+        // The list's line, with the name's own bytes in place of its GBK form.
+        list += n.bytes + ListText({points.back()}).substr(Utf8ToGbk(n.utf8).size());
     }
     WriteFileBytes(work / "list.txt", list);
     // Measurement records may hold commas in names and codes, which a list cannot.
@@ -269,32 +281,24 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     // A usual grid comes from the program's table: nothing searched for, nothing
     // kept (with another PROJ it is searched for and kept like any other).
     if (UsualGridsFitThisProj()) {
-        EXPECT_FALSE(std::filesystem::exists(work / "cache/jvs-transfer"));
+        EXPECT_FALSE(fs::exists(work / "cache/jvs-transfer"));
     }
-    std::filesystem::remove_all(work / "cache/jvs-transfer");
+    fs::remove_all(work / "cache/jvs-transfer");
 
     // Another grid's answer is kept; a damaged cache file (cut short, or a
     // digit of its pipeline changed: x_0=500000 made 600000) is read past and
     // made anew.
     const std::string tmerc =
         "+proj=tmerc +lon_0=114 +k=1 +x_0=500000 +ellps=GRS80 +units=m +type=crs";
-    ASSERT_EQ(Run({"geojson", "big.txt", "-o", "big2.geojson", "--crs", tmerc}).status, 0);
-    std::vector<std::filesystem::path> kept;
-    for (const auto& entry : std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
-        kept.push_back(entry.path());
-    ASSERT_EQ(kept.size(), 1u);
-    const std::string geojson = ReadFileBytes(work / "big2.geojson");
-    const std::string cache = ReadFileBytes(kept[0]);
-    std::string shifted = cache;
-    const size_t x0 = shifted.find("785f303d35");
-    ASSERT_NE(x0, std::string::npos);
-    shifted[x0 + 9] = '6';
-    for (const std::string& damaged : {cache.substr(0, cache.size() / 2), shifted}) {
-        WriteFileBytes(kept[0], damaged);
-        ASSERT_EQ(Run({"geojson", "big.txt", "-o", "again.geojson", "--crs", tmerc}).status, 0);
-        EXPECT_EQ(ReadFileBytes(work / "again.geojson"), geojson);
-        EXPECT_EQ(ReadFileBytes(kept[0]), cache);
-    }
+    const std::vector<std::string> other = {"geojson",      "big.txt", "-o",
+                                            "big2.geojson", "--crs",   tmerc};
+    ASSERT_EQ(Run(other).status, 0);
+    auto stamps = Stamps();
+    ASSERT_EQ(stamps.size(), 1u);
+    const std::string kept = stamps.begin()->first, cache = ReadFileBytes(kept);
+    ExpectRemade(kept, cache.substr(0, cache.size() / 2), other, "big2.geojson");
+    ExpectRemade(kept, Shifted(cache, "785f303d35", 9), other, "big2.geojson");
+    stamps = Stamps();
 
     // A datum PROJ shifts region by region (Beijing 1954: a Helmert shift in
     // the Pearl River box, whose north edge is at N 2537625.39, a ballpark one
@@ -315,8 +319,6 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
     } grids[] = {{"EPSG:2435", few, true, !sameProj},
                  {"EPSG:2414", zone38, true, true},
                  {tmerc, few, false, false}};
-    std::map<std::string, std::filesystem::file_time_type> stamps = {
-        {kept[0], std::filesystem::last_write_time(kept[0])}};
     for (const auto& g : grids) {
         WriteFileBytes(work / "few.txt", ListText(g.points));
         std::string first;
@@ -330,10 +332,7 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
             if (first.empty()) first = ReadFileBytes(work / "few.geojson");
             EXPECT_EQ(ReadFileBytes(work / "few.geojson"), first);
             // What a search found is kept, and what is kept is used, not searched for again.
-            std::map<std::string, std::filesystem::file_time_type> now;
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(work / "cache/jvs-transfer"))
-                now[entry.path()] = entry.last_write_time();
+            const auto now = Stamps();
             if (sameProj) {
                 EXPECT_EQ(now.size(), stamps.size() + (g.searched && !again));
                 if (!g.searched || again) {
@@ -348,18 +347,14 @@ TEST_F(ExportCli, MebibyteListAndOtherGridsAgreeWithCs2cs) {
         int damaged = 0;
         for (const auto& [path, stamp] : stamps) {
             const std::string cache = ReadFileBytes(path);
-            const size_t x0 = cache.find("785f303d3338");
-            if (x0 == std::string::npos) continue;
-            std::string shifted = cache;
-            shifted[x0 + 13] = '6';
-            WriteFileBytes(path, shifted);
+            if (cache.find("785f303d3338") == std::string::npos) continue;
             ++damaged;
-            ASSERT_EQ(Run({"geojson", "few.txt", "-o", "few.geojson", "--crs", g.crs}).status, 0);
-            EXPECT_EQ(ReadFileBytes(work / "few.geojson"), first);
-            EXPECT_EQ(ReadFileBytes(path), cache);
+            ExpectRemade(path, Shifted(cache, "785f303d3338", 13),
+                         {"geojson", "few.txt", "-o", "few.geojson", "--crs", g.crs},
+                         "few.geojson");
         }
         EXPECT_EQ(damaged, 1);
-        for (auto& [path, stamp] : stamps) stamp = std::filesystem::last_write_time(path);
+        stamps = Stamps();
     }
 }
 
@@ -395,5 +390,5 @@ TEST_F(ExportCli, RefusalsNameTheProblemAndWriteNothing) {
         }
     }
     EXPECT_EQ(ReadFileBytes(work / "old.out"), "keep me");
-    EXPECT_FALSE(std::filesystem::exists(work / "new.out"));
+    EXPECT_FALSE(fs::exists(work / "new.out"));
 }

@@ -15,8 +15,7 @@
 #include <thread>
 #include <tuple>
 
-#include "JvsProcess_support.h"
-#include "TempCwd_support.h"
+#include "cli_support.h"
 #include "sim/Pty.h"
 
 namespace fs = std::filesystem;
@@ -66,20 +65,17 @@ struct ReceivedData : ::testing::Test {
         if (options.cwd == ".") options.cwd = work.Path();
         return std::make_unique<CJvsProcess>(args, options);
     }
-    // The one file the bytes were kept in, removed after reading.
-    std::string KeptBytes(const std::string& folder) const {
-        const std::vector<std::string> kept = Kept(folder);
-        if (kept.size() != 1) return "kept in " + std::to_string(kept.size()) + " files";
-        const std::string bytes = ReadFileBytes(kept[0]);
-        fs::remove(kept[0]);
-        return bytes;
-    }
-    std::vector<std::string> Kept(const std::string& folder) const {
-        std::vector<std::string> found;
+    // The bytes were kept in one file of `folder`, which standard error names
+    // (removed after).
+    void ExpectKept(const CJvsResult& r, const std::string& folder, const std::string& bytes) {
+        std::vector<std::string> kept;
         for (const auto& entry : fs::directory_iterator(folder))
             if (entry.path().filename().string().rfind("jvs-received-", 0) == 0)
-                found.push_back(entry.path().string());
-        return found;
+                kept.push_back(entry.path().string());
+        ASSERT_EQ(kept.size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(kept[0]), std::string::npos) << "the path is printed: " << r.err;
+        EXPECT_EQ(ReadFileBytes(kept[0]), bytes);
+        fs::remove(kept[0]);
     }
 };
 
@@ -94,10 +90,8 @@ TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
         Feed(kLines);
         EXPECT_EQ(Exclusive(), 1) << "the download holds the port";
         jvs->Signal(signal);
-        const CJvsResult r = jvs->Wait(5000);
-        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_TRUE(Ended(jvs->Wait(5000), status, "interrupted by " + name));
         EXPECT_EQ(ReadFileBytes(work / "out.txt"), kLines) << signal;
-        EXPECT_NE(r.err.find("interrupted by " + name), std::string::npos) << r.err;
         // (The lock goes with the process; the tty keeps its exclusive flag.)
         EXPECT_EQ(Exclusive(), 0) << "exclusive mode cleared";
     }
@@ -113,9 +107,7 @@ TEST_F(ReceivedData, SignalsWriteWhatArrivedAndReleaseThePort) {
     // A time-out keeps what arrived as well.
     auto timedOut = Download({"--timeout", "1", "-o", "late.txt"});
     Feed(kLines);
-    r = timedOut->Wait(5000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("通讯超时!"), std::string::npos) << r.err;
+    EXPECT_TRUE(Ended(timedOut->Wait(5000), 1, "通讯超时!"));
     EXPECT_EQ(ReadFileBytes(work / "late.txt"), kLines);
 
     // Interrupted at the operator prompt: nothing arrived, nothing written, at once.
@@ -145,15 +137,9 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     auto jvs = Download({"-o", "missing/out.txt"});
     Feed(complete);
     CJvsResult r = jvs->Wait(5000);
-    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Ended(r, 1, "cannot write 'missing/out.txt': No such file or directory"));
     EXPECT_NE(r.err.find("数据接收完成!"), std::string::npos);
-    EXPECT_NE(r.err.find("cannot write 'missing/out.txt': No such file or directory"),
-              std::string::npos)
-        << r.err;
-    const auto kept = Kept(work.Path());
-    ASSERT_EQ(kept.size(), 1u) << r.err;
-    EXPECT_NE(r.err.find(kept[0]), std::string::npos) << "the path is printed";
-    EXPECT_EQ(KeptBytes(work.Path()), complete);
+    ExpectKept(r, work.Path(), complete);
 
     // A FIFO nobody opens: the wait for a reader ends at a signal, and the
     // bytes go to a file of their own.
@@ -163,11 +149,8 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     ASSERT_TRUE(jvs->WaitForErr("数据接收完成!", 5000));
     jvs->Signal(SIGINT);
     r = jvs->Wait(5000);
-    EXPECT_EQ(r.status, 130);
-    EXPECT_NE(r.err.find("cannot write 'fifo': interrupted by SIGINT"), std::string::npos) << r.err;
-    ASSERT_EQ(Kept(work.Path()).size(), 1u) << r.err;
-    EXPECT_NE(r.err.find(Kept(work.Path())[0]), std::string::npos) << "the path is printed";
-    EXPECT_EQ(KeptBytes(work.Path()), complete);
+    EXPECT_TRUE(Ended(r, 130, "cannot write 'fifo': interrupted by SIGINT"));
+    ExpectKept(r, work.Path(), complete);
 
     // Standard output that nobody reads.
     CJvsOptions closedOut;
@@ -177,9 +160,8 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     close(closedOut.stdoutFd);
     Feed(complete);
     r = jvs->Wait(5000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot write standard output: Broken pipe"), std::string::npos);
-    EXPECT_EQ(KeptBytes(work.Path()), complete);
+    EXPECT_TRUE(Ended(r, 1, "cannot write standard output: Broken pipe"));
+    ExpectKept(r, work.Path(), complete);
 
     // The current directory gone as well: the temporary directory takes them.
     fs::create_directory(work / "gone");
@@ -193,7 +175,7 @@ TEST_F(ReceivedData, UnwritableOutputKeepsTheBytesInAFileOfTheirOwn) {
     ASSERT_EQ(pty.WriteAll(complete), complete.size());
     r = jvs->Wait(5000);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(KeptBytes(work / "tmp"), complete) << r.err;
+    ExpectKept(r, work / "tmp", complete);
 }
 
 TEST_F(ReceivedData, FullDiskLeavesTheOldOutputAndSaysSo) {
@@ -203,10 +185,8 @@ TEST_F(ReceivedData, FullDiskLeavesTheOldOutputAndSaysSo) {
     auto jvs = Download({"-o", "out.txt"}, full);
     Feed(kLines + "\x03");
     const CJvsResult r = jvs->Wait(5000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot write 'out.txt': File too large"), std::string::npos) << r.err;
+    EXPECT_TRUE(Ended(r, 1, "cannot write 'out.txt': File too large"));
     EXPECT_NE(r.err.find("could not be kept: File too large"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(work / "out.txt"), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(work.Path()), {}), 1)
-        << "no partial or temporary file left behind";
+    EXPECT_EQ(EntriesIn(work.Path()), 1u) << "no partial or temporary file left behind";
 }

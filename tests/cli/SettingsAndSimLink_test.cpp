@@ -3,7 +3,6 @@
 // simulator's link.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -12,8 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "JvsProcess_support.h"
-#include "TempCwd_support.h"
+#include "cli_support.h"
 #include "link/SerialPort.h"
 
 namespace fs = std::filesystem;
@@ -106,18 +104,14 @@ TEST_F(Cli, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
     // A file at the port's name is refused, untouched (the link's own test
     // owns the other kinds).
     WriteFileBytes(ports.PortPath(3), "my notes");
-    CJvsResult r = Sim(3).Wait(5000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("not replaced"), std::string::npos) << r.err;
+    EXPECT_TRUE(Ended(Sim(3).Wait(5000), 1, "not replaced"));
     EXPECT_EQ(ReadFileBytes(ports.PortPath(3)), "my notes");
 
     // A live simulator keeps its port; a second one is refused.
     CJvsProcess& first = Sim(6);
     ASSERT_TRUE(WaitForLink(6));
     const fs::path firstTarget = fs::read_symlink(ports.PortPath(6));
-    r = Sim(6).Wait(5000);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("running simulator"), std::string::npos) << r.err;
+    EXPECT_TRUE(Ended(Sim(6).Wait(5000), 1, "running simulator"));
     EXPECT_EQ(fs::read_symlink(ports.PortPath(6)), firstTarget);
     // On its end (a hang-up too) it removes its link.
     first.Signal(SIGHUP);
@@ -285,10 +279,7 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     ComSettingsRecord s;
     std::snprintf(s.COMPort, sizeof s.COMPort, "COM2");
     ASSERT_TRUE(port.Open(s, SerialTimeouts{50, 100, 1000, 800, 800}));
-    const std::string seg =
-                          "\x02"
-                          "F00F000\x03\r\n",
-                      end = "\x02\x04\x03\r\n";
+    const std::string seg = "\002F00F000\003\r\n", end = "\002\004\003\r\n";
     ASSERT_EQ(port.Write(seg.data(), seg.size()), seg.size());
     char reply[3] = {};
     EXPECT_EQ(port.Read(reply, 3), 3u);
@@ -307,12 +298,10 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
         ASSERT_TRUE(WaitForLink(3));
         const CJvsResult up =
             Run({"upload", "qmx610", "coords.txt", "--port", "COM3", "--yes", "--row-delay", "1"});
-        EXPECT_EQ(up.status, 0) << up.err;
+        EXPECT_TRUE(Ended(up, 0, "\n已发送 1 / 1 条记录 (100%)\n"));
         EXPECT_EQ(up.out, dg);
-        EXPECT_NE(up.err.find("\n已发送 1 / 1 条记录 (100%)\n"), std::string::npos) << up.err;
         EXPECT_EQ(up.err.find('\r'), std::string::npos);
-        const CJvsResult stored = once.Wait(5000);
-        EXPECT_EQ(stored.status, store == work.Path() ? 1 : 0) << stored.err;
+        EXPECT_TRUE(Ended(once.Wait(5000), store == work.Path() ? 1 : 0));
     }
     EXPECT_EQ(ReadFileBytes(work / "up.txt"), dg);
     // More than 4 MiB: the first 4 MiB are stored, and the run fails.
@@ -324,9 +313,7 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     while (big.size() < 4194304 + 4096) big += dg;
     big += "\x04\r\n";
     EXPECT_EQ(port.Write(big.data(), big.size()), big.size());
-    const CJvsResult stored = cut.Wait(5000);
-    EXPECT_EQ(stored.status, 1);
-    EXPECT_NE(stored.err.find("接收的数据超过4 MiB，已停止接收!"), std::string::npos) << stored.err;
+    EXPECT_TRUE(Ended(cut.Wait(5000), 1, "接收的数据超过4 MiB，已停止接收!"));
     EXPECT_TRUE(ReadFileBytes(work / "big.txt") == big.substr(0, 4194304));
     EXPECT_EQ(Run({"upload", "alignment", "coords.txt", "--port", "COM7", "--yes"}).status, 1);
     EXPECT_EQ(Run({"upload", "nosuch"}).status, 2);

@@ -102,14 +102,10 @@ TEST(PrismCorrection, CommandCorrectsOrRefusesTheWholeText) {
     const CTempDir dir;
     CJvsResult r;
     const auto run = [&](const std::string& args, const std::string& input) {
-        WriteFileBytes(dir / "in", input);
         std::vector<std::string> words{"convert", "prism"};
         std::istringstream split(args);
         for (std::string w; split >> w;) words.push_back(w);
-        CJvsOptions options;
-        options.cwd = dir.Path();
-        options.stdinPath = dir / "in";
-        r = RunJvs(words, options);
+        r = RunJvsIn(dir, words, input);
         return r.status;
     };
     ASSERT_EQ(run("--old 0 --new 13000 - -o result", "P1,C1,3,4,12\r\nQ,K,0,0,0"), 0) << r.err;

@@ -1,13 +1,10 @@
 // The usual grids' answers kept in the program (geo/UsualGridsKept.inc)
 // against PROJ's own search: each grid is taken from the table, and every
 // point of a lattice over its area of use lands where PROJ's search puts it,
-// within a millimetre. JVS_WRITE_USUAL_GRIDS=FILE writes the table anew from
-// this machine's PROJ.
+// within a millimetre.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 #include "TempCwd_support.h"
 #include "geo/GridCrs.h"
@@ -16,19 +13,8 @@
 TEST(UsualGrids, KeptAnswersAreProjsOwn) {
     CTempCwd cwd;
     setenv("XDG_CACHE_HOME", cwd.Path().c_str(), 1);  // an empty cache folder
-    if (const char* out = std::getenv("JVS_WRITE_USUAL_GRIDS")) {
-        std::string table;
-        for (const CUsualGrid& g : UsualGrids()) {
-            const std::string text = KeptGridText(g.crs);
-            ASSERT_FALSE(text.empty()) << g.crs;
-            table += text;
-        }
-        std::ofstream(out) << "R\"jvs(\n" << table << ")jvs\"\n";
-    }
-
     if (!UsualGridsFitThisProj())
-        GTEST_SKIP()
-            << "the table was made with another PROJ: JVS_WRITE_USUAL_GRIDS writes it anew";
+        GTEST_SKIP() << "the table was made with another PROJ: jvs_usual_grids_gen writes it anew";
     std::string message;
     const CProjApi* P = ProjApi(&message);
     ASSERT_TRUE(P) << message;

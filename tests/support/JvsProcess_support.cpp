@@ -139,6 +139,13 @@ CJvsResult CJvsProcess::Wait(int timeoutMs) {
 }
 
 CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& options) {
-    CJvsProcess process(args, options);
-    return process.Wait();
+    return CJvsProcess(args, options).Wait();
+}
+
+CJvsResult RunJvsIn(const CTempDir& dir, const std::vector<std::string>& args,
+                    const std::string& input, CJvsOptions options) {
+    WriteFileBytes(dir / "stdin", input);
+    options.cwd = dir.Path();
+    options.stdinPath = dir / "stdin";
+    return RunJvs(args, options);
 }

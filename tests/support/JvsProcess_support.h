@@ -59,6 +59,9 @@ private:
 
 // Runs jvs to its end.
 CJvsResult RunJvs(const std::vector<std::string>& args, const CJvsOptions& options = {});
+// Runs jvs to its end in `dir`, `input` its standard input (kept as dir/stdin).
+CJvsResult RunJvsIn(const CTempDir& dir, const std::vector<std::string>& args,
+                    const std::string& input = "", CJvsOptions options = {});
 
 // The write end of a pipe nobody reads (its read end already closed).
 int UnreadPipe();

@@ -33,23 +33,20 @@ CTempCwd::~CTempCwd() {
     if (!m_old.empty() && chdir(m_old.c_str()) != 0) std::perror("chdir");
 }
 
-CTempComDir::CTempComDir() : CTempDir("jvs-com-") {
-    if (const char* old = std::getenv("JVS_COM_DIR")) {
+CTempEnvDir::CTempEnvDir(const char* variable, const char* prefix)
+    : CTempDir(prefix), m_variable(variable) {
+    if (const char* old = std::getenv(variable)) {
         m_hadOld = true;
-        m_oldValue = old;
+        m_old = old;
     }
-    setenv("JVS_COM_DIR", Path().c_str(), 1);
+    setenv(variable, Path().c_str(), 1);
 }
 
-CTempComDir::~CTempComDir() {
+CTempEnvDir::~CTempEnvDir() {
     if (m_hadOld)
-        setenv("JVS_COM_DIR", m_oldValue.c_str(), 1);
+        setenv(m_variable.c_str(), m_old.c_str(), 1);
     else
-        unsetenv("JVS_COM_DIR");
-}
-
-std::string CTempComDir::PortPath(int n) const {
-    return Path() + "/COM" + std::to_string(n);
+        unsetenv(m_variable.c_str());
 }
 
 CFileSizeLimit::CFileSizeLimit(rlim_t bytes) {
@@ -76,23 +73,4 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 size_t EntriesIn(const std::string& dir) {
     namespace fs = std::filesystem;
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
-}
-
-CTempDevRoot::CTempDevRoot() {
-    if (const char* old = std::getenv("JVS_DEV_DIR")) {
-        m_hadOld = true;
-        m_old = old;
-    }
-    char pattern[] = "/tmp/jvs-dev-XXXXXX";
-    if (mkdtemp(pattern)) m_path = pattern;
-    setenv("JVS_DEV_DIR", m_path.c_str(), 1);
-}
-
-CTempDevRoot::~CTempDevRoot() {
-    std::error_code ignored;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    if (m_hadOld)
-        setenv("JVS_DEV_DIR", m_old.c_str(), 1);
-    else
-        unsetenv("JVS_DEV_DIR");
 }

@@ -30,18 +30,31 @@ private:
     std::string m_old;
 };
 
-// A private port directory: JVS_COM_DIR points at it while it lives, so
-// pseudo-terminals linked there as COM1..COM16 are the only ports a run sees.
-class CTempComDir : public CTempDir {
+// A fresh folder that an environment variable names while it lives.
+class CTempEnvDir : public CTempDir {
 public:
-    CTempComDir();
-    ~CTempComDir();
-    // $JVS_COM_DIR/COMn
-    std::string PortPath(int n) const;
+    CTempEnvDir(const char* variable, const char* prefix);
+    ~CTempEnvDir();
 
 private:
-    std::string m_oldValue;
+    std::string m_variable, m_old;
     bool m_hadOld = false;
+};
+
+// A private port directory: JVS_COM_DIR points at it while it lives, so
+// pseudo-terminals linked there as COM1..COM16 are the only ports a run sees.
+class CTempComDir : public CTempEnvDir {
+public:
+    CTempComDir() : CTempEnvDir("JVS_COM_DIR", "jvs-com-") {}
+    // $JVS_COM_DIR/COMn
+    std::string PortPath(int n) const { return *this / ("COM" + std::to_string(n)); }
+};
+
+// A private device folder ($JVS_DEV_DIR) standing for /dev: the serial
+// devices the program lists and probes are what a test puts here.
+class CTempDevRoot : public CTempEnvDir {
+public:
+    CTempDevRoot() : CTempEnvDir("JVS_DEV_DIR", "jvs-dev-") {}
 };
 
 // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
@@ -65,20 +78,3 @@ inline constexpr const char kDefaultsFile[] =
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 size_t EntriesIn(const std::string& dir);
-
-// A private device folder ($JVS_DEV_DIR) standing for /dev: the serial
-// devices the program lists and probes are what a test puts here.
-class CTempDevRoot {
-public:
-    CTempDevRoot();
-    ~CTempDevRoot();
-    CTempDevRoot(const CTempDevRoot&) = delete;
-    CTempDevRoot& operator=(const CTempDevRoot&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-    std::string m_old;
-    bool m_hadOld = false;
-};
