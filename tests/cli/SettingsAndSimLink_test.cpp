@@ -245,9 +245,10 @@ TEST_F(Cli, PortsListsTheDialogsChoicesAndAnRfcommLinkCarriesADownload) {
     fs::create_symlink("../../ttyUSB5", dev / "serial/by-id/usb-Gone-if00-port0");
     const std::string data = "PT1,,1.000,2.000,3.000\r\n\x03";
     WriteFileBytes(work / "send.txt", data);
-    Sim({"qmx610", "--link", rfcomm, "--send", work / "send.txt", "--after", "100"});
-    for (int i = 0; i < 300 && !fs::exists(rfcomm); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Given --link, the simulator names the link it made, once it is there.
+    CJvsProcess& sim =
+        Sim({"qmx610", "--link", rfcomm, "--send", work / "send.txt", "--after", "100"});
+    ASSERT_TRUE(sim.WaitForErr("sim: " + rfcomm + " -> /dev/pts/", 5000)) << sim.ErrSoFar();
     std::string expected;
     for (int n = 1; n <= 6; ++n)
         expected += "COM" + std::to_string(n) + "\t" + ports.PortPath(n) + "\t-\n";
