@@ -156,8 +156,6 @@ TEST_F(Settings, TheSwitchPutsTheFileInTheUserConfigurationFolder) {
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(SettingsFilePath(), kSettingsFile);
     EXPECT_EQ(SettingsFileShownPath(), cwd.Path() + "/jvs_cfg.ini");
-    setenv("JVS_SETTINGS", "yes", 1);
-    EXPECT_EQ(SettingsFilePath(), kSettingsFile) << "only \"xdg\" switches";
     setenv("JVS_SETTINGS", "xdg", 1);
     EXPECT_EQ(SettingsFilePath(), cwd.Path() + "/.config/jvs-transfer/jvs_cfg.ini");
     setenv("XDG_CONFIG_HOME", "relative/dir", 1);
