@@ -1,11 +1,8 @@
 // The connection probe in the window runs beside it: the window keeps
 // answering, shows the port being tried, refuses a second probe and the
 // transfers meanwhile, and a cancel (button, Esc, leaving) ends it at once.
-// A device path chosen in the COM dialog is what the probe then finds.
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QtTest>
 
 #include "AppTest_support.h"
@@ -17,20 +14,18 @@
 #include "config/LinkSettings.h"
 #include "convert/ViewCodec.h"
 #include "sim/SimInstrument.h"
-#include "ui/ComSettingDlg.h"
 #include "view/CommunicationView.h"
 
 class CWindowProbeTest : public CAppTest {
     Q_OBJECT
 private:
     std::unique_ptr<CTempComDir> m_ports;
-    std::unique_ptr<CTempDevRoot> m_dev;
     std::vector<std::unique_ptr<CSimInstrument>> m_sims;
 
-    CSimInstrument& Sim(const std::string& link, bool answer) {
+    CSimInstrument& Sim(const std::string& link) {
         CSimOptions o;
         o.linkPath = link;
-        o.answerGreeting = answer;
+        o.answerGreeting = false;  // silent: every port is tried in turn
         m_sims.push_back(std::make_unique<CSimInstrument>(o));
         [&] { QVERIFY(m_sims.back()->Start()); }();
         return *m_sims.back();
@@ -51,7 +46,6 @@ private:
 private slots:
     void initTestCase() {
         m_ports = std::make_unique<CTempComDir>();
-        m_dev = std::make_unique<CTempDevRoot>();
         QVERIFY(Start());
     }
     void init() { Forget(); }
@@ -62,12 +56,11 @@ private slots:
     }
     void cleanupTestCase() {
         m_app.reset();
-        m_dev.reset();
         m_ports.reset();
     }
 
     void windowAnswersWhileItRunsAndCancelEndsIt() {
-        for (int n : {1, 2}) Sim(m_ports->PortPath(n), false);
+        for (int n : {1, 2}) Sim(m_ports->PortPath(n));
         CMainFrame* frame = m_app->Frame();
         int ticks = 0;
         QTimer timer;
@@ -109,24 +102,6 @@ private slots:
         QVERIFY(!IsProbeRunning());
         QCOMPARE(m_app->View()->GetBytes(), std::string());
         QVERIFY(m_messages.isEmpty());
-    }
-
-    void aDeviceChosenInTheDialogIsFound() {
-        const std::string rfcomm = *m_dev / "rfcomm0";
-        Sim(rfcomm, true);
-        {
-            CComSettingDlg dlg;
-            qobject_cast<QLineEdit*>(dlg.Control(1042))->setText(QString::fromStdString(rfcomm));
-            qobject_cast<QRadioButton*>(dlg.Control(1040))->setChecked(true);
-            QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("ctl1")), Qt::LeftButton);
-        }
-        // Another port held it before: the probe finds the device again.
-        ComSettings.Update([](ComSettingsRecord& r) { std::strcpy(r.COMPort, "COM5"); });
-        QVERIFY(m_app->Frame()->OnCommand(cmd::kConnect));
-        QVERIFY(UntilEnd() < 10000);
-        QCOMPARE(m_messages,
-                 QStringList{U("与仪器链接成功!\n端口: ") + QString::fromStdString(rfcomm)});
-        QCOMPARE(QString(ComSettings.Get().COMPort), QString::fromStdString(rfcomm));
     }
 };
 

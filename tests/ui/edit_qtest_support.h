@@ -38,7 +38,6 @@ public:
             }
             Answer answer = std::move(m_answers.front());
             m_answers.pop_front();
-            m_opened << dialog.windowTitle();
             return answer(dialog);
         });
     }
@@ -76,12 +75,6 @@ public:
             return dialog.result();
         });
     }
-    void ThenReject() {
-        Then([](QDialog& dialog) {
-            dialog.reject();
-            return dialog.result();
-        });
-    }
 
     bool AllAnswered() const { return m_answers.empty() && m_unexpected.isEmpty(); }
     // Every scripted dialog answered and no other opened; the view written
@@ -95,7 +88,6 @@ public:
     std::string m_view;
     int m_writes = 0;
     QStringList m_messages;
-    QStringList m_opened;
     QStringList m_unexpected;
 
 private:
