@@ -179,6 +179,13 @@ private slots:
                                  QStringLiteral("/jvs_cfg.ini: Is a directory");
         QCOMPARE(m_messages, QStringList{expected});
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        m_messages.clear();
+        CUsbSettingDlg usb;
+        Ctl(&usb, 1024)->setText(QStringLiteral("3"));
+        Ctl(&usb, 1025)->setText(QStringLiteral("4"));
+        ClickOk(&usb);
+        QCOMPARE(m_messages, QStringList{expected});
+        QCOMPARE(UsbSettings.Get().USBRevTimeOut, 3000);
     }
 };
 
