@@ -96,7 +96,7 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
     CJvsOptions closedOut;
     closedOut.stdoutFd = UnreadPipe();
     ASSERT_GE(closedOut.stdoutFd, 0);
-    r = Run({"convert", "blocks210", "list.txt"}, closedOut);
+    r = Run({"config"}, closedOut);
     close(closedOut.stdoutFd);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n");
