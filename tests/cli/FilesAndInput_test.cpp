@@ -41,16 +41,11 @@ TEST_F(CliFiles, InputsAreBoundedAndRefusedWithTheirReason) {
     };
     const Case cases[] = {
         {{"convert", "dxf", "d"}, "jvs: cannot read 'd': Is a directory\n"},
-        {{"convert", "dxf", "missing.txt"},
-         "jvs: cannot read 'missing.txt': No such file or directory\n"},
         {{"convert", "dxf", "/proc/self/mem"},
          "jvs: cannot read '/proc/self/mem': Input/output error\n"},
-        {{"convert", "dxf", "/dev/zero"},
-         "内存分配失败!\njvs: '/dev/zero' holds more than 4194304 bytes\n"},
         {{"convert", "dxf", "big"}, "无效TERV210格式!\n"},
         {{"convert", "dxf", "bigger"},
          "内存分配失败!\njvs: 'bigger' holds more than 4194304 bytes\n"},
-        {{"upload", "alignment", "d", "--yes"}, "jvs: cannot read 'd': Is a directory\n"},
         {{"sim", "qmx210", "--link", "COMX", "--send", "missing.bin"},
          "jvs: cannot read 'missing.bin': No such file or directory\n"},
     };
@@ -99,15 +94,12 @@ TEST_F(CliFiles, OutputsAreReplacedWholeOrNotAtAll) {
 
     // Standard output that nobody reads is a failure, not a success.
     CJvsOptions closedOut;
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"convert", "blocks210", "list.txt"}, {"config"}}) {
-        closedOut.stdoutFd = UnreadPipe();
-        ASSERT_GE(closedOut.stdoutFd, 0);
-        r = Run(args, closedOut);
-        close(closedOut.stdoutFd);
-        EXPECT_EQ(r.status, 1) << args[0];
-        EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n") << args[0];
-    }
+    closedOut.stdoutFd = UnreadPipe();
+    ASSERT_GE(closedOut.stdoutFd, 0);
+    r = Run({"config"}, closedOut);
+    close(closedOut.stdoutFd);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "jvs: cannot write standard output: Broken pipe\n");
     // A FIFO or pipe whose reader stops reading can be interrupted like any
     // other wait: nothing to keep, the signal's status and a message.
     std::string many;

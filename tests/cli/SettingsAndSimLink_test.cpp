@@ -19,8 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kDefaults[] =
-    "COMPort=COM1\nBaudrate=115200\nCheckBit=0\nDataBit=8\nProtol="
-    "0\nReceiveTimeOut=10000\n"
+    "COMPort=COM1\nBaudrate=115200\nCheckBit=0\nDataBit=8\nProtol=0\nReceiveTimeOut=10000\n"
     "RowDelay=200\nStopBit=0\nUSBRevRowDelay=0\nUSBRevTimeOut=0\n";
 
 // A private port folder and working directory; `jvs sim` runs in the
@@ -88,26 +87,13 @@ TEST_F(Cli, ConfigShowsTheFileInForceAndChecksIt) {
                          "hold; the default is used\n");
     EXPECT_NE(r.out.find("COMPort=COM3\nBaudrate=115200\n"), std::string::npos);
     EXPECT_NE(r.out.find("RowDelay=200\n"), std::string::npos);
-    // (What a save keeps of the file is the settings file's own test's.)
-
-    // The switch moves the file to the user configuration folder.
-    const std::vector<std::pair<std::string, std::string>> xdg = {
-        {"JVS_SETTINGS", "xdg"}, {"XDG_CONFIG_HOME", work / "cfg"}};
-    EXPECT_EQ(Run({"config", "set", "--port", "COM7"}, xdg).status, 0);
-    EXPECT_EQ(Run({"config"}, xdg)
-                  .out.rfind(
-                      "# file: " + (work / "cfg/jvs-transfer/jvs_cfg.ini") + "\nCOMPort=COM7\n", 0),
-              0u);
+    // (What a save keeps of the file, and where the switch puts it, are the
+    // settings file's own test's.)
 }
 
 TEST_F(Cli, OnlyFreePlacesOrDeadSimulatorLinksAreTaken) {
-    // A file at the port's name is refused, untouched (the link's own test
-    // owns the other kinds).
-    WriteFileBytes(ports.PortPath(3), "my notes");
-    EXPECT_TRUE(Ended(Sim(3).Wait(5000), 1, "not replaced"));
-    EXPECT_EQ(ReadFileBytes(ports.PortPath(3)), "my notes");
-
-    // A live simulator keeps its port; a second one is refused.
+    // A live simulator keeps its port; a second one is refused (the link's
+    // own test owns the other kinds).
     CJvsProcess& first = Sim(6);
     ASSERT_TRUE(WaitForLink(6));
     const fs::path firstTarget = fs::read_symlink(ports.PortPath(6));
@@ -146,8 +132,6 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
     // Nothing to set, or a wrong value of a choice option: unchanged, no file.
     EXPECT_EQ(Run({"config", "set"}).status, 3);
     EXPECT_EQ(Run({"config", "set", "--baud", "1234"}).status, 2);
-    EXPECT_EQ(Run({"config", "set", "--parity", "mark"}).status, 2);
-    EXPECT_EQ(Run({"config", "set", "--stop-bits", "3"}).status, 2);
     EXPECT_EQ(Run({"config", "set", "--data-bits"}).status, 2);
     EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini"));
 
@@ -157,31 +141,22 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
     EXPECT_EQ(r.status, 1) << "a replaced value is reported";
     EXPECT_EQ(r.err, "请输入1到999的整数!\n");
     EXPECT_EQ(ReadFileBytes(work / "jvs_cfg.ini"),
-              "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit="
-              "1\r\nDataBit=7\r\n"
+              "[JVSCOMSETTING]\r\nCOMPort=COM12\r\nBaudrate=9600\r\nCheckBit=1\r\nDataBit=7\r\n"
               "Protol=1\r\nReceiveTimeOut=10000\r\nRowDelay=5\r\nStopBit=2\r\n");
 
-    // The settings in force are the file's; fields not given are checked as they
-    // are.
+    // The settings in force are the file's; fields not given are checked as they are.
     r = Run({"config", "set", "--timeout", "30"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Values(Run({"config"}).out),
               "COMPort=COM12\nBaudrate=9600\nCheckBit=1\nDataBit=7\nProtol=1\n"
-              "ReceiveTimeOut=30000\nRowDelay=5\nStopBit=2\nUSBRevRowDelay="
-              "0\nUSBRevTimeOut=0\n");
+              "ReceiveTimeOut=30000\nRowDelay=5\nStopBit=2\nUSBRevRowDelay=0\nUSBRevTimeOut=0\n");
     // A value missing or one the file could not hold: a wrong command line,
     // and nothing is written.
     const std::string saved = ReadFileBytes(work / "jvs_cfg.ini");
     const std::vector<std::vector<std::string>> refused = {
-        {"--port"},
         {"--port", "--timeout=10"},
         {"--port", "COM99"},
-        {"--port", "foo"},
-        {"--port", "COM0"},
         {"--port=", "--baud", "9600"},
-        {"--timeout"},
-        {"--usb-timeout"},
-        {"--baud", "9600", "--row-delay"},
         {"--timeout=", "1"},
         {"--usb-timeout", "5", "--usb-row-delay"}};
     for (std::vector<std::string> args : refused) {
@@ -190,8 +165,6 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
         EXPECT_EQ(r.status, 2) << args[2] << " " << r.err;
         EXPECT_EQ(ReadFileBytes(work / "jvs_cfg.ini"), saved) << args[2];
     }
-    EXPECT_EQ(Run({"config", "set", "--port", "/dev/ttyUSB3"}).status, 0);
-    EXPECT_NE(Values(Run({"config"}).out).find("COMPort=/dev/ttyUSB3\n"), std::string::npos);
 
     // COM and USB options are written in one replace, or not at all.
     const std::string before = ReadFileBytes(work / "jvs_cfg.ini");
@@ -206,8 +179,7 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "请输入正的整数!\n") << "the USB row delay 0 is out of range";
     EXPECT_NE(ReadFileBytes(work / "jvs_cfg.ini")
-                  .find("[JVSUSBSETTING]\r\nUSBRevRowDelay=800\r\nUSBRevTimeOut="
-                        "7000\r\n"),
+                  .find("[JVSUSBSETTING]\r\nUSBRevRowDelay=800\r\nUSBRevTimeOut=7000\r\n"),
               std::string::npos);
 
     // A file that cannot be written.
@@ -221,28 +193,21 @@ TEST_F(Cli, ConfigSetChecksLikeTheDialog) {
 }
 
 TEST_F(Cli, ProbeFindsTheSimulatorAndReportsFailure) {
-    CJvsResult r = Run({"probe"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接失败!\n");
+    EXPECT_EQ(Run({"probe"}).status, 1);
 
     Sim(5);
     ASSERT_TRUE(WaitForLink(5));
-    r = Run({"probe", "--baud", "9600"});
+    const CJvsResult r = Run({"probe", "--baud", "9600"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "COM5\n");
     EXPECT_EQ(r.err, "正在尝试与仪器进行连接...\n与仪器链接成功!\n");
     EXPECT_FALSE(fs::exists(work / "jvs_cfg.ini")) << "the probe does not write the file";
-    EXPECT_EQ(Run({"probe", "--baud", "1"}).status, 2);
 }
 
 TEST_F(Cli, PortsListsTheDialogsChoicesAndAnRfcommLinkCarriesADownload) {
     CTempDevRoot dev;
     const std::string rfcomm = dev / "rfcomm0";
-    fs::create_directory(dev / "ttyUSB0");
     ASSERT_EQ(mkfifo((dev / "ttyACM0").c_str(), 0600), 0);
-    fs::create_directories(dev / "serial/by-id");
-    fs::create_symlink("../../ttyUSB5", dev / "serial/by-id/usb-Gone-if00-port0");
     const std::string data = "PT1,,1.000,2.000,3.000\r\n\x03";
     WriteFileBytes(work / "send.txt", data);
     // Given --link, the simulator names the link it made, once it is there.
@@ -269,29 +234,10 @@ TEST_F(Cli, PortsListsTheDialogsChoicesAndAnRfcommLinkCarriesADownload) {
 }
 
 TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
-    EXPECT_EQ(Run({"sim"}).status, 2);
     EXPECT_EQ(Run({"sim", "qmx999", "--port", "COM1"}).status, 2);
-    EXPECT_EQ(Run({"sim", "qmx210", "--port", "COM1", "--reply", "maybe"}).status, 2);
 
-    CJvsProcess& sim = Sim({"qmx210", "--port", "COM2", "--protocol", "acknak", "--receive",
-                            work / "up.bin", "--once"});
-    ASSERT_TRUE(WaitForLink(2));
-    CSerialPort port;
-    ComSettingsRecord s;
-    std::snprintf(s.COMPort, sizeof s.COMPort, "COM2");
-    ASSERT_TRUE(port.Open(s, SerialTimeouts{50, 100, 1000, 800, 800}));
-    const std::string seg = "\002F00F000\003\r\n", end = "\002\004\003\r\n";
-    ASSERT_EQ(port.Write(seg.data(), seg.size()), seg.size());
-    char reply[3] = {};
-    EXPECT_EQ(port.Read(reply, 3), 3u);
-    EXPECT_EQ(std::string(reply, 3), "\x06\r\n");
-    port.Write(end.data(), end.size());
-    EXPECT_EQ(sim.Wait(3000).status, 0) << "--once ends after the upload";
-    EXPECT_EQ(ReadFileBytes(work / "up.bin"), seg + end);
-    EXPECT_FALSE(fs::exists(ports.PortPath(2))) << "the link is removed";
-
-    // `jvs upload` into it: the echo and plain progress lines; a store that
-    // fails (a folder) fails the simulator's run.
+    // `jvs upload` into a simulator that ends with it: the echo and plain
+    // progress lines; a store that fails (a folder) fails the simulator's run.
     WriteFileBytes(work / "coords.txt", "A1,T,1.000,2.000,3.000\r\n");
     const std::string dg = "/Dg 2.000,1.000,3.000,A1,T\r\n";
     for (const std::string& store : {work / "up.txt", work.Path()}) {
@@ -308,6 +254,8 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     // More than 4 MiB: the first 4 MiB are stored, and the run fails.
     CJvsProcess& cut = Sim({"qmx610", "--port", "COM3", "--once", "--receive", work / "big.txt"});
     ASSERT_TRUE(WaitForLink(3));
+    CSerialPort port;
+    ComSettingsRecord s;
     std::snprintf(s.COMPort, sizeof s.COMPort, "COM3");
     ASSERT_TRUE(port.Open(s, SerialTimeouts{}));
     std::string big;
@@ -316,6 +264,7 @@ TEST_F(Cli, SimStoresAnUploadAndEndsWithOnce) {
     EXPECT_EQ(port.Write(big.data(), big.size()), big.size());
     EXPECT_TRUE(Ended(cut.Wait(5000), 1, "接收的数据超过4 MiB，已停止接收!"));
     EXPECT_TRUE(ReadFileBytes(work / "big.txt") == big.substr(0, 4194304));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports.PortPath(3)))) << "the link is removed";
     EXPECT_EQ(Run({"upload", "alignment", "coords.txt", "--port", "COM7", "--yes"}).status, 1);
     EXPECT_EQ(Run({"upload", "nosuch"}).status, 2);
 }

@@ -147,8 +147,6 @@ TEST(PlanGeometry, NorthUpEqualScaleZoomAndScaleTexts) {
     // 600 dpi: a metre drawn as 600 dots is an inch of paper, 1:39.37
     EXPECT_EQ(PaperScaleText(600, 600), "1:39");
     EXPECT_EQ(PaperScaleText(600.0 / 25.4 / 2.5, 600), "1:2,500");  // 0.4 mm per metre
-    EXPECT_EQ(PaperScaleText(0.01, 300), "1:1,180,000");
     EXPECT_EQ(GroupedCount(26567), "26,567");
-    EXPECT_EQ(GroupedCount(999), "999");
     EXPECT_EQ(GroupedCount(1000000), "1,000,000");
 }

@@ -56,9 +56,7 @@ TEST(SurveyPoints, EveryFormToPointsAndLineStarts) {
          "JVS测量数据 P1|TREE|-20.005|100.25|0.012@0 P2||0|-1.5|-0.007@0"},
         // Texts without coordinates.
         {"", ""},
-        {"hello\r\n", ""},
         {"1,TREE\r\n2,KERB\r\n", ""},
-        {"\x02nothing\r\n", ""},
         {"\x02_+P1\r\n", ""},
         {OnDxfExport("P1,TREE,1,2,3\r\n").m_text, ""},
         {"a,b,c,d,e\r\n", ""},

@@ -111,7 +111,6 @@ TEST(TervLines, LineEndsLastLinesAndFields) {
               (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  ", "4~last"}));
     EXPECT_EQ(read(text, ELastLine::kDropped),
               (std::vector<std::string>{"1=a\rb\nc", "2=", "3=  "}));
-    EXPECT_EQ(read("x\r\n", ELastLine::kLine), std::vector<std::string>{"1=x"});
     EXPECT_EQ(FindTervLineEnd("\r\n\r\n", 1), 2u);
     EXPECT_EQ(FindTervLineEnd("abc\n", 0), std::string_view::npos);
     // The instruments' rule ends at a CR, or at the byte before an LF.

@@ -61,6 +61,4 @@ TEST(ViewCodec, EditorFormKeepsBytesAndChinese) {
     EXPECT_EQ(EncodeViewUtf8("\xF0\x9F\x98\x80\xE0\xB8\x81\xE7\x82\xB9"), "??\xB5\xE3");
     // Bytes that are not UTF-8 at all are kept as they are.
     EXPECT_EQ(EncodeViewUtf8("\xC0\xFF"), "\xC0\xFF");
-    // Our own texts, from the source's UTF-8.
-    EXPECT_EQ(Utf8ToGbk("通讯超时!"), "\xCD\xA8\xD1\xB6\xB3\xAC\xCA\xB1!");
 }
