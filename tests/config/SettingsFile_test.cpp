@@ -158,9 +158,6 @@ TEST_F(Settings, TheSwitchPutsTheFileInTheUserConfigurationFolder) {
     EXPECT_EQ(SettingsFileShownPath(), cwd.Path() + "/jvs_cfg.ini");
     setenv("JVS_SETTINGS", "xdg", 1);
     EXPECT_EQ(SettingsFilePath(), cwd.Path() + "/.config/jvs-transfer/jvs_cfg.ini");
-    setenv("XDG_CONFIG_HOME", "relative/dir", 1);
-    EXPECT_EQ(SettingsFilePath(), cwd.Path() + "/.config/jvs-transfer/jvs_cfg.ini")
-        << "a relative XDG_CONFIG_HOME is ignored";
     setenv("XDG_CONFIG_HOME", (cwd.Path() + "/cfg/").c_str(), 1);
     const std::string file = cwd.Path() + "/cfg/jvs-transfer/jvs_cfg.ini";
     EXPECT_EQ(SettingsFilePath(), file);
