@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a release build folder and checks it as a user
 # would meet it: its file list, both programs started from an extracted copy
-# (the window offscreen, opening its help), and lintian without errors.
+# (the window offscreen, opening its help), the launcher and the compiled help,
+# and lintian without errors.
 #   scripts/check-package.sh [BUILD_DIR]     (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,6 +46,15 @@ usr=$scratch/root/usr
 grep -qx 'Exec=env JVS_SETTINGS=xdg jvs-transfer %f' "$usr/share/applications/jvs-transfer.desktop" ||
   fail "launcher does not set JVS_SETTINGS=xdg"
 grep -q '^Path=' "$usr/share/applications/jvs-transfer.desktop" && fail "launcher sets Path="
+[ "$(grep -c '^Exec=' "$usr/share/applications/jvs-transfer.desktop")" = 1 ] || fail "launcher has more than one Exec="
+# The compiled help holds every page of the sources and its contents file.
+chm=$usr/share/jvs-transfer/JVSHelp.chm
+if [ -f "$chm" ]; then
+  [ "$(head -c 4 "$chm")" = ITSF ] || fail "JVSHelp.chm is not a compiled help file"
+  for name in JVSHelp.hhc $(cd help && ls -- *.html); do
+    grep -qaF "/$name" "$chm" || fail "JVSHelp.chm lacks $name"
+  done
+fi
 
 echo "== programs from the extracted package =="
 version=$(dpkg-deb -f "$deb" Version)
