@@ -210,6 +210,16 @@ TEST_F(SerialUpload, CancelAtTheHandShakeClosesThePortAndChangesNothing) {
     }
 }
 
+TEST_F(SerialUpload, RowDelayPacesEveryLine) {
+    UseTestComSettings(0, 400, 60);
+    CRecordingScreen screen("a\r\nb\r\nc\r\n");
+    const auto start = Clock::now();
+    EXPECT_EQ(Run(TransferKind::UploadAlignment, screen, 2), "a\r\nb\r\nc\r\n\x04\r\n");
+    // Three lines and the delay before the end marker: an instrument that is
+    // not given its time drops lines.
+    EXPECT_GE(Clock::now() - start, 240ms);
+}
+
 // Port writes: an instrument that hangs up or stops reading in the middle of
 // an upload ends it with the time-out message, the view's old text and a
 // failure code, never with "通讯结束!".
