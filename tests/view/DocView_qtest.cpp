@@ -432,6 +432,10 @@ private slots:
         m_messages.clear();
         QVERIFY(f.doc.OnFileNew());
         QVERIFY(m_messages.isEmpty());
+        // Saved, the document holds no change any more.
+        QTest::keyClicks(&f.view, "Q");
+        QVERIFY(f.doc.SaveDocument(Path("again")));
+        QVERIFY(!f.doc.IsModified());
     }
 
     void fileErrorsKeepTheText() {
