@@ -46,7 +46,7 @@ usr=$scratch/root/usr
 grep -qx 'Exec=env JVS_SETTINGS=xdg jvs-transfer %f' "$usr/share/applications/jvs-transfer.desktop" ||
   fail "launcher does not set JVS_SETTINGS=xdg"
 grep -q '^Path=' "$usr/share/applications/jvs-transfer.desktop" && fail "launcher sets Path="
-[ "$(grep -c '^Exec=' "$usr/share/applications/jvs-transfer.desktop")" = 1 ] || fail "launcher has more than one Exec="
+[ "$(grep -c '^Exec=' "$usr/share/applications/jvs-transfer.desktop")" = 1 ] || fail "launcher needs exactly one Exec="
 # The compiled help holds every page of the sources and its contents file.
 chm=$usr/share/jvs-transfer/JVSHelp.chm
 if [ -f "$chm" ]; then
