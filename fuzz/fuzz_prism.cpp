@@ -33,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case PrismResult::kInvalid:
             if (!out.empty() || badLine == 0) std::abort();
             break;
+        case PrismResult::kTooLarge:
         case PrismResult::kUnchanged:
             if (!out.empty()) std::abort();
             break;

@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DJVS_BUILD_FUZZ=ON -DJVS_BUILD_TESTS=OFF -DJVS_SANITIZE=address,undefined >/dev/null
+  -DJVS_BUILD_FUZZ=ON -DJVS_BUILD_TESTS=OFF -DJVS_SANITIZE=address,undefined -DJVS_WERROR=ON >/dev/null
 targets=()
 for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 cmake --build build/fuzz -j"$(nproc)" --target "${targets[@]}"
