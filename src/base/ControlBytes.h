@@ -13,6 +13,8 @@ inline constexpr std::string_view kEndMarker{"\x04\r\n", 3};
 inline constexpr std::string_view kEndRecord{"\x02\x04\x03\r\n", 5};
 // What the program sends to find an instrument on a port.
 inline constexpr std::string_view kProbeGreeting{"Connect\r\n", 9};
+// What an instrument answers to it.
+inline constexpr std::string_view kProbeAnswer{"OK\r\n", 4};
 // ETX CR LF: the end of a QMX210 segment.
 inline constexpr std::string_view kSegmentEnd{"\x03\r\n", 3};
 // The instrument's answers to a QMX210 segment.

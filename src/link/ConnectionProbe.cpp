@@ -46,8 +46,8 @@ bool ProbePort(const std::string& name, const ComSettingsRecord& settings,
         stop->Attach(nullptr);
         if (stop->Stopped()) return false;
     }
-    const size_t want = sizeof kProbeAnswer - 1;
-    return got >= want && std::memcmp(reply, kProbeAnswer, want) == 0;
+    return got >= kProbeAnswer.size() &&
+           std::memcmp(reply, kProbeAnswer.data(), kProbeAnswer.size()) == 0;
 }
 
 std::vector<std::string> ProbeCandidates(const CProbeTiming& timing) {

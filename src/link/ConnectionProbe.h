@@ -16,8 +16,6 @@ inline constexpr char kMsgProbeStatus[] = "正在尝试与仪器进行连接...\
 inline constexpr char kMsgProbeSucceeded[] = "与仪器链接成功!";
 inline constexpr char kMsgProbeFailed[] = "与仪器链接失败!";
 
-inline constexpr char kProbeAnswer[] = "OK\r\n";         // 4 bytes
-
 // Where the probe reports to: the window's view and message box, or the console.
 class CProbeScreen {
 public:

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ControlBytes.h"
 #include "sim/Pty.h"
 
 enum class SimFamily { Qmx210, Qmx610 };
@@ -76,7 +77,7 @@ struct CSimOptions {
     // The connection greeting "Connect\r\n": answered with greetingReply, or
     // not at all when answerGreeting is false.
     bool answerGreeting = true;
-    std::string greetingReply = "OK\r\n";
+    std::string greetingReply{kProbeAnswer};
 
     // Faults: after this many bytes of a transfer (sent in a download, received
     // in an upload) go silent (send and answer nothing more) or hang up (close

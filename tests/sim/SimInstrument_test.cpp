@@ -18,7 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-const std::string kEnq = "\x05", kAck = "\x06";
 const std::string kAckCrLf = "\x06\r\n";
 const std::string kSeg =
     "\x02"
@@ -113,13 +112,13 @@ TEST_F(Sim, Qmx210DownloadUnderAckNakWaitsForEnqAndEachAck) {
     });
     sim->Trigger();
     EXPECT_TRUE(NothingFor(port, 150)) << "no data before ENQ";
-    Send(kEnq);
+    Send("\x05");  // ENQ
     // Each block, then nothing until its ACK; the EOT last.
     for (size_t at = 0; at < kBlocks210.size() - 1;) {
         const std::string block = kBlocks210.substr(at, kBlocks210.find('\n', at) + 1 - at);
         EXPECT_EQ(ReadAll(port, block.size()), block);
         EXPECT_TRUE(NothingFor(port, 100)) << "waits for the ACK";
-        Send(kAck);
+        Send("\x06");  // ACK
         at += block.size();
     }
     EXPECT_EQ(ReadAll(port, 1), "\x04");
