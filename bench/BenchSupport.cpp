@@ -40,16 +40,14 @@ std::string Fill(Make make, size_t limit) {
     return text;
 }
 
-std::string Framed(const std::string& payload, size_t size) {
+// As many records as fit `size` once framed (128 payload bytes a block of
+// 136), padded with line feeds to exactly `size`, as a download may end.
+template <typename Make>
+std::string FramedToSize(Make make, size_t size) {
     std::string text;
-    FramePayload(payload, text);
+    FramePayload(Fill(make, (size - 200) / 136 * 128), text);
     text.resize(size, '\n');
     return text;
-}
-
-// What fits `size` bytes once framed: 128 payload bytes a block of 136.
-size_t PayloadFor(size_t size) {
-    return (size - 200) / 136 * 128;
 }
 
 }  // namespace
@@ -89,38 +87,35 @@ std::string CodeList(size_t size) {
 }
 
 std::string Coords210(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[64];
-                          std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d",
-                                        i % 100000000, i * 3, i * 5, i % 99999);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
+    return FramedToSize(
+        [](int i) {
+            char r[64];
+            std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d", i % 100000000, i * 3,
+                          i * 5, i % 99999);
+            return std::string(r);
+        },
+        size);
 }
 
 std::string Measurement(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[80];
-                          std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i,
-                                        5000000 + i, 1000000 + i, i % 50000);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
+    return FramedToSize(
+        [](int i) {
+            char r[80];
+            std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i, 5000000 + i,
+                          1000000 + i, i % 50000);
+            return std::string(r);
+        },
+        size);
 }
 
 std::string RawCodes(size_t size) {
-    return Framed(Fill(
-                      [](int i) {
-                          char r[32];
-                          std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
-                          return std::string(r);
-                      },
-                      PayloadFor(size)),
-                  size);
+    return FramedToSize(
+        [](int i) {
+            char r[32];
+            std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
+            return std::string(r);
+        },
+        size);
 }
 
 std::string Fixed(const char* const* tags, int tagCount, size_t size) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchSupport.h"
 #include "convert/BlockFraming.h"
 #include "convert/Converters.h"
 
@@ -11,14 +12,13 @@ namespace {
 
 constexpr size_t kInputSize = 1048575;
 
-// Repeats `make(i)` until the text is about to pass the size, then pads with `fill`
-// to exactly kInputSize bytes.
+// Repeats `make(i)` until the text is about to pass the size.
 template <typename Make>
-std::string Build(Make make, size_t reserveForTail = 0) {
+std::string Build(Make make) {
     std::string text;
     for (int i = 0;; ++i) {
         std::string piece = make(i);
-        if (text.size() + piece.size() + reserveForTail > kInputSize) break;
+        if (text.size() + piece.size() > kInputSize) break;
         text += piece;
     }
     return text;
@@ -35,41 +35,6 @@ std::string TervLine(int i) {
                   1000 + i % 90000, i % 1000, 5000 + i % 7000, (i * 7) % 1000, 40 + i % 20,
                   i % 100);
     return line;
-}
-
-std::string Framed(const std::string& payload) {
-    std::string out;
-    FramePayload(payload, out);
-    return out;
-}
-
-std::string FramedToSize(std::string (*record)(int)) {
-    // Payload sized so that the framed text (136/128 of it) just fits; the rest is
-    // line ends after the end frame, as a download may hold.
-    const size_t payloadSize = (kInputSize - 200) / 136 * 128;
-    std::string text = Framed(Build(record, kInputSize - payloadSize));
-    text.resize(kInputSize, '\n');
-    return text;
-}
-
-std::string Coord210(int i) {
-    char r[64];
-    std::snprintf(r, sizeof r, "_+P%-8d_ x+%09d_ y-%09d_ z+%09d", i % 100000000, i * 3, i * 5,
-                  i % 99999);
-    return r;
-}
-
-std::string Measure210(int i) {
-    char r[80];
-    std::snprintf(r, sizeof r, "_+P%d_ U+%d-%d+%d_ H1.600_*TREE_,", i, 5000000 + i, 1000000 + i,
-                  i % 50000);
-    return r;
-}
-
-std::string RawCode(int i) {
-    char r[32];
-    std::snprintf(r, sizeof r, "_:%03dCODE%-6d", i % 1000, i % 100000);
-    return r;
 }
 
 void AppendPadded(std::string& out, const std::string& field, size_t width) {
@@ -113,7 +78,7 @@ void Run(benchmark::State& state, const std::string& input,
 }
 
 void BM_TervCoords210(benchmark::State& s) {
-    static const std::string in = FramedToSize(Coord210);
+    static const std::string in = Coords210(kInputSize);
     Run(s, in, OnTervCoords210);
 }
 void BM_TervCoords610(benchmark::State& s) {
@@ -121,7 +86,7 @@ void BM_TervCoords610(benchmark::State& s) {
     Run(s, in, OnTervCoords610);
 }
 void BM_TervMeasurement210(benchmark::State& s) {
-    static const std::string in = FramedToSize(Measure210);
+    static const std::string in = Measurement(kInputSize);
     Run(s, in, OnTervMeasurement210);
 }
 void BM_TervEdgeAngle610(benchmark::State& s) {
@@ -137,7 +102,7 @@ void BM_DxfExport(benchmark::State& s) {
     Run(s, in, [](std::string_view t) { return OnDxfExport(t); });
 }
 void BM_PcodeList(benchmark::State& s) {
-    static const std::string in = FramedToSize(RawCode);
+    static const std::string in = RawCodes(kInputSize);
     Run(s, in, [](std::string_view t) { return OnPcodeList(t); });
 }
 void BM_PcodeBlocks(benchmark::State& s) {
@@ -149,7 +114,7 @@ void BM_PcodeBlocks(benchmark::State& s) {
     });
 }
 void BM_Unframe(benchmark::State& s) {
-    static const std::string in = FramedToSize(Coord210);
+    static const std::string in = Coords210(kInputSize);
     std::string payload;
     for (auto _ : s) {
         UnframeBlocks(in, payload);
